@@ -1,0 +1,59 @@
+# Front door of the build. Every target installs what it needs first
+# (tools/install-deps.sh returns at once when all is in place).
+#   make test         build everything and run every test
+#   make demo         open RyvoWin on the embedded sample
+#   make screenshots  PNG pictures of the windows under screenshots/
+#   make bench        time load, export and conversion (Release build)
+#   make dist         the installation medium under dist/
+#   make fuzz         run every fuzz target (FUZZ_SECONDS each)
+# B selects the build folder, so that several trees can build side by side.
+
+B      ?= build
+JOBS   ?= 2
+NATIVE := $(B)/native
+WIN    := $(B)/win
+REL    := $(B)/release
+FUZZ   := $(B)/fuzz
+FUZZ_SECONDS ?= 60
+
+.PHONY: all deps native win test test-native test-wine demo screenshots bench dist fuzz fuzz-smoke clean
+
+all: native win
+
+deps:
+	@bash tools/install-deps.sh
+
+native: deps
+	@test -f $(NATIVE)/CMakeCache.txt || cmake -S . -B $(NATIVE) -DCMAKE_BUILD_TYPE=Debug -DRYVO_SANITIZE=ON >/dev/null
+	@cmake --build $(NATIVE) -j$(JOBS)
+
+win: native
+	@test -f $(WIN)/CMakeCache.txt || cmake -S . -B $(WIN) -DCMAKE_BUILD_TYPE=Release \
+	  -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DRYVO_HOST_TOOLS=$(abspath $(NATIVE))/tools >/dev/null
+	@cmake --build $(WIN) -j$(JOBS)
+
+test: all
+	@$(MAKE) --no-print-directory test-native test-wine
+
+test-native:
+	@cd $(NATIVE) && ctest --output-on-failure -j$(JOBS)
+
+test-wine:
+	@bash tools/wine-session.sh $(WIN) ctest --test-dir $(WIN) --output-on-failure
+
+demo: all
+	@bash tools/demo.sh $(B)
+
+screenshots: all
+	@bash tools/screenshots.sh $(B)
+
+bench: deps
+	@test -f $(REL)/CMakeCache.txt || cmake -S . -B $(REL) -DCMAKE_BUILD_TYPE=Release >/dev/null
+	@cmake --build $(REL) -j$(JOBS) --target ryvo_bench
+	@$(REL)/tools/bench/ryvo_bench
+
+dist: all
+	@bash tools/make-dist.sh $(B)
+
+clean:
+	rm -rf $(B) dist screenshots

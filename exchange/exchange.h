@@ -1,0 +1,59 @@
+// The exchange between the dump and the files the user edits: loading the
+// dump (stock list, stock settings files, BeginRyvo.dmp, carried bytes),
+// the CSV export, and the conversion back into a new dump. Every operation
+// reports its own failures through PfMessageBox and returns 0 or -1.
+#pragma once
+
+#include <stdint.h>
+#include <stdio.h>
+
+#include "dump_format.h"
+#include "../shared/platform.h"
+
+// The folders of the run, filled from the settings store when the main
+// window opens (or from the command line of the ryvo tool).
+extern char CsvFolder[260];
+extern char WorkFolder[260];
+// The carriedBytes kept by the last load, zero-padded to 8 bytes.
+extern unsigned char CarriedBytes[kCarriedSize];
+
+// Loading. LoadDump appends one entry per stock to `list` and writes each
+// stock's settings file. Returns 0 when the dump was read to its end, when
+// there is none, or after a failed settings file; -1 after a reported
+// failure.
+int LoadDump(StockList list);
+// Writes the settings file of the DataRec in RecordBuffer: 0 when written
+// or when the file cannot be created (silently skipped), -1 after a
+// reported write failure.
+int WriteStockSettings(void);
+
+// Export: one price CSV file per DataRec of Ryvo.dmp.
+// 0 when every stock was written; -1 after a reported failure.
+int ExportCsv(void);
+// Writes the CSV file of the DataRec in RecordBuffer: 0 when written, 1
+// when the file could not be created (nothing written), -1 after a
+// reported write failure.
+int ExportStockCsv(void);
+// The header line of every price CSV file, CR LF included.
+extern const char kCsvHeaderLine[];
+
+// Conversion: rebuilds Ryvo.dmp from the list, the settings files and the
+// CSV files, after copying the old dump to SaveRyvo.dmp. 0 when the new
+// dump is complete and in place; -1 otherwise, Ryvo.dmp then unchanged.
+int ConvertToHandheld(StockList list);
+int BuildStockRecord(FILE* out, const char* name, int32_t* offset,
+                     const unsigned char templateLength[4]);
+
+// Text to packed value: mantissa 0..131071, exponent -2..5.
+void ParseDecimalField(const char* text, signed char* exponent,
+                       int32_t* mantissa);
+// Decimal integer with optional blanks and sign; 0 for NULL or no digits;
+// wraps modulo 2^32 on overflow.
+int32_t ParseIntOrZero(const char* text);
+
+struct PriceSlot {
+  uint16_t date;
+  int32_t mantissa[5];
+  signed char exponent[5];
+};
+int CompareRowDates(const PriceSlot* a, const PriceSlot* b);

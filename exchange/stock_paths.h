@@ -1,0 +1,22 @@
+// File names made from stock names and folders. A stock name is the base
+// name of its settings file (.txt in the working folder) and of its price
+// CSV file (.csv in the CSV folder); a name that could leave the folder is
+// never used as a file name.
+#pragma once
+
+enum { kPathSize = 260 };   // every path buffer; paths hold at most 259 bytes
+
+// 1 when `name` can be a file name: not empty, not "." or "..", and no
+// "\", "/" or ":" as a character. Code page 932 aware: the second byte of
+// a double-byte character (ソ is 83 5C) is never taken for a separator.
+int IsStockFileName(const char* name);
+
+// Forms "<folder>\<name><ext>" into `path` (kPathSize bytes). Returns 0, or
+// -1 (path empty) when the name cannot be a file name or the path would be
+// longer than 259 bytes; such a file counts as one that cannot be created
+// or opened.
+int FormatStockPath(char* path, const char* folder, const char* name,
+                    const char* ext);
+
+// Forms "<folder>\<file>" into `path`; -1 (path empty) when too long.
+int FormatFolderPath(char* path, const char* folder, const char* file);

@@ -1,0 +1,35 @@
+// Reading the per-stock text files (stock settings file, price CSV file)
+// line by line as a Windows program in text mode reads them: CR LF reads
+// as one line feed. Files are opened in binary mode everywhere, so the
+// same bytes give the same lines on every platform.
+#pragma once
+
+#include <stdio.h>
+
+enum { kLineBufferSize = 260, kMaxLineChars = 258 };
+
+struct TextReader {
+  FILE* file;
+  int pos;
+  int len;
+  unsigned char data[16384];
+};
+
+void TextReaderInit(TextReader* reader, FILE* file);
+
+// Reads one line as fgets(line, size, ...) would in text mode: at most
+// size - 1 characters, up to and including the line feed; a longer line is
+// read in pieces. Returns the number of characters stored (the line is
+// zero-terminated), or -1 at the end of the file with nothing read.
+int ReadTextLine(TextReader* reader, char* line, int size);
+
+// The settings-file pair rule: commas and line feeds at the start are
+// skipped; `first` gets the text up to the next comma or line feed,
+// `second` the rest of the line after that comma up to the line feed
+// ("12,34,56" gives "12" and "34,56"). Missing pieces are empty; each
+// piece is cut to its buffer's size - 1.
+void SplitSettingsPair(const char* line, char* first, int firstSize,
+                       char* second, int secondSize);
+
+// The line without its line end (CR and LF removed at the end).
+void StripLineEnd(char* line);

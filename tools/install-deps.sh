@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# Installs what the build and the tests need on a Debian 12 machine, as root.
+# A second run finds everything in place and returns at once.
+set -euo pipefail
+
+need=()
+have() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
+
+for p in g++-mingw-w64-i686 binutils-mingw-w64-i686 cmake make g++ clang libclang-rt-14-dev \
+         googletest libgtest-dev wine wine64 wine32:i386 xvfb xauth x11-apps \
+         fonts-ipafont-gothic locales imagemagick zip; do
+  have "$p" || need+=("$p")
+done
+
+jp_locale_ok() { locale -a 2>/dev/null | grep -qiE '^ja_JP\.utf-?8$'; }
+
+if [ ${#need[@]} -eq 0 ] && jp_locale_ok; then
+  exit 0
+fi
+
+if [ "$(id -u)" -ne 0 ]; then
+  echo "install-deps: missing packages: ${need[*]}; run as root or install them" >&2
+  exit 1
+fi
+
+export DEBIAN_FRONTEND=noninteractive
+if [ ${#need[@]} -gt 0 ]; then
+  echo "install-deps: installing ${need[*]}"
+  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    dpkg --add-architecture i386
+  fi
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null
+fi
+
+if ! jp_locale_ok; then
+  sed -i 's/^# *\(ja_JP.UTF-8 UTF-8\)/\1/' /etc/locale.gen 2>/dev/null || true
+  grep -q '^ja_JP.UTF-8 UTF-8' /etc/locale.gen 2>/dev/null || echo 'ja_JP.UTF-8 UTF-8' >> /etc/locale.gen
+  locale-gen >/dev/null 2>&1 || localedef -i ja_JP -f UTF-8 ja_JP.UTF-8
+fi

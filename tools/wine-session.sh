@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# wine-session.sh WINBUILD COMMAND...
+# Runs COMMAND with a Wine prefix inside WINBUILD (made on first use), an X
+# display (Xvfb when there is none), and afterwards ends every process of
+# the prefix and the Xvfb it started.
+set -u
+win_build=$(cd "$1" && pwd); shift
+export RYVO_WIN_BUILD="$win_build"
+export WINEPREFIX="$win_build/wineprefix"
+source "$(dirname "$0")/wine-env.sh"
+
+xvfb_pid=
+cleanup() {
+  wineserver -k >/dev/null 2>&1 || true
+  if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null; wait "$xvfb_pid" 2>/dev/null; fi
+}
+trap cleanup EXIT
+
+if [ -z "${DISPLAY:-}" ]; then
+  for n in $(seq 90 140); do
+    [ -e /tmp/.X11-unix/X$n ] || [ -e /tmp/.X$n-lock ] && continue
+    Xvfb :$n -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+    xvfb_pid=$!
+    for _ in $(seq 50); do [ -e /tmp/.X11-unix/X$n ] && break; sleep 0.1; done
+    if kill -0 "$xvfb_pid" 2>/dev/null; then export DISPLAY=:$n; break; fi
+    xvfb_pid=
+  done
+fi
+
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+  echo "wine-session: preparing the Wine prefix $WINEPREFIX"
+  wineboot -i >/dev/null 2>&1
+  wineserver -w
+  # Dialog fonts: the Japanese system font of the templates maps to IPA Gothic.
+  wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes' \
+    /v 'ＭＳ ゴシック' /t REG_SZ /d 'IPAGothic' /f >/dev/null 2>&1
+  wineserver -w
+fi
+
+"$@"
