@@ -1,0 +1,108 @@
+// The installer window INSTALL_DLG: its procedure (which only routes), the
+// four bitmap buttons, the commands and the folder chooser.
+#include <shlobj.h>
+#include <stdio.h>
+
+#include "installer.h"
+#include "resource.h"
+
+// Set while a command runs. Message boxes have no owner window, so the
+// window stays enabled under them; a command that arrives meanwhile only
+// beeps instead of running nested inside the open operation.
+static int s_busy;
+
+void SetMode(int registered) {
+  g_registered = registered;
+  g_buttonTable[kRowInstall].pressed = registered ? IDB_UNINSTALL_DOWN : IDB_INSTALL_DOWN;
+  g_buttonTable[kRowInstall].normal = registered ? IDB_UNINSTALL : IDB_INSTALL;
+  if (g_buttons[kRowInstall]) {
+    RECT whole = {0, 0, 48, 48};
+    InvalidateRect(g_buttons[kRowInstall], &whole, FALSE);
+  }
+}
+
+// Rows 1 to 4 in row order; the update row only when the conduit was
+// registered at start-up. The mode is looked at here and nowhere later.
+static void CreateButtons(HWND window) {
+  for (int row = 0; row < kButtonRows; ++row) {
+    if (g_buttonTable[row].id == IDC_UPDATE && !g_registered) continue;
+    g_buttons[row] = CreateBitmapButton(window, g_instance, &g_buttonTable[row]);
+  }
+}
+
+static void Paint(HWND window) {
+  PAINTSTRUCT ps;
+  BeginPaint(window, &ps);
+  EndPaint(window, &ps);
+}
+
+static void ChooseFolder(HWND window) {
+  if (g_registered) {
+    ShowMessage("アンインストールしかできません。", "インストーラエラー", MB_OK);
+    return;
+  }
+  char field[kPathSize];
+  GetDlgItemTextA(window, IDC_FOLDER_FIELD, field, sizeof field);
+  char title[kPathSize + 128];
+  snprintf(title, sizeof title,
+           "インストールするディレクトリを選択してください。\n現在の設定は:%s", field);
+  char displayName[kPathSize];
+  BROWSEINFOA info = {};
+  info.hwndOwner = window;
+  info.pidlRoot = NULL;
+  info.pszDisplayName = displayName;
+  info.lpszTitle = title;
+  info.ulFlags = BIF_RETURNONLYFSDIRS;
+  LPITEMIDLIST item = SHBrowseForFolderA(&info);
+  if (!item) return;
+  char path[MAX_PATH];
+  BOOL ok = SHGetPathFromIDListA(item, path);
+  CoTaskMemFree(item);
+  if (ok) SetDlgItemTextA(window, IDC_FOLDER_FIELD, path);
+}
+
+static void AskAndUninstall(HWND window) {
+  if (ShowMessage("アンインストールしてもよろしいですね？", "RyvoWin", MB_OKCANCEL) == IDOK)
+    Uninstall(window);
+}
+
+// One call per command; everything else (IDOK from Enter, IDCANCEL from
+// Escape or a close request) is ignored, so only the exit button closes.
+static void OnCommand(HWND window, int command) {
+  switch (command) {
+    case IDC_CHOOSE_FOLDER:
+    case IDC_INSTALL:
+    case IDC_EXIT:
+    case IDC_UPDATE:
+      break;
+    default:
+      return;
+  }
+  if (s_busy) {
+    Beep(440, 50);
+    return;
+  }
+  s_busy = 1;
+  switch (command) {
+    case IDC_CHOOSE_FOLDER: ChooseFolder(window); break;
+    case IDC_INSTALL:
+      if (g_registered) AskAndUninstall(window);
+      else Install(window);
+      break;
+    case IDC_UPDATE: Update(window); break;
+    case IDC_EXIT: DestroyWindow(window); break;
+  }
+  s_busy = 0;
+}
+
+INT_PTR CALLBACK InstallDlgProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_INITDIALOG: CreateButtons(window); break;
+    case WM_PAINT: Paint(window); break;
+    case WM_DRAWITEM:
+      DrawBitmapButton(g_instance, (const DRAWITEMSTRUCT*)lParam, g_buttonTable, kButtonRows);
+      break;
+    case WM_COMMAND: OnCommand(window, LOWORD(wParam)); break;
+  }
+  return 0;
+}

@@ -1,0 +1,56 @@
+// Start of Installation: the process-wide state, the message helper and
+// the program entry (source folder, start-up probe, the modal window).
+#include <stdio.h>
+#include <string.h>
+
+#include "installer.h"
+#include "resource.h"
+
+char g_sourceFolder[kPathSize];
+char g_installFolder[kPathSize];
+int g_registered;
+HINSTANCE g_instance;
+HWND g_buttons[kButtonRows];
+
+// Row order: choose folder, install/uninstall, update, exit. Row 2 starts
+// with the unregistered images; the start-up probe fixes it.
+BitmapButton g_buttonTable[kButtonRows] = {
+  {IDC_CHOOSE_FOLDER, 10, 5, 58, 53, IDB_FOLDER_DOWN, IDB_FOLDER},
+  {IDC_INSTALL, 70, 5, 118, 53, IDB_INSTALL_DOWN, IDB_INSTALL},
+  {IDC_UPDATE, 130, 5, 178, 53, IDB_UPDATE_DOWN, IDB_UPDATE},
+  {IDC_EXIT, 295, 5, 343, 53, IDB_EXIT_DOWN, IDB_EXIT},
+};
+
+int ShowMessage(const char* text, const char* caption, UINT type) {
+  return MessageBoxA(NULL, text, caption, type);
+}
+
+int ShowNameMessage(const char* format, const char* name, const char* caption) {
+  char text[kPathSize + 128];
+  snprintf(text, sizeof text, format, name);
+  return ShowMessage(text, caption, MB_OK);
+}
+
+int JoinPath(char* out, const char* folder, const char* name) {
+  int n = snprintf(out, kPathSize, "%s\\%s", folder, name);
+  if (n < 0 || n >= kPathSize) {
+    out[0] = '\0';
+    return -1;
+  }
+  return 0;
+}
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+  // The medium is the folder the program is started from. A current
+  // directory that does not fit is refused rather than cut short.
+  DWORD n = GetCurrentDirectoryA(kPathSize, g_sourceFolder);
+  if (n == 0 || n >= kPathSize) {
+    g_sourceFolder[0] = '\0';
+    ShowMessage("インストール元のパスが長すぎます。", "インストーラエラー", MB_OK);
+    return -1;
+  }
+  if (StartupProbe() != 0) return -1;
+  g_instance = instance;
+  DialogBoxParamA(instance, "INSTALL_DLG", NULL, InstallDlgProc, 0);
+  return 0;
+}
