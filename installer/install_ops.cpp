@@ -6,6 +6,7 @@
 
 #include "condmgr_calls.h"
 #include "installer.h"
+#include "resource.h"
 #include "settings.h"
 
 static const char kCreator[] = "Ryvo";
@@ -151,7 +152,7 @@ static int ReadChosenFolder(HWND window, char* chosen) {
   } else {
     SetCurrentDirectoryA(g_sourceFolder);
     DWORD n = GetFullPathNameA(field, kPathSize, chosen, NULL);
-    length = (n == 0) ? kPathSize : n;
+    length = (n == 0) ? (size_t)kPathSize : (size_t)n;
   }
   if (length + sizeof "\\RyvoWin" - 1 + kInstallReserve >= kPathSize) {
     ShowMessage("インストール先のパスが長すぎます。", kCaption, MB_OK);
