@@ -1,0 +1,226 @@
+// The commands of RyvoWin's main window: the busy guard, the CSV-folder
+// guard, and one function per command (buttons, menu items).
+#include <windows.h>
+#include <shlobj.h>
+#include <stdio.h>
+#include <string.h>
+
+#include "main_window.h"
+#include "resource.h"
+#include "../exchange/exchange.h"
+#include "../exchange/stock_paths.h"
+#include "../shared/platform.h"
+#include "../shared/settings.h"
+
+#include "../editor/stock_dialog.h"
+
+namespace {
+
+char PathBuffer[kPathSize];      // scratch: a path formed from a folder
+char SourcePath[kPathSize];      // scratch: the file a restore copies from
+char EntryText[kNameSize];       // scratch: one list entry
+
+const char kCaption[] = "RyvoWin";
+const char kSystemError[] = "System Error";
+
+// Commands 100, 101, 107 and 108 need somewhere to put the CSV files.
+int CsvFolderGuard(void) {
+  if (CsvFolder[0] != 0) return 0;
+  PfMessageBox("ＣＳＶファイルの出力先を設定してください。", kCaption, PF_MB_OK);
+  return -1;
+}
+
+void RedrawDirectionButton(void) {
+  RECT area = {0, 0, 48, 48};
+  InvalidateRect(ButtonWindows[kDirectionRow], &area, FALSE);
+}
+
+// The folder browser opens on the current CSV folder.
+int CALLBACK BrowseCallback(HWND browser, UINT message, LPARAM, LPARAM) {
+  if (message == BFFM_INITIALIZED && CsvFolder[0] != 0)
+    SendMessageA(browser, BFFM_SETSELECTIONA, TRUE, (LPARAM)CsvFolder);
+  return 0;
+}
+
+// The browser's title: the prompt and the current folder. The folder is
+// at most 259 bytes and the buffer holds the prompt with all of them, so
+// the title is never cut.
+char BrowseTitle[128 + kPathSize];
+
+}  // namespace
+
+void RunCommand(HWND window, int command) {
+  if (BusyFlag) {
+    Beep(440, 50);
+    return;
+  }
+  switch (command) {
+    case IDC_EXPORT: ExportCommand(); break;
+    case IDC_DIRECTION: DirectionCommand(window); break;
+    case IDC_CSV_FOLDER: ChooseCsvFolder(window); break;
+    case IDC_CLOSE: CloseMainWindow(window); break;
+    case IDC_MOVE_UP: MoveStock(window, -1); break;
+    case IDC_MOVE_DOWN: MoveStock(window, +1); break;
+    case IDC_NEW_STOCK: NewStock(window); break;
+    case IDC_EDIT_STOCK: EditStock(window); break;
+    case IDC_DELETE_STOCK: DeleteStock(window); break;
+    case IDM_START_OVER: RestoreDump(window, "BeginRyvo.dmp"); break;
+    case IDM_BEFORE_CONVERSION: RestoreDump(window, "SaveRyvo.dmp"); break;
+    case IDM_ABOUT: ShowAbout(); break;
+  }
+}
+
+void ExportCommand(void) {
+  if (CsvFolderGuard() != 0) return;
+  if (ExportCsv() == 0) PfMessageBox("変換完了", kCaption, PF_MB_OK);
+}
+
+// Converts for the handheld, or takes back a conversion that still waits
+// for the next HotSync; the button then shows the other picture pair.
+void DirectionCommand(HWND window) {
+  if (CsvFolderGuard() != 0) return;
+  ReadSetting(SyncDirection, sizeof SyncDirection, kSettingsKey, "SyncDir");
+  if (strcmp(SyncDirection, "ToPalm") == 0) {
+    WriteSetting("ToPC", kSettingsKey, "SyncDir");
+  } else if (ConvertToHandheld(window) == 0) {
+    WriteSetting("ToPalm", kSettingsKey, "SyncDir");
+    PfMessageBox("変換完了\n次回HotSyncでPalmにロードされます。", kCaption, PF_MB_OK);
+  }
+  ReadSetting(SyncDirection, sizeof SyncDirection, kSettingsKey, "SyncDir");
+  SetDirectionPictures();
+  RedrawDirectionButton();
+}
+
+void ChooseCsvFolder(HWND window) {
+  snprintf(BrowseTitle, sizeof BrowseTitle,
+           "ＲｙｖｏデータをＣＳＶ展開するディレクトリを選択してください。\n現在の設定は:%s",
+           CsvFolder);
+  char displayName[MAX_PATH];
+  BROWSEINFOA browse;
+  memset(&browse, 0, sizeof browse);
+  browse.hwndOwner = window;
+  browse.pidlRoot = NULL;
+  browse.pszDisplayName = displayName;
+  browse.lpszTitle = BrowseTitle;
+  browse.ulFlags = BIF_RETURNONLYFSDIRS;
+  browse.lpfn = BrowseCallback;
+  LPITEMIDLIST item = SHBrowseForFolderA(&browse);
+  if (item == NULL) return;
+  // The path comes into a buffer of its own, so that a failed conversion
+  // leaves the CSV folder as it was.
+  char chosen[MAX_PATH];
+  chosen[0] = 0;
+  BOOL found = SHGetPathFromIDListA(item, chosen);
+  CoTaskMemFree(item);
+  chosen[sizeof chosen - 1] = 0;
+  if (!found || chosen[0] == 0) return;
+  strcpy(CsvFolder, chosen);
+  WriteSetting(CsvFolder, kSettingsKey, "RyvoWinDir");
+}
+
+void CloseMainWindow(HWND window) { DestroyWindow(window); }
+
+// Moves the selected entry one place up (step -1) or down (+1); nothing
+// happens at either end of the list or without a selection.
+void MoveStock(HWND window, int step) {
+  int index = PfListSelection(window);
+  if (index < 0) return;
+  int target = index + step;
+  if (target < 0 || target >= PfListCount(window)) return;
+  if (PfListGetText(window, index, EntryText, sizeof EntryText) < 0) return;
+  PfListDelete(window, index);
+  PfListInsert(window, target, EntryText);
+  PfListSelect(window, target);
+}
+
+// A new stock: the dialog writes its settings file; here it gets a price
+// CSV file holding the header line alone and goes to the end of the list.
+void NewStock(HWND window) {
+  if (CsvFolderGuard() != 0) return;
+  BusyFlag = 1;
+  memset(CurrentStockName, 0, sizeof CurrentStockName);
+  RunStockDialog(AppInstance);
+  if (ResultStockName[0] == 0) {
+    BusyFlag = 0;
+    return;
+  }
+  FILE* csv = NULL;
+  if (FormatStockPath(PathBuffer, CsvFolder, ResultStockName, ".csv") == 0)
+    csv = PfOpenFile(PathBuffer, "wb");
+  int written = csv != NULL && fputs(kCsvHeaderLine, csv) >= 0;
+  if (csv != NULL && PfCloseFile(csv) != 0) written = 0;
+  if (!written) {
+    PfMessageBox("RyvoData file create error", kSystemError, PF_MB_OK);
+    BusyFlag = 0;
+    return;
+  }
+  int at = PfListAppend(window, ResultStockName);
+  if (at >= 0) PfListSelect(window, at);
+  BusyFlag = 0;
+}
+
+// Edits the selected stock; a new name replaces the first entry that
+// carries the old one.
+void EditStock(HWND window) {
+  int index = PfListSelection(window);
+  if (index < 0) return;
+  if (CsvFolderGuard() != 0) return;
+  memset(ResultStockName, 0, sizeof ResultStockName);
+  BusyFlag = 1;
+  memset(CurrentStockName, 0, sizeof CurrentStockName);
+  PfListGetText(window, index, CurrentStockName, sizeof CurrentStockName);
+  RunStockDialog(AppInstance);
+  if (strcmp(ResultStockName, CurrentStockName) == 0) {
+    BusyFlag = 0;
+    return;
+  }
+  int count = PfListCount(window);
+  for (int i = 0; i < count; ++i) {
+    if (PfListGetText(window, i, EntryText, sizeof EntryText) < 0) continue;
+    if (strcmp(EntryText, CurrentStockName) != 0) continue;
+    PfListDelete(window, i);
+    PfListInsert(window, i, ResultStockName);
+    PfListSelect(window, i);
+    break;
+  }
+  BusyFlag = 0;
+}
+
+// Takes the selected stock out of the list; its files stay, and the
+// handheld loses it only with the next conversion.
+void DeleteStock(HWND window) {
+  int index = PfListSelection(window);
+  if (index < 0) return;
+  if (PfMessageBox("指定されたデータを削除します。", kCaption, PF_MB_OKCANCEL) != PF_IDOK)
+    return;
+  PfListDelete(window, index);
+  PfMessageBox("Palmロードボタンを押下しないと設定内容が有効になりません。", "注意", PF_MB_OK);
+}
+
+// Copies BeginRyvo.dmp or SaveRyvo.dmp back over Ryvo.dmp and loads it
+// again; a failed copy changes nothing.
+void RestoreDump(HWND window, const char* sourceFile) {
+  if (FormatFolderPath(PathBuffer, WorkFolder, "Ryvo.dmp") != 0 ||
+      FormatFolderPath(SourcePath, WorkFolder, sourceFile) != 0 ||
+      PfCopyFile(SourcePath, PathBuffer) != 0) {
+    PfMessageBox("RyvoDB file copy error", kSystemError, PF_MB_OK);
+    return;
+  }
+  SendDlgItemMessageA(window, IDC_STOCK_LIST, LB_RESETCONTENT, 0, 0);
+  LoadDump(window);
+}
+
+namespace {
+
+INT_PTR CALLBACK AboutProc(HWND about, UINT message, WPARAM wParam, LPARAM) {
+  if (message == WM_COMMAND && LOWORD(wParam) == IDOK) DestroyWindow(about);
+  return 0;
+}
+
+}  // namespace
+
+void ShowAbout(void) {
+  BusyFlag = 1;
+  DialogBoxParamA(AppInstance, "RYVOABOUT_DLG", NULL, AboutProc, 0);
+  BusyFlag = 0;
+}

@@ -1,0 +1,59 @@
+// Start of RyvoWin: one instance only, Palm Desktop must be present, the
+// Palm Desktop folder joins the search path, then the main window runs as
+// a modal dialog until it is closed.
+#include <windows.h>
+#include <string.h>
+
+#include "condmgr.h"
+#include "main_window.h"
+#include "../shared/platform.h"
+
+namespace {
+
+enum { kFolderSize = 260, kEnvironmentSize = 32768 };
+
+const char kMainWindowTitle[] = "Ryvo Data Excange";
+
+char PalmDesktopFolder[kFolderSize];
+char SearchPath[kEnvironmentSize + kFolderSize];
+
+// PATH of this process gets ";<folder>" at its end. Without any PATH the
+// folder alone becomes the PATH; a PATH too long to take the folder stays
+// as it is.
+void ExtendSearchPath(const char* folder) {
+  DWORD length = GetEnvironmentVariableA("PATH", SearchPath, kEnvironmentSize);
+  if (length == 0) {
+    SetEnvironmentVariableA("PATH", folder);
+    return;
+  }
+  if (length >= kEnvironmentSize || length + 1 + strlen(folder) >= kEnvironmentSize) return;
+  strcat(SearchPath, ";");
+  strcat(SearchPath, folder);
+  SetEnvironmentVariableA("PATH", SearchPath);
+}
+
+}  // namespace
+
+// 0 when Palm Desktop is installed (its folder then ends the PATH); -1
+// after telling the user to install it.
+int FindPalmDesktop(void) {
+  int size = kFolderSize;
+  memset(PalmDesktopFolder, 0, sizeof PalmDesktopFolder);
+  if (CmGetPalmDesktopFolder(PalmDesktopFolder, &size) != 0) {
+    PfMessageBox("PalmDeskTopをインストールしてください。", "インストールエラー", PF_MB_OK);
+    return -1;
+  }
+  PalmDesktopFolder[kFolderSize - 1] = 0;
+  ExtendSearchPath(PalmDesktopFolder);
+  size = kFolderSize;
+  CmQueryConduit("Ryvo", PalmDesktopFolder, &size);
+  return 0;
+}
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+  if (FindWindowA(NULL, kMainWindowTitle) != NULL) return -1;
+  if (FindPalmDesktop() != 0) return -1;
+  AppInstance = instance;
+  DialogBoxParamA(instance, "RYVOWIN_DLG", NULL, MainWindowProc, 0);
+  return 0;
+}
