@@ -26,6 +26,12 @@ int LoadDump(StockList list);
 // or when the file cannot be created (silently skipped), -1 after a
 // reported write failure.
 int WriteStockSettings(void);
+// The 14 lines of the settings file of the DataRec in RecordBuffer, CR LF
+// after each, into `out` (at least 1024 bytes); returns the byte count.
+int FormatStockSettings(char* out);
+// Keeps the carriedBytes of the ContRec at `contRec` as loading does: the
+// bytes from offset 10 up to the first zero, at most 8, zero-padded.
+void KeepCarriedBytes(const unsigned char* contRec);
 
 // Export: one price CSV file per DataRec of Ryvo.dmp.
 // 0 when every stock was written; -1 after a reported failure.
@@ -36,11 +42,32 @@ int ExportCsv(void);
 int ExportStockCsv(void);
 // The header line of every price CSV file, CR LF included.
 extern const char kCsvHeaderLine[];
+// When a CSV file cannot be created (folder missing, a name that cannot be
+// a file name, a path too long), the export goes on with the next stock
+// and at its end names those stocks in one message (caption "RyvoWin")
+// and returns -1.
+
+// The text of one packed value as "%12.2f" writes its decoded value (at
+// least 12 characters, right-aligned, two decimals); returns its length.
+// Integer arithmetic only; no terminating zero.
+int FormatCsvValue(char* out, uint32_t field);
+// One price line, "y/m/d," then the five values, CR LF; returns its length.
+int FormatCsvLine(char* out, const PriceRow* row);
+// The whole CSV file of the DataRec in RecordBuffer into `out`
+// (kCsvTextSize bytes); returns its length.
+enum { kCsvTextSize = 32 + 260 * 96 };
+int FormatStockCsv(char* out);
 
 // Conversion: rebuilds Ryvo.dmp from the list, the settings files and the
-// CSV files, after copying the old dump to SaveRyvo.dmp. 0 when the new
-// dump is complete and in place; -1 otherwise, Ryvo.dmp then unchanged.
+// CSV files, after copying the old dump to SaveRyvo.dmp. The new dump is
+// written to Ryvo.dmp.tmp in the working folder and replaces Ryvo.dmp only
+// when every stock has been written. 0 when the new dump is complete and
+// in place; -1 otherwise, Ryvo.dmp then unchanged and the temporary file
+// gone. Template lengths above 5120 or below 1 are refused with
+// "RyvoDB file Cnt.size read error" before anything is written.
 int ConvertToHandheld(StockList list);
+// Appends the DataRec of stock `name` (NULL or empty: -1, no message) at
+// *offset of `out` and advances *offset; 0 or -1 after its message.
 int BuildStockRecord(FILE* out, const char* name, int32_t* offset,
                      const unsigned char templateLength[4]);
 
@@ -57,3 +84,6 @@ struct PriceSlot {
   signed char exponent[5];
 };
 int CompareRowDates(const PriceSlot* a, const PriceSlot* b);
+// Cuts one price CSV data line (changed in place) into its date and five
+// values; 0 when the line is complete, -1 when a piece is missing.
+int ParsePriceLine(char* line, PriceSlot* slot);

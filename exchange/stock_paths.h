@@ -20,3 +20,12 @@ int FormatStockPath(char* path, const char* folder, const char* name,
 
 // Forms "<folder>\<file>" into `path`; -1 (path empty) when too long.
 int FormatFolderPath(char* path, const char* folder, const char* file);
+
+// 1 when `c` is the first byte of a code page 932 double-byte character.
+int IsLeadByte932(unsigned char c);
+
+// The path as the host names it: on Windows a copy; elsewhere every "\"
+// that is a separator (not the second byte of a double-byte character)
+// becomes "/". Used by the native platforms (the ryvo tool, the tests).
+// Returns 0, or -1 (out empty) when it does not fit `size`.
+int HostPathFromDosPath(char* out, int size, const char* path);

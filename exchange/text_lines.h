@@ -1,6 +1,7 @@
 // Reading the per-stock text files (stock settings file, price CSV file)
 // line by line as a Windows program in text mode reads them: CR LF reads
-// as one line feed. Files are opened in binary mode everywhere, so the
+// as one line feed, a CR not followed by LF stays as it is, and a Ctrl-Z
+// (0x1A) ends the file. Files are opened in binary mode everywhere, so the
 // same bytes give the same lines on every platform.
 #pragma once
 
@@ -12,9 +13,12 @@ struct TextReader {
   FILE* file;
   int pos;
   int len;
+  int ended;     // no more bytes: end of file, read error or Ctrl-Z
   unsigned char data[16384];
 };
 
+// Starts reading `file` (open in binary mode) from its current position.
+// The reader does not own the file; the caller closes it.
 void TextReaderInit(TextReader* reader, FILE* file);
 
 // Reads one line as fgets(line, size, ...) would in text mode: at most

@@ -1,0 +1,188 @@
+// The CSV export: one price CSV file per DataRec of Ryvo.dmp, written with
+// an integer formatter that gives the same text as "%12.2f" for every
+// packed value.
+#include <stdio.h>
+#include <string.h>
+
+#include "exchange.h"
+#include "stock_paths.h"
+
+const char kCsvHeaderLine[] = "日付,始値,高値,安値,終値\r\n";
+
+static const char kSystemError[] = "System Error";
+
+namespace {
+struct FileCloser {
+  FILE* file;
+  explicit FileCloser(FILE* f) : file(f) {}
+  ~FileCloser() {
+    if (file != NULL) PfCloseFile(file);
+  }
+};
+}  // namespace
+
+static const uint32_t kTenPowers[8] = {1, 10, 100, 1000, 10000, 100000,
+                                       1000000, 10000000};
+
+// A packed value is mantissa * 10^(code - 2), so in hundredths it is the
+// exact integer mantissa * 10^code; "%12.2f" of the decoded double writes
+// that integer with a point before its last two digits.
+int FormatCsvValue(char* out, uint32_t field) {
+  unsigned code = (field >> 17) & 7u;
+  uint64_t hundredths = (uint64_t)(field & 0x1FFFFu) * kTenPowers[code];
+  char digits[24];
+  int n = 0;
+  digits[n++] = (char)('0' + hundredths % 10);
+  hundredths /= 10;
+  digits[n++] = (char)('0' + hundredths % 10);
+  hundredths /= 10;
+  digits[n++] = '.';
+  do {
+    digits[n++] = (char)('0' + hundredths % 10);
+    hundredths /= 10;
+  } while (hundredths != 0);
+  int width = n < 12 ? 12 : n;
+  int pad = width - n;
+  memset(out, ' ', (size_t)pad);
+  for (int i = 0; i < n; ++i) out[pad + i] = digits[n - 1 - i];
+  return width;
+}
+
+static char* PutUnsigned(char* out, unsigned value) {
+  char digits[12];
+  int n = 0;
+  do {
+    digits[n++] = (char)('0' + value % 10);
+    value /= 10;
+  } while (value != 0);
+  while (n > 0) *out++ = digits[--n];
+  return out;
+}
+
+int FormatCsvLine(char* out, const PriceRow* row) {
+  int year, month, day;
+  DecodePackedDate(row->date, &year, &month, &day);
+  char* p = out;
+  p = PutUnsigned(p, (unsigned)year);
+  *p++ = '/';
+  p = PutUnsigned(p, (unsigned)month);
+  *p++ = '/';
+  p = PutUnsigned(p, (unsigned)day);
+  *p++ = ',';
+  for (int i = 0; i < 5; ++i) {
+    p += FormatCsvValue(p, row->value[i]);
+    *p++ = i < 4 ? ',' : '\r';
+  }
+  *p++ = '\n';
+  return (int)(p - out);
+}
+
+int FormatStockCsv(char* out) {
+  size_t header = strlen(kCsvHeaderLine);
+  memcpy(out, kCsvHeaderLine, header);
+  char* p = out + header;
+  for (int j = 0; j < kMaxPriceRows; ++j) {
+    const unsigned char* raw = RecordBuffer + kPriceTableOffset + kPriceRowSize * j;
+    if (raw[0] == 0 && raw[1] == 0) break;
+    PriceRow row;
+    ReadPriceRow(raw, &row);
+    p += FormatCsvLine(p, &row);
+  }
+  return (int)(p - out);
+}
+
+int ExportStockCsv(void) {
+  char name[kStockNameSize + 1];
+  char path[kPathSize];
+  static char text[kCsvTextSize];
+  ReadTextField(RecordBuffer + kDataStockName, kStockNameSize, name);
+  if (FormatStockPath(path, CsvFolder, name, ".csv") != 0) return 1;
+  FILE* file = PfOpenFile(path, "wb");
+  if (file == NULL) return 1;
+  int length = FormatStockCsv(text);
+  int failed = fwrite(text, 1, (size_t)length, file) != (size_t)length;
+  if (PfCloseFile(file) != 0) failed = 1;
+  if (failed) {
+    PfMessageBox("RyvoDB file write error", kSystemError, PF_MB_OK);
+    return -1;
+  }
+  return 0;
+}
+
+// The names of the stocks whose CSV file could not be created, one a line.
+static char SkippedNames[1024];
+static int SkippedLength;
+static int SkippedCount;
+static int SkippedUnlisted;
+
+static void NoteSkippedStock(void) {
+  char name[kStockNameSize + 1];
+  ReadTextField(RecordBuffer + kDataStockName, kStockNameSize, name);
+  const char* shown = name[0] != '\0' ? name : "（名前なし）";
+  int n = (int)strlen(shown);
+  ++SkippedCount;
+  if (SkippedLength + n + 2 > (int)sizeof SkippedNames) {
+    ++SkippedUnlisted;
+    return;
+  }
+  SkippedNames[SkippedLength++] = '\n';
+  memcpy(SkippedNames + SkippedLength, shown, (size_t)n);
+  SkippedLength += n;
+  SkippedNames[SkippedLength] = '\0';
+}
+
+static void ReportSkippedStocks(void) {
+  char text[1200];
+  if (SkippedUnlisted > 0)
+    snprintf(text, sizeof text,
+             "次の銘柄のＣＳＶファイルを作成できませんでした。%s\nほか%d銘柄",
+             SkippedNames, SkippedUnlisted);
+  else
+    snprintf(text, sizeof text, "次の銘柄のＣＳＶファイルを作成できませんでした。%s",
+             SkippedNames);
+  PfMessageBox(text, "RyvoWin", PF_MB_OK);
+}
+
+int ExportCsv(void) {
+  char dumpPath[kPathSize];
+  SkippedNames[0] = '\0';
+  SkippedLength = 0;
+  SkippedCount = 0;
+  SkippedUnlisted = 0;
+  FILE* dump = NULL;
+  if (FormatFolderPath(dumpPath, WorkFolder, "Ryvo.dmp") == 0)
+    dump = PfOpenFile(dumpPath, "rb");
+  if (dump == NULL) {
+    PfMessageBox("RyvoDB file open error", kSystemError, PF_MB_OK);
+    return -1;
+  }
+  FileCloser closer(dump);
+
+  int32_t length;
+  int status = ReadDumpRecord(dump, &length);
+  if (status == kRecordEnd) {
+    PfMessageBox("RyvoDB file Cnt.size read error", kSystemError, PF_MB_OK);
+    return -1;
+  }
+  if (status != kRecordRead) {
+    PfMessageBox("RyvoDB file Cont.Rec. read error", kSystemError, PF_MB_OK);
+    return -1;
+  }
+  for (;;) {
+    status = ReadDumpRecord(dump, &length);
+    if (status == kRecordEnd) break;
+    if (status != kRecordRead) {
+      PfMessageBox("RyvoDB file Data.Rec. read error", kSystemError, PF_MB_OK);
+      return -1;
+    }
+    int result = ExportStockCsv();
+    if (result < 0) return -1;
+    if (result > 0) NoteSkippedStock();
+  }
+  if (SkippedCount > 0) {
+    // Files that could not be created are not a completed export.
+    ReportSkippedStocks();
+    return -1;
+  }
+  return 0;
+}

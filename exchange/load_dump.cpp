@@ -1,0 +1,159 @@
+// Loading the dump: the stock list, the stock settings files,
+// BeginRyvo.dmp and the kept carriedBytes. Owns the folder buffers of the
+// run and the kept carriedBytes.
+#include <stdio.h>
+#include <string.h>
+
+#include "exchange.h"
+#include "stock_paths.h"
+
+char CsvFolder[260];
+char WorkFolder[260];
+unsigned char CarriedBytes[kCarriedSize];
+
+static const char kSystemError[] = "System Error";
+
+// A small guard that closes a file from PfOpenFile on every path.
+namespace {
+struct FileCloser {
+  FILE* file;
+  explicit FileCloser(FILE* f) : file(f) {}
+  ~FileCloser() {
+    if (file != NULL) PfCloseFile(file);
+  }
+};
+}  // namespace
+
+void KeepCarriedBytes(const unsigned char* contRec) {
+  memset(CarriedBytes, 0, sizeof CarriedBytes);
+  for (int i = 0; i < kCarriedSize; ++i) {
+    unsigned char c = contRec[kCarriedOffset + i];
+    if (c == 0) break;
+    CarriedBytes[i] = c;
+  }
+}
+
+// Appends the decimal text of `value` and returns the new end.
+static char* PutInt(char* out, long long value) {
+  char digits[24];
+  int n = 0;
+  unsigned long long magnitude =
+      value < 0 ? 0ull - (unsigned long long)value : (unsigned long long)value;
+  do {
+    digits[n++] = (char)('0' + magnitude % 10);
+    magnitude /= 10;
+  } while (magnitude != 0);
+  if (value < 0) *out++ = '-';
+  while (n > 0) *out++ = digits[--n];
+  return out;
+}
+
+static char* PutText(char* out, const char* text) {
+  size_t n = strlen(text);
+  memcpy(out, text, n);
+  return out + n;
+}
+
+static char* PutLineEnd(char* out) {
+  *out++ = '\r';
+  *out++ = '\n';
+  return out;
+}
+
+// The 14 lines of the stock settings file of the DataRec in RecordBuffer,
+// CR LF after each; returns the number of bytes (at most about 400).
+int FormatStockSettings(char* out) {
+  const unsigned char* rec = RecordBuffer;
+  char name[kStockNameSize + 1];
+  char document[kWebDocumentSize + 1];
+  char keyword[kKeywordSize + 1];
+  ReadTextField(rec + kDataStockName, kStockNameSize, name);
+  ReadTextField(rec + kDataWebDocument, kWebDocumentSize, document);
+  ReadTextField(rec + kDataKeyword, kKeywordSize, keyword);
+  int flags = rec[kDataFlags];
+  char* p = out;
+  p = PutLineEnd(PutText(p, name));
+  p = PutLineEnd(PutText(p, (flags & kFlagOnlyClose) ? "1" : "0"));
+  p = PutLineEnd(PutText(p, (flags & kFlagWebScrap) ? "1" : "0"));
+  p = PutLineEnd(PutText(p, (flags & kFlagFixedScale) ? "1" : "0"));
+  p = PutLineEnd(PutText(p, document));
+  p = PutLineEnd(PutText(p, keyword));
+  p = PutLineEnd(PutInt(p, ReadBE32(rec + kDataPurchaseCount)));
+  for (int i = 0; i < 5; ++i) {
+    p = PutInt(p, ReadBE16(rec + kDataWebFetch + i * 4));
+    *p++ = ',';
+    p = PutLineEnd(PutInt(p, ReadBE16(rec + kDataWebFetch + i * 4 + 2)));
+  }
+  p = PutInt(p, ReadBE32(rec + kDataPriceScaleMax));
+  *p++ = ',';
+  p = PutLineEnd(PutInt(p, ReadBE32(rec + kDataPriceScaleMin)));
+  p = PutInt(p, ReadBE32(rec + kDataVolumeScaleMax));
+  *p++ = ',';
+  p = PutLineEnd(PutInt(p, ReadBE32(rec + kDataVolumeScaleMin)));
+  return (int)(p - out);
+}
+
+int WriteStockSettings(void) {
+  char name[kStockNameSize + 1];
+  char path[kPathSize];
+  static char text[1024];
+  ReadTextField(RecordBuffer + kDataStockName, kStockNameSize, name);
+  // A name that cannot be a file name, or a path too long, is a file that
+  // cannot be created: skipped without a message.
+  if (FormatStockPath(path, WorkFolder, name, ".txt") != 0) return 0;
+  FILE* file = PfOpenFile(path, "wb");
+  if (file == NULL) return 0;
+  int length = FormatStockSettings(text);
+  int failed = fwrite(text, 1, (size_t)length, file) != (size_t)length;
+  if (PfCloseFile(file) != 0) failed = 1;
+  if (failed) {
+    PfMessageBox("RyvoDB Setup file write error", kSystemError, PF_MB_OK);
+    return -1;
+  }
+  return 0;
+}
+
+int LoadDump(StockList list) {
+  char dumpPath[kPathSize];
+  char beginPath[kPathSize];
+  if (FormatFolderPath(dumpPath, WorkFolder, "Ryvo.dmp") != 0) return 0;
+  FILE* dump = PfOpenFile(dumpPath, "rb");
+  if (dump == NULL) return 0;   // no dump: an empty list, no message
+  FileCloser closer(dump);
+
+  if (FormatFolderPath(beginPath, WorkFolder, "BeginRyvo.dmp") != 0 ||
+      PfCopyFile(dumpPath, beginPath) != 0) {
+    PfMessageBox("RyvoDB file copy read error", kSystemError, PF_MB_OK);
+    return -1;
+  }
+
+  int32_t length;
+  int status = ReadDumpRecord(dump, &length);
+  if (status == kRecordEnd) {
+    PfMessageBox("RyvoDB file Cnt.size read error", kSystemError, PF_MB_OK);
+    return -1;
+  }
+  if (status != kRecordRead) {
+    PfMessageBox("RyvoDB file Cont.Rec. read error", kSystemError, PF_MB_OK);
+    return -1;
+  }
+  KeepCarriedBytes(RecordBuffer);
+  if (RecordBuffer[1] < kMinVersionByte) {
+    PfMessageBox("対応しているＲｙｖｏは２．１０以上です\nＲｙｖｏのバージョンを上げてください。",
+                 "Ryvo Error", PF_MB_OK);
+    return -1;
+  }
+
+  for (;;) {
+    status = ReadDumpRecord(dump, &length);
+    if (status == kRecordEnd) return 0;
+    if (status != kRecordRead) {
+      PfMessageBox("RyvoDB file Data.Rec. read error", kSystemError, PF_MB_OK);
+      return -1;
+    }
+    char name[kStockNameSize + 1];
+    ReadTextField(RecordBuffer + kDataStockName, kStockNameSize, name);
+    PfListAppend(list, name);
+    if (WriteStockSettings() < 0) return 0;
+  }
+}

@@ -1,0 +1,69 @@
+// File names made from stock names and folders: the one place that decides
+// whether a stock name may be a file name, and how paths are formed.
+#include "stock_paths.h"
+
+#include <stdio.h>
+#include <string.h>
+
+int IsLeadByte932(unsigned char c) {
+  return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
+}
+
+int IsStockFileName(const char* name) {
+  if (name == NULL || name[0] == '\0') return 0;
+  if (strcmp(name, ".") == 0 || strcmp(name, "..") == 0) return 0;
+  const unsigned char* p = (const unsigned char*)name;
+  while (*p != '\0') {
+    if (IsLeadByte932(*p)) {
+      if (p[1] == '\0') break;   // a lone lead byte at the end: no separator
+      p += 2;
+      continue;
+    }
+    if (*p == '\\' || *p == '/' || *p == ':') return 0;
+    ++p;
+  }
+  return 1;
+}
+
+int FormatStockPath(char* path, const char* folder, const char* name,
+                    const char* ext) {
+  path[0] = '\0';
+  if (!IsStockFileName(name)) return -1;
+  int n = snprintf(path, kPathSize, "%s\\%s%s", folder, name, ext);
+  if (n < 0 || n >= kPathSize) {
+    path[0] = '\0';
+    return -1;
+  }
+  return 0;
+}
+
+int FormatFolderPath(char* path, const char* folder, const char* file) {
+  int n = snprintf(path, kPathSize, "%s\\%s", folder, file);
+  if (n < 0 || n >= kPathSize) {
+    path[0] = '\0';
+    return -1;
+  }
+  return 0;
+}
+
+int HostPathFromDosPath(char* out, int size, const char* path) {
+  int n = (int)strlen(path);
+  if (size <= 0) return -1;
+  if (n >= size) {
+    out[0] = '\0';
+    return -1;
+  }
+  memcpy(out, path, (size_t)n + 1);
+#ifndef _WIN32
+  unsigned char* p = (unsigned char*)out;
+  while (*p != '\0') {
+    if (IsLeadByte932(*p) && p[1] != '\0') {
+      p += 2;
+      continue;
+    }
+    if (*p == '\\') *p = '/';
+    ++p;
+  }
+#endif
+  return 0;
+}

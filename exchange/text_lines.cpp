@@ -1,0 +1,82 @@
+// Line reading of the per-stock text files with the rules of a Windows
+// text-mode stream, and the settings-file line rules shared by the
+// converter and the settings dialog.
+#include "text_lines.h"
+
+#include <string.h>
+
+void TextReaderInit(TextReader* reader, FILE* file) {
+  reader->file = file;
+  reader->pos = 0;
+  reader->len = 0;
+  reader->ended = 0;
+}
+
+// The next raw byte, or -1 at the end; Ctrl-Z ends the file for good.
+static int PeekByte(TextReader* reader) {
+  if (reader->ended) return -1;
+  if (reader->pos >= reader->len) {
+    size_t n = fread(reader->data, 1, sizeof reader->data, reader->file);
+    reader->pos = 0;
+    reader->len = (int)n;
+    if (n == 0) {
+      reader->ended = 1;
+      return -1;
+    }
+  }
+  int c = reader->data[reader->pos];
+  if (c == 0x1A) {
+    reader->ended = 1;
+    return -1;
+  }
+  return c;
+}
+
+int ReadTextLine(TextReader* reader, char* line, int size) {
+  int count = 0;
+  if (size <= 0) return -1;
+  while (count < size - 1) {
+    int c = PeekByte(reader);
+    if (c < 0) break;
+    reader->pos++;
+    if (c == '\r') {
+      int next = PeekByte(reader);
+      if (next == '\n') {
+        reader->pos++;
+        c = '\n';
+      }
+    }
+    line[count++] = (char)c;
+    if (c == '\n') break;
+  }
+  line[count] = '\0';
+  return count == 0 ? -1 : count;
+}
+
+static void CopyPiece(char* out, int size, const char* from, int length) {
+  if (size <= 0) return;
+  if (length > size - 1) length = size - 1;
+  memcpy(out, from, (size_t)length);
+  out[length] = '\0';
+}
+
+void SplitSettingsPair(const char* line, char* first, int firstSize,
+                       char* second, int secondSize) {
+  const char* p = line;
+  while (*p == ',' || *p == '\n') ++p;
+  const char* end = p;
+  while (*end != '\0' && *end != ',' && *end != '\n') ++end;
+  CopyPiece(first, firstSize, p, (int)(end - p));
+  const char* rest = end;
+  int restLength = 0;
+  if (*rest == ',') {
+    ++rest;
+    while (rest[restLength] != '\0' && rest[restLength] != '\n') ++restLength;
+  }
+  CopyPiece(second, secondSize, rest, restLength);
+}
+
+void StripLineEnd(char* line) {
+  size_t n = strlen(line);
+  while (n > 0 && (line[n - 1] == '\n' || line[n - 1] == '\r')) line[--n] = '\0';
+}

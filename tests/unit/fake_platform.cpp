@@ -1,0 +1,313 @@
+// The test platform: files under a scratch folder with injected faults,
+// recorded message boxes, an in-memory stock list and settings store.
+#ifndef _GNU_SOURCE
+#define _GNU_SOURCE
+#endif
+#include "fake_platform.h"
+
+#include <errno.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/stat.h>
+#include <sys/types.h>
+#include <unistd.h>
+
+#include <deque>
+#include <map>
+
+#include "stock_paths.h"
+
+const char kSettingsKey[] = "Software\\RyvoWin";
+
+namespace {
+
+struct Fault {
+  std::string pattern;
+  long bytes;
+};
+
+std::string g_root;
+std::vector<FakeMessage> g_messages;
+std::deque<int> g_answers;
+std::vector<std::string> g_list;
+int g_selection = -1;
+std::map<std::string, std::string> g_settings;
+bool g_failSettingsWrites = false;
+std::vector<Fault> g_failOpen, g_failWrite, g_failClose, g_failCopy, g_failReplace,
+    g_failDelete;
+std::vector<std::string> g_openLog;
+int g_listTag;
+
+bool Matches(const std::vector<Fault>& faults, const char* path, long* bytes = nullptr) {
+  for (const Fault& f : faults) {
+    if (strstr(path, f.pattern.c_str()) != nullptr) {
+      if (bytes != nullptr) *bytes = f.bytes;
+      return true;
+    }
+  }
+  return false;
+}
+
+std::string Host(const char* path) {
+  char out[4096];
+  if (HostPathFromDosPath(out, sizeof out, path) != 0) return std::string();
+  return out;
+}
+
+void RemoveTree(const std::string& path) {
+  if (path.empty()) return;
+  std::string command = "rm -rf '" + path + "'";
+  if (system(command.c_str()) != 0) {
+    // a leftover scratch folder in /tmp is harmless
+  }
+}
+
+// A FILE* whose writes fail once `budget` bytes have been written, and
+// whose close may fail.
+struct Cookie {
+  FILE* file;
+  long budget;   // -1: no limit
+  bool failClose;
+};
+
+ssize_t CookieRead(void* c, char* buf, size_t size) {
+  Cookie* cookie = static_cast<Cookie*>(c);
+  size_t n = fread(buf, 1, size, cookie->file);
+  if (n == 0 && ferror(cookie->file)) return -1;
+  return (ssize_t)n;
+}
+
+ssize_t CookieWrite(void* c, const char* buf, size_t size) {
+  Cookie* cookie = static_cast<Cookie*>(c);
+  size_t allowed = size;
+  if (cookie->budget >= 0 && (long)size > cookie->budget) allowed = (size_t)cookie->budget;
+  if (allowed == 0 && size > 0) {
+    errno = ENOSPC;
+    return -1;
+  }
+  size_t n = fwrite(buf, 1, allowed, cookie->file);
+  if (cookie->budget >= 0) cookie->budget -= (long)n;
+  return (ssize_t)n;
+}
+
+int CookieSeek(void* c, off64_t* offset, int whence) {
+  Cookie* cookie = static_cast<Cookie*>(c);
+  if (fseeko(cookie->file, (off_t)*offset, whence) != 0) return -1;
+  *offset = (off64_t)ftello(cookie->file);
+  return 0;
+}
+
+int CookieClose(void* c) {
+  Cookie* cookie = static_cast<Cookie*>(c);
+  int result = fclose(cookie->file);
+  bool fail = cookie->failClose;
+  delete cookie;
+  return (result != 0 || fail) ? -1 : 0;
+}
+
+}  // namespace
+
+void FakeReset(void) {
+  RemoveTree(g_root);
+  char pattern[] = "/tmp/ryvo-unit-XXXXXX";
+  const char* made = mkdtemp(pattern);
+  g_root = made != nullptr ? made : "/tmp";
+  g_messages.clear();
+  g_answers.clear();
+  g_list.clear();
+  g_selection = -1;
+  g_settings.clear();
+  g_failSettingsWrites = false;
+  g_failOpen.clear();
+  g_failWrite.clear();
+  g_failClose.clear();
+  g_failCopy.clear();
+  g_failReplace.clear();
+  g_failDelete.clear();
+  g_openLog.clear();
+}
+
+const std::string& FakeRoot(void) {
+  if (g_root.empty()) FakeReset();
+  return g_root;
+}
+
+std::string FakeFolder(const char* relative) {
+  std::string path = FakeRoot() + "/" + relative;
+  std::string command = "mkdir -p '" + path + "'";
+  if (system(command.c_str()) != 0) return std::string();
+  return path;
+}
+
+const std::vector<FakeMessage>& FakeMessages(void) { return g_messages; }
+void FakeClearMessages(void) { g_messages.clear(); }
+void FakeQueueAnswer(int answer) { g_answers.push_back(answer); }
+
+StockList FakeStockList(void) { return &g_listTag; }
+void FakeListSet(const std::vector<std::string>& names) {
+  g_list = names;
+  g_selection = -1;
+}
+std::vector<std::string> FakeListItems(void) { return g_list; }
+
+void FakeSettingsSet(const char* name, const char* value) { g_settings[name] = value; }
+void FakeSettingsFailWrites(void) { g_failSettingsWrites = true; }
+
+void FakeFailOpen(const char* pattern) { g_failOpen.push_back({pattern, 0}); }
+void FakeFailWriteAfter(const char* pattern, long bytes) {
+  g_failWrite.push_back({pattern, bytes});
+}
+void FakeFailClose(const char* pattern) { g_failClose.push_back({pattern, 0}); }
+void FakeFailCopy(const char* pattern) { g_failCopy.push_back({pattern, 0}); }
+void FakeFailReplace(const char* pattern) { g_failReplace.push_back({pattern, 0}); }
+void FakeFailDelete(const char* pattern) { g_failDelete.push_back({pattern, 0}); }
+const std::vector<std::string>& FakeOpenLog(void) { return g_openLog; }
+
+std::string FakeReadFile(const std::string& hostPath) {
+  FILE* f = fopen(hostPath.c_str(), "rb");
+  if (f == nullptr) return std::string();
+  std::string bytes;
+  char buffer[65536];
+  size_t n;
+  while ((n = fread(buffer, 1, sizeof buffer, f)) > 0) bytes.append(buffer, n);
+  fclose(f);
+  return bytes;
+}
+
+bool FakeFileExists(const std::string& hostPath) {
+  struct stat st;
+  return stat(hostPath.c_str(), &st) == 0;
+}
+
+void FakeWriteFile(const std::string& hostPath, const std::string& bytes) {
+  FILE* f = fopen(hostPath.c_str(), "wb");
+  if (f == nullptr) return;
+  fwrite(bytes.data(), 1, bytes.size(), f);
+  fclose(f);
+}
+
+// ---- shared/platform.h ----
+
+int PfMessageBox(const char* text, const char* caption, int buttons) {
+  g_messages.push_back({text != nullptr ? text : "", caption != nullptr ? caption : "", buttons});
+  if (buttons != PF_MB_OKCANCEL) return PF_IDOK;
+  if (g_answers.empty()) return PF_IDOK;
+  int answer = g_answers.front();
+  g_answers.pop_front();
+  return answer;
+}
+
+FILE* PfOpenFile(const char* path, const char* mode) {
+  g_openLog.push_back(std::string(path) + " (" + mode + ")");
+  if (Matches(g_failOpen, path)) return nullptr;
+  std::string host = Host(path);
+  if (host.empty()) return nullptr;
+  FILE* file = fopen(host.c_str(), mode);
+  if (file == nullptr) return nullptr;
+  long budget = -1;
+  bool writes = strchr(mode, 'w') != nullptr || strchr(mode, 'a') != nullptr ||
+                strchr(mode, '+') != nullptr;
+  bool limit = writes && Matches(g_failWrite, path, &budget);
+  bool failClose = Matches(g_failClose, path);
+  if (!limit && !failClose) return file;
+  Cookie* cookie = new Cookie{file, limit ? budget : -1, failClose};
+  cookie_io_functions_t functions = {CookieRead, CookieWrite, CookieSeek, CookieClose};
+  FILE* wrapped = fopencookie(cookie, mode, functions);
+  if (wrapped == nullptr) {
+    fclose(file);
+    delete cookie;
+  }
+  return wrapped;
+}
+
+int PfCloseFile(FILE* file) { return fclose(file) == 0 ? 0 : -1; }
+
+int PfCopyFile(const char* from, const char* to) {
+  if (Matches(g_failCopy, from) || Matches(g_failCopy, to)) return -1;
+  std::string source = Host(from), target = Host(to);
+  if (source.empty() || target.empty() || !FakeFileExists(source)) return -1;
+  std::string bytes = FakeReadFile(source);
+  std::string temporary = target + ".copying";
+  FILE* f = fopen(temporary.c_str(), "wb");
+  if (f == nullptr) return -1;
+  bool ok = fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+  ok = fclose(f) == 0 && ok;
+  if (!ok || rename(temporary.c_str(), target.c_str()) != 0) {
+    remove(temporary.c_str());
+    return -1;
+  }
+  return 0;
+}
+
+int PfReplaceFile(const char* from, const char* to) {
+  if (Matches(g_failReplace, from) || Matches(g_failReplace, to)) return -1;
+  std::string source = Host(from), target = Host(to);
+  if (source.empty() || target.empty()) return -1;
+  return rename(source.c_str(), target.c_str()) == 0 ? 0 : -1;
+}
+
+int PfDeleteFile(const char* path) {
+  if (Matches(g_failDelete, path)) return -1;
+  std::string host = Host(path);
+  if (host.empty()) return -1;
+  if (remove(host.c_str()) == 0 || errno == ENOENT) return 0;
+  return -1;
+}
+
+int PfListCount(StockList list) { return list != nullptr ? (int)g_list.size() : 0; }
+
+int PfListGetText(StockList list, int index, char* buffer, int size) {
+  if (size > 0) buffer[0] = '\0';
+  if (list == nullptr || index < 0 || index >= (int)g_list.size()) return -1;
+  const std::string& text = g_list[(size_t)index];
+  int n = (int)text.size();
+  if (size <= 0) return n;
+  if (n > size - 1) n = size - 1;
+  memcpy(buffer, text.data(), (size_t)n);
+  buffer[n] = '\0';
+  return n;
+}
+
+int PfListAppend(StockList list, const char* text) {
+  if (list == nullptr) return -1;
+  g_list.push_back(text);
+  return (int)g_list.size() - 1;
+}
+
+int PfListInsert(StockList list, int index, const char* text) {
+  if (list == nullptr || index < -1 || index > (int)g_list.size()) return -1;
+  if (index == -1) return PfListAppend(list, text);
+  g_list.insert(g_list.begin() + index, text);
+  return index;
+}
+
+int PfListDelete(StockList list, int index) {
+  if (list == nullptr || index < 0 || index >= (int)g_list.size()) return -1;
+  g_list.erase(g_list.begin() + index);
+  if (g_selection >= (int)g_list.size()) g_selection = -1;
+  return (int)g_list.size();
+}
+
+int PfListSelection(StockList list) { return list != nullptr ? g_selection : -1; }
+
+void PfListSelect(StockList list, int index) {
+  if (list == nullptr) return;
+  g_selection = (index >= 0 && index < (int)g_list.size()) ? index : -1;
+}
+
+// ---- shared/settings.h ----
+
+int ReadSetting(char* buffer, int size, const char* key, const char* name) {
+  if (size > 0) buffer[0] = '\0';
+  if (strcmp(key, kSettingsKey) != 0) return -1;
+  auto it = g_settings.find(name);
+  if (it == g_settings.end() || (int)it->second.size() + 1 > size) return -1;
+  memcpy(buffer, it->second.c_str(), it->second.size() + 1);
+  return 0;
+}
+
+int WriteSetting(const char* text, const char* key, const char* name) {
+  if (g_failSettingsWrites || strcmp(key, kSettingsKey) != 0) return -1;
+  g_settings[name] = text;
+  return 0;
+}
