@@ -1,0 +1,242 @@
+// The file side of the stock settings editor: reading, checking and
+// writing one stock's settings file, and the price CSV copy on a rename.
+#include "stock_settings.h"
+
+#include <stdio.h>
+#include <string.h>
+
+#include "../exchange/exchange.h"
+#include "../exchange/stock_paths.h"
+#include "../exchange/text_lines.h"
+#include "../shared/platform.h"
+
+namespace {
+
+const char kSystemError[] = "System Error";
+const char kInputError[] = "入力エラー";
+
+// Closes a file from PfOpenFile on every path that has not closed it.
+struct FileGuard {
+  FILE* file;
+  explicit FileGuard(FILE* f) : file(f) {}
+  ~FileGuard() {
+    if (file != NULL) PfCloseFile(file);
+  }
+  // Closes now; 0 or -1 as PfCloseFile.
+  int Close() {
+    FILE* f = file;
+    file = NULL;
+    return PfCloseFile(f);
+  }
+  FileGuard(const FileGuard&) = delete;
+  FileGuard& operator=(const FileGuard&) = delete;
+};
+
+void CopyText(char* to, int size, const char* from) {
+  snprintf(to, size, "%s", from);
+}
+
+int FileExists(const char* path) {
+  FILE* file = PfOpenFile(path, "rb");
+  if (file == NULL) return 0;
+  PfCloseFile(file);
+  return 1;
+}
+
+// One line of the settings file, at most kMaxLineChars characters with its
+// line feed. The rest of a longer line is read and dropped. Returns the
+// number of characters kept, -1 at the end of the file, -2 when the file
+// could not be read.
+int ReadSettingsLine(TextReader* reader, char* line) {
+  int length = ReadTextLine(reader, line, kMaxLineChars + 1);
+  if (length < 0) return ferror(reader->file) ? -2 : -1;
+  if (length > 0 && line[length - 1] != '\n') {
+    char rest[kLineBufferSize];
+    for (;;) {
+      int n = ReadTextLine(reader, rest, sizeof rest);
+      if (n < 0) {
+        if (ferror(reader->file)) return -2;
+        break;
+      }
+      if (n > 0 && rest[n - 1] == '\n') break;
+    }
+  }
+  return length;
+}
+
+// The message for a missing line (1-based) and what the reader returns.
+int ReportMissingLine(int lineNumber) {
+  switch (lineNumber) {
+    case 1:
+      PfMessageBox("RyvoSetup file StockName read error", kSystemError, PF_MB_OK);
+      return 0;
+    case 2:
+      PfMessageBox("RyvoSetup file OnlyClose read error", kSystemError, PF_MB_OK);
+      return 0;
+    case 3:
+      PfMessageBox("RyvoSetup file WebScrap read error", kSystemError, PF_MB_OK);
+      return -1;
+    case 4:
+      PfMessageBox("RyvoSetup file FixedScale read error", kSystemError, PF_MB_OK);
+      return -1;
+    default:
+      PfMessageBox("RyvoSetup file read error", kSystemError, PF_MB_OK);
+      return -1;
+  }
+}
+
+// Puts settings-file line `lineNumber` (1..14) into its field.
+void StoreLine(StockFields* fields, int lineNumber, char* line) {
+  if (lineNumber >= 8) {
+    int pair = lineNumber - 8;
+    SplitSettingsPair(line, fields->pairFirst[pair], kFieldSize,
+                      fields->pairSecond[pair], kFieldSize);
+    return;
+  }
+  switch (lineNumber) {
+    case 2: fields->onlyClose = line[0] == '1'; return;
+    case 3: fields->webScrap = line[0] == '1'; return;
+    case 4: fields->fixedScale = line[0] == '1'; return;
+    default: break;
+  }
+  StripLineEnd(line);
+  char* text = lineNumber == 1   ? fields->name
+               : lineNumber == 5 ? fields->document
+               : lineNumber == 6 ? fields->keyword
+                                 : fields->purchaseCount;
+  CopyText(text, kFieldSize, line);
+}
+
+int WriteText(FILE* file, const char* text) {
+  size_t length = strlen(text);
+  return fwrite(text, 1, length, file) == length ? 0 : -1;
+}
+
+// The 14 lines of the settings file, each ended by CR LF.
+int WriteSettingsLines(FILE* file, const char* name, const StockFields* fields) {
+  const char* eol = "\r\n";
+  const char* lines[7] = {name,
+                          fields->onlyClose ? "1" : "0",
+                          fields->webScrap ? "1" : "0",
+                          fields->fixedScale ? "1" : "0",
+                          fields->document,
+                          fields->keyword,
+                          fields->purchaseCount};
+  for (int i = 0; i < 7; ++i) {
+    if (WriteText(file, lines[i]) != 0 || WriteText(file, eol) != 0) return -1;
+  }
+  for (int i = 0; i < kPairCount; ++i) {
+    if (WriteText(file, fields->pairFirst[i]) != 0 || WriteText(file, ",") != 0 ||
+        WriteText(file, fields->pairSecond[i]) != 0 || WriteText(file, eol) != 0) {
+      return -1;
+    }
+  }
+  return 0;
+}
+
+}  // namespace
+
+void ClearStockFields(StockFields* fields) {
+  memset(fields, 0, sizeof *fields);
+}
+
+int ReadStockFields(const char* currentName, StockFields* fields) {
+  ClearStockFields(fields);
+  if (currentName[0] == '\0') return 1;
+
+  // The price CSV file only has to exist.
+  char path[kPathSize];
+  if (FormatStockPath(path, CsvFolder, currentName, ".csv") != 0 || !FileExists(path)) {
+    PfMessageBox("CSVファイルを作成してから実行してください。", "エラー", PF_MB_OK);
+    return 0;
+  }
+
+  if (FormatStockPath(path, WorkFolder, currentName, ".txt") != 0) return 0;
+  FileGuard guard(PfOpenFile(path, "rb"));
+  if (guard.file == NULL) return 0;
+
+  static TextReader reader;   // 16 KB: kept off the stack
+  TextReaderInit(&reader, guard.file);
+  char line[kLineBufferSize];
+  for (int lineNumber = 1; lineNumber <= 14; ++lineNumber) {
+    int length = ReadSettingsLine(&reader, line);
+    if (length == -2) {
+      PfMessageBox("RyvoDB Setup file read error", kSystemError, PF_MB_OK);
+      return 0;
+    }
+    if (length < 0) return ReportMissingLine(lineNumber);
+    StoreLine(fields, lineNumber, line);
+  }
+  guard.Close();
+  return 1;
+}
+
+int ValidateStockFields(const StockFields* fields) {
+  if (strlen(fields->name) > kStockNameLimit) {
+    PfMessageBox("銘柄名は半角２０文字以下、全角１０文字以下です。", kInputError, PF_MB_OK);
+    return -1;
+  }
+  if (strlen(fields->document) > kDocumentLimit) {
+    PfMessageBox("Webドキュメントは半角１２０文字以下以下です。", kInputError, PF_MB_OK);
+    return -1;
+  }
+  if (strlen(fields->keyword) > kKeywordLimit) {
+    PfMessageBox("キーワードは半角２０文字以下以下です。", kInputError, PF_MB_OK);
+    return -1;
+  }
+  // The name becomes two file names; one that could leave its folder is
+  // refused here rather than failing silently when saved. An empty name is
+  // left to the save, which ignores it.
+  if (fields->name[0] != '\0' && !IsStockFileName(fields->name)) {
+    PfMessageBox("銘柄名に使用できない文字が含まれています。\n"
+                 "「\\」「/」「:」を含む名前と「.」「..」は使えません。",
+                 kInputError, PF_MB_OK);
+    return -1;
+  }
+  return 1;
+}
+
+int SaveStockFields(const char* currentName, const StockFields* fields,
+                    char* resultName) {
+  char name[kDialogNameSize];
+  CopyText(name, sizeof name, fields->name);
+  if (name[0] == '\0') return -1;
+
+  char settingsPath[kPathSize];
+  if (FormatStockPath(settingsPath, WorkFolder, name, ".txt") != 0) return -1;
+
+  // A new stock, or a stock with a new name, must not silently take over
+  // the files of another stock of that name.
+  int renamed = strcmp(name, currentName) != 0;
+  if (renamed) {
+    char csvPath[kPathSize];
+    int csvExists = FormatStockPath(csvPath, CsvFolder, name, ".csv") == 0 &&
+                    FileExists(csvPath);
+    if (csvExists || FileExists(settingsPath)) {
+      if (PfMessageBox("この銘柄名のファイルは既にあります。\n"
+                       "上書きしてよろしいですか？",
+                       "注意", PF_MB_OKCANCEL) != PF_IDOK) {
+        return -1;
+      }
+    }
+  }
+
+  if (renamed && currentName[0] != '\0') {
+    char from[kPathSize];
+    char to[kPathSize];
+    if (FormatStockPath(from, CsvFolder, currentName, ".csv") != 0 ||
+        FormatStockPath(to, CsvFolder, name, ".csv") != 0 || PfCopyFile(from, to) != 0) {
+      PfMessageBox("Ryvo Data file copy error", kSystemError, PF_MB_OK);
+      return -1;
+    }
+  }
+
+  FileGuard guard(PfOpenFile(settingsPath, "wb"));
+  if (guard.file == NULL) return -1;
+  if (WriteSettingsLines(guard.file, name, fields) != 0 || guard.Close() != 0) {
+    PfMessageBox("RyvoDB Setup file write error", kSystemError, PF_MB_OK);
+    return -1;
+  }
+  CopyText(resultName, kDialogNameSize, name);
+  return 0;
+}

@@ -1,0 +1,68 @@
+// The file side of the stock settings editor: one stock's field texts,
+// read from its stock settings file (working folder, name + .txt), checked
+// against the byte limits, and written back, with the copy of the price
+// CSV file (CSV folder, name + .csv) when a stock gets a new name.
+// No window code here: messages go through PfMessageBox, files through
+// PfOpenFile / PfCopyFile, folders are CsvFolder and WorkFolder.
+//
+// Texts are code page 932 bytes and are never converted; limits count
+// bytes (a full-width character counts two).
+#pragma once
+
+enum {
+  kFieldSize = 260,        // every field text, terminating zero included
+  kDialogNameSize = 80,     // the current and the result stock name
+  kPairCount = 7,          // lines 8 to 14: five Web-fetch pairs, two scales
+  kStockNameLimit = 20,    // bytes
+  kDocumentLimit = 120,    // bytes
+  kKeywordLimit = 20       // bytes
+};
+
+// What the dialog shows, in the order of the settings file's lines.
+// An empty text is an empty field; a flag is 0 or 1.
+struct StockFields {
+  char name[kFieldSize];            // line 1
+  int onlyClose;                    // line 2
+  int webScrap;                     // line 3
+  int fixedScale;                   // line 4
+  char document[kFieldSize];        // line 5
+  char keyword[kFieldSize];         // line 6
+  char purchaseCount[kFieldSize];   // line 7
+  // Lines 8 to 14: Web fetch open, high, low, close, volume (row, tag),
+  // then price scale and volume scale (max, min).
+  char pairFirst[kPairCount][kFieldSize];
+  char pairSecond[kPairCount][kFieldSize];
+};
+
+// Empties every text and clears every flag.
+void ClearStockFields(StockFields* fields);
+
+// Reads the settings of stock `currentName` into `fields` (cleared first).
+//  1  ready: a new stock (empty name: all fields empty) or all 14 lines read;
+//  0  close without a change: the price CSV file is missing (message
+//     "CSVファイルを作成してから実行してください。"), the settings file
+//     cannot be opened (no message), line 1 or 2 is missing, or reading
+//     failed (each with its message);
+// -1  the file ends after line 2: `fields` holds the lines read so far and
+//     the message has been shown.
+// A line longer than 258 characters is cut there; the rest of it is
+// skipped, so the following lines keep their meaning.
+int ReadStockFields(const char* currentName, StockFields* fields);
+
+// Byte limits, in this order: name 20, document 120, keyword 20; then a
+// non-empty name must be usable as a file name (IsStockFileName). Returns 1
+// when all hold, -1 after the message ("入力エラー") of the first that fails.
+int ValidateStockFields(const StockFields* fields);
+
+// Writes the settings file of `fields->name` (14 lines, CR LF) and puts the
+// name into `resultName` (kDialogNameSize bytes). When an existing stock
+// (`currentName` not empty) gets another name, its price CSV file is first
+// copied to the new name; the old files stay. When the new name's settings
+// file or price CSV file already exists (and the name is not the stock's
+// own), the user is asked before they are replaced.
+// Returns 0 when written; -1 when nothing was saved: an empty name or a
+// settings file that cannot be created (no message), a refused
+// replacement, a failed copy or write (with its message). `resultName` is
+// only changed on 0.
+int SaveStockFields(const char* currentName, const StockFields* fields,
+                    char* resultName);
