@@ -198,8 +198,9 @@ int PfMessageBox(const char* text, const char* caption, int buttons) {
 }
 
 FILE* PfOpenFile(const char* path, const char* mode) {
-  g_openLog.push_back(std::string(path) + " (" + mode + ")");
-  if (Matches(g_failOpen, path)) return nullptr;
+  std::string opened = std::string(path) + " (" + mode + ")";
+  g_openLog.push_back(opened);
+  if (Matches(g_failOpen, opened.c_str())) return nullptr;
   std::string host = Host(path);
   if (host.empty()) return nullptr;
   FILE* file = fopen(host.c_str(), mode);

@@ -58,13 +58,15 @@ void FakeSettingsSet(const char* name, const char* value);
 void FakeSettingsFailWrites(void);
 
 // File faults.
-void FakeFailOpen(const char* pattern);                 // PfOpenFile gives NULL
+// PfOpenFile gives NULL; the pattern is matched against "<path> (<mode>)",
+// so "Ryvo.dmp (r+b)" fails only that open of that file.
+void FakeFailOpen(const char* pattern);
 void FakeFailWriteAfter(const char* pattern, long bytes);   // writes fail after N bytes
 void FakeFailClose(const char* pattern);                // PfCloseFile gives -1
 void FakeFailCopy(const char* pattern);                 // source or destination
 void FakeFailReplace(const char* pattern);              // source or destination
 void FakeFailDelete(const char* pattern);
-// Every path given to PfOpenFile since the reset, with its mode.
+// Every open since the reset as "<path> (<mode>)", oldest first.
 const std::vector<std::string>& FakeOpenLog(void);
 
 // Test file helpers on host paths.
