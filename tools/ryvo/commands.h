@@ -1,0 +1,12 @@
+// The commands of the ryvo tool. Each takes the arguments after its own
+// name and returns the exit code: 0 on success, 1 after a reported
+// failure, 2 on a usage error (after a short usage text).
+#pragma once
+
+int RunInfo(int argc, char** argv);
+int RunLoad(int argc, char** argv);
+int RunExport(int argc, char** argv);
+int RunConvert(int argc, char** argv);
+int RunSample(int argc, char** argv);
+// Built only when tools/ryvo/cmd_hotsync.cpp exists (RYVO_HAVE_HOTSYNC).
+int RunHotsync(int argc, char** argv);

@@ -1,0 +1,250 @@
+// Console implementation of the platform services for the ryvo tool and
+// the benchmark.
+#include "console_platform.h"
+
+#include <errno.h>
+#include <stdio.h>
+#include <string.h>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <iconv.h>
+#include "settings.h"
+#endif
+
+#include "stock_paths.h"
+
+namespace {
+
+enum { kMaxStocks = 8192, kEntrySize = 81, kHostPathSize = 1024 };
+
+char ListEntries[kMaxStocks][kEntrySize];
+int ListCount;
+int ListSelected = -1;
+int MessageCount;
+int Quiet;
+
+int HostPath(const char* path, char* out) {
+  return HostPathFromDosPath(out, kHostPathSize, path);
+}
+
+#ifndef _WIN32
+// Converts with iconv; -1 when a byte cannot be converted or out is full.
+int Convert(const char* to, const char* from, const char* text, char* out, int size) {
+  iconv_t cd = iconv_open(to, from);
+  if (cd == (iconv_t)-1) return -1;
+  char* in = const_cast<char*>(text);
+  size_t inLeft = strlen(text);
+  char* o = out;
+  size_t outLeft = (size_t)size - 1;
+  size_t r = iconv(cd, &in, &inLeft, &o, &outLeft);
+  iconv_close(cd);
+  *o = '\0';
+  return r == (size_t)-1 ? -1 : 0;
+}
+#endif
+
+}  // namespace
+
+StockList ConsoleStockList(void) { return ListEntries; }
+void ConsoleListClear(void) {
+  ListCount = 0;
+  ListSelected = -1;
+}
+int ConsoleMessageCount(void) { return MessageCount; }
+void ConsoleSetQuiet(int quiet) { Quiet = quiet; }
+
+const char* ConsoleDisplayText(const char* cp932, char* out, int size) {
+#ifdef _WIN32
+  snprintf(out, (size_t)size, "%s", cp932);
+#else
+  // Convert piece by piece so that one bad byte shows as "?" and no more.
+  int used = 0;
+  out[0] = '\0';
+  const unsigned char* p = (const unsigned char*)cp932;
+  while (*p != '\0' && used < size - 1) {
+    char piece[3] = {(char)p[0], 0, 0};
+    int n = 1;
+    if (IsLeadByte932(p[0]) && p[1] != '\0') {
+      piece[1] = (char)p[1];
+      n = 2;
+    }
+    char utf8[8];
+    if (Convert("UTF-8", "CP932", piece, utf8, sizeof utf8) != 0) strcpy(utf8, "?");
+    int len = (int)strlen(utf8);
+    if (used + len > size - 1) break;
+    memcpy(out + used, utf8, (size_t)len);
+    used += len;
+    out[used] = '\0';
+    p += n;
+  }
+#endif
+  return out;
+}
+
+int ConsoleArgumentText(const char* argument, char* out, int size) {
+#ifdef _WIN32
+  int n = snprintf(out, (size_t)size, "%s", argument);
+  return n >= 0 && n < size ? 0 : -1;
+#else
+  if (Convert("CP932", "UTF-8", argument, out, size) != 0) {
+    out[0] = '\0';
+    return -1;
+  }
+  return 0;
+#endif
+}
+
+int PfMessageBox(const char* text, const char* caption, int buttons) {
+  (void)buttons;
+  ++MessageCount;
+  if (!Quiet) {
+    static char shownText[4096];
+    static char shownCaption[256];
+    fprintf(stderr, "[%s] %s\n", ConsoleDisplayText(caption, shownCaption, sizeof shownCaption),
+            ConsoleDisplayText(text, shownText, sizeof shownText));
+  }
+  return PF_IDOK;
+}
+
+FILE* PfOpenFile(const char* path, const char* mode) {
+  char host[kHostPathSize];
+  if (HostPath(path, host) != 0) return NULL;
+  return fopen(host, mode);
+}
+
+int PfCloseFile(FILE* file) { return fclose(file) == 0 ? 0 : -1; }
+
+int PfCopyFile(const char* from, const char* to) {
+  char source[kHostPathSize], target[kHostPathSize];
+  if (HostPath(from, source) != 0 || HostPath(to, target) != 0) return -1;
+#ifdef _WIN32
+  return CopyFileA(source, target, FALSE) ? 0 : -1;
+#else
+  // Copy beside the destination, then rename: never a half-made copy.
+  char temporary[kHostPathSize + 16];
+  snprintf(temporary, sizeof temporary, "%s.copying", target);
+  FILE* in = fopen(source, "rb");
+  if (in == NULL) return -1;
+  FILE* out = fopen(temporary, "wb");
+  if (out == NULL) {
+    fclose(in);
+    return -1;
+  }
+  static char buffer[1 << 16];
+  int ok = 1;
+  size_t n;
+  while ((n = fread(buffer, 1, sizeof buffer, in)) > 0)
+    if (fwrite(buffer, 1, n, out) != n) {
+      ok = 0;
+      break;
+    }
+  if (ferror(in)) ok = 0;
+  fclose(in);
+  if (fclose(out) != 0) ok = 0;
+  if (ok && rename(temporary, target) != 0) ok = 0;
+  if (!ok) remove(temporary);
+  return ok ? 0 : -1;
+#endif
+}
+
+int PfReplaceFile(const char* from, const char* to) {
+  char source[kHostPathSize], target[kHostPathSize];
+  if (HostPath(from, source) != 0 || HostPath(to, target) != 0) return -1;
+#ifdef _WIN32
+  return MoveFileExA(source, target, MOVEFILE_REPLACE_EXISTING) ? 0 : -1;
+#else
+  return rename(source, target) == 0 ? 0 : -1;
+#endif
+}
+
+int PfDeleteFile(const char* path) {
+  char host[kHostPathSize];
+  if (HostPath(path, host) != 0) return -1;
+#ifdef _WIN32
+  if (DeleteFileA(host)) return 0;
+  DWORD error = GetLastError();
+  return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? 0 : -1;
+#else
+  return remove(host) == 0 || errno == ENOENT ? 0 : -1;
+#endif
+}
+
+int PfListCount(StockList list) { return list != NULL ? ListCount : 0; }
+
+int PfListGetText(StockList list, int index, char* buffer, int size) {
+  if (size > 0) buffer[0] = '\0';
+  if (list == NULL || index < 0 || index >= ListCount) return -1;
+  int n = (int)strlen(ListEntries[index]);
+  if (size <= 0) return n;
+  if (n > size - 1) n = size - 1;
+  memcpy(buffer, ListEntries[index], (size_t)n);
+  buffer[n] = '\0';
+  return n;
+}
+
+int PfListInsert(StockList list, int index, const char* text) {
+  if (list == NULL || ListCount >= kMaxStocks) return -1;
+  if (index < 0 || index > ListCount) index = ListCount;
+  memmove(ListEntries[index + 1], ListEntries[index], (size_t)(ListCount - index) * kEntrySize);
+  snprintf(ListEntries[index], kEntrySize, "%s", text);
+  ++ListCount;
+  return index;
+}
+
+int PfListAppend(StockList list, const char* text) { return PfListInsert(list, -1, text); }
+
+int PfListDelete(StockList list, int index) {
+  if (list == NULL || index < 0 || index >= ListCount) return -1;
+  memmove(ListEntries[index], ListEntries[index + 1], (size_t)(ListCount - index - 1) * kEntrySize);
+  --ListCount;
+  if (ListSelected >= ListCount) ListSelected = -1;
+  return ListCount;
+}
+
+int PfListSelection(StockList list) { return list != NULL ? ListSelected : -1; }
+
+void PfListSelect(StockList list, int index) {
+  if (list == NULL) return;
+  ListSelected = index >= 0 && index < ListCount ? index : -1;
+}
+
+#ifndef _WIN32
+// The settings store of the native tool: a few values in memory.
+const char kSettingsKey[] = "Software\\RyvoWin";
+
+namespace {
+enum { kMaxSettings = 16, kSettingSize = 260 };
+char SettingNames[kMaxSettings][32];
+char SettingValues[kMaxSettings][kSettingSize];
+int SettingCount;
+int FindSetting(const char* name) {
+  for (int i = 0; i < SettingCount; ++i)
+    if (strcmp(SettingNames[i], name) == 0) return i;
+  return -1;
+}
+}  // namespace
+
+int ReadSetting(char* buffer, int size, const char* key, const char* name) {
+  if (size > 0) buffer[0] = '\0';
+  int i = strcmp(key, kSettingsKey) == 0 ? FindSetting(name) : -1;
+  if (i < 0 || (int)strlen(SettingValues[i]) >= size) return -1;
+  strcpy(buffer, SettingValues[i]);
+  return 0;
+}
+
+int WriteSetting(const char* text, const char* key, const char* name) {
+  if (strcmp(key, kSettingsKey) != 0 || strlen(name) >= sizeof SettingNames[0] ||
+      strlen(text) >= (size_t)kSettingSize)
+    return -1;
+  int i = FindSetting(name);
+  if (i < 0) {
+    if (SettingCount >= kMaxSettings) return -1;
+    i = SettingCount++;
+    strcpy(SettingNames[i], name);
+  }
+  strcpy(SettingValues[i], text);
+  return 0;
+}
+#endif

@@ -1,0 +1,26 @@
+// The console platform of the ryvo tool and the benchmark: message boxes
+// go to standard error as "[caption] text" (UTF-8 on Linux, code page 932
+// bytes on Windows) and are answered OK; files are the host's, with "\"
+// separators turned into "/" outside Windows; the stock list is in memory.
+// On Linux the settings store is in memory too; on Windows it is the
+// registry (shared/settings_win32.cpp).
+#pragma once
+
+#include "platform.h"
+
+// The one stock list of the tool.
+StockList ConsoleStockList(void);
+void ConsoleListClear(void);
+
+// Number of message boxes shown so far.
+int ConsoleMessageCount(void);
+// With quiet set, messages are counted but not printed (benchmark).
+void ConsoleSetQuiet(int quiet);
+
+// Code page 932 text as the console shows it (UTF-8 on Linux) into `out`;
+// undecodable bytes are shown as "?". Returns `out`.
+const char* ConsoleDisplayText(const char* cp932, char* out, int size);
+// A command-line argument (UTF-8 on Linux, the ANSI code page on Windows)
+// as code page 932 text; 0, or -1 when it cannot be converted or is too
+// long for `size`.
+int ConsoleArgumentText(const char* argument, char* out, int size);

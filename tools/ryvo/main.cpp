@@ -1,0 +1,50 @@
+// The ryvo tool: the exchange of RyvoWin from the command line, for
+// scripts, tests and the benchmark. Routes the command to its function.
+#include <stdio.h>
+#include <string.h>
+
+#include "commands.h"
+
+namespace {
+
+struct Command {
+  const char* name;
+  int (*run)(int argc, char** argv);
+  const char* summary;
+};
+
+const Command kCommands[] = {
+    {"info", RunInfo, "info DUMP                      show a dump's header and stocks"},
+    {"load", RunLoad, "load WORKDIR                   load Ryvo.dmp: BeginRyvo.dmp, settings files"},
+    {"export", RunExport, "export WORKDIR CSVDIR          write the price CSV files"},
+    {"convert", RunConvert, "convert WORKDIR CSVDIR [NAME..] rebuild Ryvo.dmp from the files"},
+    {"sample", RunSample, "sample WORKDIR                 write the sample Ryvo.dmp"},
+#ifdef RYVO_HAVE_HOTSYNC
+    {"hotsync", RunHotsync, "hotsync WORKDIR PDBFILE        move RyvoDB between a .pdb and Ryvo.dmp"},
+#endif
+};
+
+int Usage(FILE* out) {
+  fputs("usage: ryvo COMMAND ARGS...   (ryvo COMMAND --help for more)\n", out);
+  for (const Command& c : kCommands) fprintf(out, "  ryvo %s\n", c.summary);
+  fputs("Exit status: 0 success, 1 a reported failure, 2 a usage error.\n", out);
+  return out == stdout ? 0 : 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) return Usage(stderr);
+  if (strcmp(argv[1], "--help") == 0 || strcmp(argv[1], "-h") == 0 ||
+      strcmp(argv[1], "help") == 0)
+    return Usage(stdout);
+  for (const Command& c : kCommands) {
+    if (strcmp(argv[1], c.name) == 0) {
+      int code = c.run(argc - 2, argv + 2);
+      fflush(stdout);
+      return code;
+    }
+  }
+  fprintf(stderr, "ryvo: unknown command '%s'\n", argv[1]);
+  return Usage(stderr);
+}
