@@ -57,3 +57,14 @@ dist: all
 
 clean:
 	rm -rf $(B) dist screenshots
+
+# Fuzzing: a clang build of the fuzz targets alone (tests/fuzz), then every
+# target for FUZZ_SECONDS (fuzz) or about 20 seconds (fuzz-smoke).
+fuzz: deps
+	@test -f $(FUZZ)/CMakeCache.txt || CC=clang CXX=clang++ cmake -S . -B $(FUZZ) \
+	  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DRYVO_FUZZ=ON >/dev/null
+	@cmake --build $(FUZZ) -j$(JOBS) --target fuzz_all
+	@bash tools/fuzz-run.sh $(FUZZ) $(FUZZ_SECONDS)
+
+fuzz-smoke:
+	@$(MAKE) --no-print-directory fuzz FUZZ_SECONDS=20

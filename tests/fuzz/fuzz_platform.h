@@ -1,0 +1,38 @@
+// The platform of the fuzz targets: shared/platform.h and shared/settings.h
+// over real files in a scratch folder of the process, with every write
+// confined to the folders a target names. A write, copy, rename or delete
+// anywhere else stops the process at once (__builtin_trap), so that the
+// fuzzer reports it as a finding. Messages are counted, not shown; the
+// stock list and the settings store live in memory.
+#pragma once
+
+#include <string>
+#include <vector>
+
+// Creates /tmp/ryvo-fuzz-<target>-<pid> with the subfolders "work", "csv"
+// and "db" (once per process) and empties them. Only files directly inside
+// these three folders may be written.
+void FuzzPlatformInit(const char* target);
+const std::string& FuzzFolder(const char* sub);   // "work", "csv" or "db"
+
+// Empties the three folders, the message record and the stock list.
+void FuzzResetRun(void);
+
+// Names of the regular files in a folder, sorted.
+std::vector<std::string> FuzzListFolder(const char* sub);
+std::string FuzzReadFile(const std::string& path);   // "" when missing
+void FuzzWriteFile(const std::string& path, const unsigned char* data, size_t size);
+
+// Message boxes since FuzzResetRun.
+int FuzzMessageCount(void);
+const std::string& FuzzLastMessage(void);
+
+// The stock list handle and its entries.
+void* FuzzStockList(void);
+const std::vector<std::string>& FuzzListItems(void);
+void FuzzListSet(const std::vector<std::string>& names);
+
+// Stops the process with a message on standard error: a property failed.
+[[noreturn]] void FuzzFail(const char* what);
+#define FUZZ_CHECK(cond) \
+  do { if (!(cond)) FuzzFail(#cond); } while (0)
