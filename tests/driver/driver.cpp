@@ -1,0 +1,807 @@
+// The test driver's framework: test registry and main, checks, programs,
+// windows and message boxes, list boxes, registry and file helpers, and the
+// sample dump builder. The contract is in driver.h.
+#include "driver.h"
+
+#include <shlwapi.h>
+#include <stdarg.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+const char kMainCaption[] = "Ryvo Data Excange";
+const char kRyvoKey[] = "Software\\RyvoWin";
+const char kStandInKey[] = "Software\\RyvoStandIn\\CondMgr";
+static const char kStandInRoot[] = "Software\\RyvoStandIn";
+static const char kTestRoot[] = "C:\\ryvotest";
+
+// ---- Registry of tests and the run ---------------------------------------
+
+enum { kMaxTests = 256, kMaxPrograms = 16 };
+static struct { const char* name; TestFunction function; } tests[kMaxTests];
+static int testCount;
+static const char* currentTest = "";
+static int currentFailures;
+
+static Program programs[kMaxPrograms];
+static int programCount;
+
+int RegisterTest(const char* name, TestFunction function) {
+  if (testCount < kMaxTests) {
+    tests[testCount].name = name;
+    tests[testCount].function = function;
+    testCount++;
+  }
+  return testCount;
+}
+
+void Note(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  printf("  [%s] ", currentTest);
+  vprintf(format, args);
+  printf("\n");
+  fflush(stdout);
+  va_end(args);
+}
+
+void CheckFailed(const char* file, int line, const char* format, ...) {
+  const char* base = strrchr(file, '/');
+  base = base ? base + 1 : file;
+  va_list args;
+  va_start(args, format);
+  printf("%s:%d: [%s] FAILED: ", base, line, currentTest);
+  vprintf(format, args);
+  printf("\n");
+  fflush(stdout);
+  va_end(args);
+  currentFailures++;
+}
+
+int TestStillPassing(void) { return currentFailures == 0; }
+
+int CheckInt(const char* file, int line, const char* what, long long actual,
+             long long expected) {
+  if (actual == expected) return 1;
+  CheckFailed(file, line, "%s is %lld, expected %lld", what, actual, expected);
+  return 0;
+}
+
+// Shows code page 932 text readably in a UTF-8 log: bytes as they are,
+// control characters escaped.
+static void Printable(const char* text, char* out, int size) {
+  int n = 0;
+  for (const unsigned char* p = (const unsigned char*)(text ? text : ""); *p && n < size - 5; p++) {
+    if (*p == '\n') { out[n++] = '\\'; out[n++] = 'n'; }
+    else if (*p == '\r') { out[n++] = '\\'; out[n++] = 'r'; }
+    else if (*p < 0x20) n += snprintf(out + n, size - n, "\\x%02X", *p);
+    else out[n++] = (char)*p;
+  }
+  out[n] = 0;
+}
+
+// The log is UTF-8 (ctest shows it on a Linux terminal): convert CP932.
+static void ToUtf8(const char* cp932, char* out, int size) {
+  static WCHAR wide[8192];
+  int n = MultiByteToWideChar(932, 0, cp932, -1, wide, 8192);
+  if (n <= 0 || !WideCharToMultiByte(CP_UTF8, 0, wide, -1, out, size, NULL, NULL))
+    snprintf(out, size, "%s", cp932);
+}
+
+static const char* Shown(const char* text, char* out, int size) {
+  char printable[4096];
+  Printable(text, printable, sizeof printable);
+  ToUtf8(printable, out, size);
+  return out;
+}
+
+int CheckStr(const char* file, int line, const char* what, const char* actual,
+             const char* expected) {
+  if (strcmp(actual ? actual : "", expected ? expected : "") == 0) return 1;
+  char a[4096], e[4096];
+  CheckFailed(file, line, "%s is \"%s\", expected \"%s\"", what,
+              Shown(actual, a, sizeof a), Shown(expected, e, sizeof e));
+  return 0;
+}
+
+int CheckBytes(const char* file, int line, const char* what,
+               const unsigned char* actual, int actualSize,
+               const unsigned char* expected, int expectedSize) {
+  if (actualSize == expectedSize &&
+      (actualSize <= 0 || memcmp(actual, expected, actualSize) == 0))
+    return 1;
+  int at = 0;
+  while (at < actualSize && at < expectedSize && actual[at] == expected[at]) at++;
+  CheckFailed(file, line, "%s: %d bytes, expected %d; first difference at byte %d",
+              what, actualSize, expectedSize, at);
+  return 0;
+}
+
+static int NameMatches(const char* name, const char* pattern) {
+  size_t n = strlen(pattern);
+  if (n > 0 && pattern[n - 1] == '*') return strncmp(name, pattern, n - 1) == 0;
+  return strcmp(name, pattern) == 0;
+}
+
+static void RunTest(int index, int* passed, int* failed) {
+  currentTest = tests[index].name;
+  currentFailures = 0;
+  printf("[ RUN  ] %s\n", currentTest);
+  fflush(stdout);
+  tests[index].function();
+  KillAllPrograms();
+  if (currentFailures == 0) {
+    printf("[  OK  ] %s\n", currentTest);
+    (*passed)++;
+  } else {
+    printf("[ FAIL ] %s (%d failed checks)\n", currentTest, currentFailures);
+    (*failed)++;
+  }
+  fflush(stdout);
+  currentTest = "";
+}
+
+int main(int argc, char** argv) {
+  setvbuf(stdout, NULL, _IONBF, 0);
+  if (argc > 1 && strcmp(argv[1], "--list") == 0) {
+    for (int i = 0; i < testCount; i++) printf("%s\n", tests[i].name);
+    return 0;
+  }
+  int passed = 0, failed = 0, matched = 0;
+  for (int i = 0; i < testCount; i++) {
+    int wanted = argc <= 1;
+    for (int a = 1; a < argc && !wanted; a++) wanted = NameMatches(tests[i].name, argv[a]);
+    if (!wanted) continue;
+    matched++;
+    RunTest(i, &passed, &failed);
+  }
+  if (matched == 0) {
+    printf("no test matches\n");
+    return 2;
+  }
+  printf("%d passed, %d failed\n", passed, failed);
+  return failed == 0 ? 0 : 1;
+}
+
+// ---- Programs ---------------------------------------------------------------
+
+const char* DriverFolder(void) {
+  static char folder[MAX_PATH];
+  if (folder[0] == 0) {
+    GetModuleFileNameA(NULL, folder, MAX_PATH);
+    char* slash = strrchr(folder, '\\');
+    if (slash) *slash = 0;
+  }
+  return folder;
+}
+
+const char* ProgramPath(const char* file) {
+  static char paths[4][MAX_PATH];
+  static int next;
+  char* path = paths[next++ % 4];
+  snprintf(path, MAX_PATH, "%s\\%s", DriverFolder(), file);
+  return path;
+}
+
+Program* StartProgram(const char* exe, const char* folder) {
+  if (programCount >= kMaxPrograms) {
+    CheckFailed(__FILE__, __LINE__, "too many programs started in one test");
+    return NULL;
+  }
+  Program* program = &programs[programCount];
+  memset(program, 0, sizeof *program);
+  if (strchr(exe, '\\') || strchr(exe, ':'))
+    snprintf(program->path, MAX_PATH, "%s", exe);
+  else
+    snprintf(program->path, MAX_PATH, "%s", ProgramPath(exe));
+  char commandLine[MAX_PATH + 4];
+  snprintf(commandLine, sizeof commandLine, "\"%s\"", program->path);
+  STARTUPINFOA startup;
+  PROCESS_INFORMATION info;
+  memset(&startup, 0, sizeof startup);
+  startup.cb = sizeof startup;
+  if (!CreateProcessA(program->path, commandLine, NULL, NULL, FALSE, 0, NULL,
+                      folder, &startup, &info)) {
+    CheckFailed(__FILE__, __LINE__, "cannot start %s (error %lu)", program->path,
+                GetLastError());
+    return NULL;
+  }
+  CloseHandle(info.hThread);
+  program->process = info.hProcess;
+  program->pid = info.dwProcessId;
+  programCount++;
+  return program;
+}
+
+int WaitForExit(Program* program, int timeout) {
+  if (program == NULL || program->process == NULL) return kStillRunning;
+  if (WaitForSingleObject(program->process, timeout) != WAIT_OBJECT_0)
+    return kStillRunning;
+  DWORD code = 0;
+  GetExitCodeProcess(program->process, &code);
+  return (int)code;
+}
+
+int IsRunning(Program* program) {
+  return program && program->process &&
+         WaitForSingleObject(program->process, 0) == WAIT_TIMEOUT;
+}
+
+void KillProgram(Program* program) {
+  if (program == NULL || program->process == NULL) return;
+  if (WaitForSingleObject(program->process, 0) == WAIT_TIMEOUT) {
+    TerminateProcess(program->process, 0xDEAD);
+    WaitForSingleObject(program->process, 5000);
+  }
+}
+
+void KillAllPrograms(void) {
+  for (int i = 0; i < programCount; i++) {
+    KillProgram(&programs[i]);
+    if (programs[i].process) CloseHandle(programs[i].process);
+    programs[i].process = NULL;
+  }
+  programCount = 0;
+}
+
+// ---- Windows ----------------------------------------------------------------
+
+void WindowText(HWND window, char* text, int size) {
+  WCHAR wide[1024];
+  text[0] = 0;
+  DWORD_PTR n = 0;
+  if (!SendMessageTimeoutW(window, WM_GETTEXT, 1024, (LPARAM)wide,
+                           SMTO_ABORTIFHUNG, 5000, &n))
+    return;
+  wide[n < 1024 ? n : 1023] = 0;
+  if (!WideCharToMultiByte(932, 0, wide, -1, text, size, NULL, NULL)) text[0] = 0;
+}
+
+// The caption of a top-level window, as the window manager keeps it (no
+// message to the program, so a busy program cannot stall the search).
+static void CaptionText(HWND window, char* text, int size) {
+  WCHAR wide[512];
+  text[0] = 0;
+  if (GetWindowTextW(window, wide, 512) <= 0) return;
+  if (!WideCharToMultiByte(932, 0, wide, -1, text, size, NULL, NULL)) text[0] = 0;
+}
+
+void ControlText(HWND dialog, int id, char* text, int size) {
+  HWND control = GetDlgItem(dialog, id);
+  if (control == NULL) {
+    text[0] = 0;
+    return;
+  }
+  WindowText(control, text, size);
+}
+
+struct WindowSearch {
+  DWORD pid;              // 0: any process
+  const char* caption;    // NULL: any caption
+  int messageBoxes;       // 1: only message boxes
+  HWND found;
+  int count;
+};
+
+static int IsMessageBox(HWND window) {
+  char className[64];
+  if (!GetClassNameA(window, className, sizeof className)) return 0;
+  return strcmp(className, "#32770") == 0 && GetDlgItem(window, 0xFFFF) != NULL;
+}
+
+static BOOL CALLBACK SearchWindow(HWND window, LPARAM data) {
+  WindowSearch* search = (WindowSearch*)data;
+  DWORD pid = 0;
+  GetWindowThreadProcessId(window, &pid);
+  if (search->pid != 0 && pid != search->pid) return TRUE;
+  if (!IsWindowVisible(window)) return TRUE;
+  if (search->messageBoxes && !IsMessageBox(window)) return TRUE;
+  if (search->caption) {
+    char text[512];
+    CaptionText(window, text, sizeof text);
+    if (strcmp(text, search->caption) != 0) return TRUE;
+  }
+  search->count++;
+  if (search->found == NULL) search->found = window;
+  return TRUE;
+}
+
+static HWND Search(Program* program, const char* caption, int messageBoxes,
+                   int* count) {
+  WindowSearch search = {program ? program->pid : 0, caption, messageBoxes, NULL, 0};
+  EnumWindows(SearchWindow, (LPARAM)&search);
+  if (count) *count = search.count;
+  return search.found;
+}
+
+HWND FindProgramWindow(Program* program, const char* caption) {
+  return Search(program, caption, 0, NULL);
+}
+
+int CountWindows(Program* program) {
+  int count = 0;
+  Search(program, NULL, 0, &count);
+  return count;
+}
+
+HWND WaitForWindow(Program* program, const char* caption, int timeout) {
+  DWORD start = GetTickCount();
+  for (;;) {
+    HWND window = Search(program, caption, 0, NULL);
+    if (window) return window;
+    if ((int)(GetTickCount() - start) >= timeout) return NULL;
+    Sleep(50);
+  }
+}
+
+HWND FindAnyMessageBox(Program* program, char* caption, char* text) {
+  HWND box = Search(program, NULL, 1, NULL);
+  if (box) {
+    if (caption) CaptionText(box, caption, 512);
+    if (text) ControlText(box, 0xFFFF, text, 512);
+  }
+  return box;
+}
+
+HWND WaitForMessageBox(Program* program, const char* caption, const char* text,
+                       int timeout) {
+  DWORD start = GetTickCount();
+  for (;;) {
+    WindowSearch search = {program ? program->pid : 0, caption, 1, NULL, 0};
+    EnumWindows(SearchWindow, (LPARAM)&search);
+    if (search.found) {
+      if (text == NULL) return search.found;
+      char shown[1024];
+      ControlText(search.found, 0xFFFF, shown, sizeof shown);
+      if (strcmp(shown, text) == 0) return search.found;
+    }
+    if ((int)(GetTickCount() - start) >= timeout) return NULL;
+    Sleep(50);
+  }
+}
+
+int ExpectNoMessageBox(Program* program, int timeout, const char* file, int line) {
+  DWORD start = GetTickCount();
+  for (;;) {
+    char caption[512], text[512];
+    if (FindAnyMessageBox(program, caption, text)) {
+      char c[1024], t[1024];
+      CheckFailed(file, line, "unexpected message box \"%s\": \"%s\"",
+                  Shown(caption, c, sizeof c), Shown(text, t, sizeof t));
+      return 0;
+    }
+    if ((int)(GetTickCount() - start) >= timeout) return 1;
+    Sleep(50);
+  }
+}
+
+int AnswerMessageBox(HWND box, int button) {
+  HWND control = GetDlgItem(box, button);
+  if (control == NULL) return 0;
+  DWORD_PTR result;
+  DWORD thread = GetWindowThreadProcessId(box, NULL);
+  // The box ends its loop on the click; the reply comes back at once.
+  SendMessageTimeoutW(control, BM_CLICK, 0, 0, SMTO_NORMAL, 3000, &result);
+  if (thread) PostThreadMessageW(thread, WM_NULL, 0, 0);
+  return 1;
+}
+
+int ExpectMessageBox(Program* program, const char* caption, const char* text,
+                     int button, const char* file, int line) {
+  HWND box = WaitForMessageBox(program, caption, text, kWait);
+  if (box == NULL) {
+    char c[1024], t[1024], seenCaption[512] = "", seenText[512] = "";
+    char sc[1024], st[1024];
+    HWND other = FindAnyMessageBox(program, seenCaption, seenText);
+    CheckFailed(file, line, "no message box \"%s\": \"%s\"%s%s%s%s%s",
+                Shown(caption, c, sizeof c), Shown(text, t, sizeof t),
+                other ? " (open instead: \"" : "",
+                other ? Shown(seenCaption, sc, sizeof sc) : "",
+                other ? "\": \"" : "", other ? Shown(seenText, st, sizeof st) : "",
+                other ? "\")" : "");
+    return 0;
+  }
+  if (!AnswerMessageBox(box, button)) {
+    CheckFailed(file, line, "message box has no button %d", button);
+    return 0;
+  }
+  // Give the program the time to leave the box before the next step.
+  for (int i = 0; i < 100 && IsWindow(box); i++) Sleep(20);
+  return 1;
+}
+
+// A command either returns at once or enters a modal loop (a dialog or a
+// message box); a second of waiting tells the two apart for any command
+// of these programs, and the test then looks for the dialog.
+//
+// A message sent from another process is handled inside the program's
+// PeekMessage, so a modal loop that waits for its next posted message would
+// not look at its window again: a window destroyed by the command would
+// leave the loop waiting. A thread message afterwards wakes the loop as the
+// user's next mouse move would.
+static void SendAndSettle(HWND target, UINT message, WPARAM wParam, LPARAM lParam) {
+  DWORD_PTR result;
+  DWORD thread = GetWindowThreadProcessId(target, NULL);
+  SendMessageTimeoutW(target, message, wParam, lParam, SMTO_NORMAL, 1000, &result);
+  if (thread) PostThreadMessageW(thread, WM_NULL, 0, 0);
+}
+
+void SendCommand(HWND window, int id) {
+  SendAndSettle(window, WM_COMMAND, MAKEWPARAM(id, 0), 0);
+}
+
+int ClickButton(HWND window, int id) {
+  HWND button = GetDlgItem(window, id);
+  if (button == NULL) return 0;
+  SendAndSettle(button, BM_CLICK, 0, 0);
+  return 1;
+}
+
+void WaitIdle(HWND window) {
+  DWORD_PTR result;
+  SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, kWait, &result);
+}
+
+// ---- List boxes -------------------------------------------------------------
+
+void ListItems(HWND dialog, int id, ListContent* list) {
+  list->count = -1;
+  HWND box = GetDlgItem(dialog, id);
+  if (box == NULL) return;
+  LRESULT count = SendMessageW(box, LB_GETCOUNT, 0, 0);
+  if (count < 0) return;
+  list->count = (int)count;
+  for (int i = 0; i < list->count && i < kMaxItems; i++) {
+    WCHAR wide[512];
+    list->item[i][0] = 0;
+    LRESULT length = SendMessageW(box, LB_GETTEXTLEN, i, 0);
+    if (length < 0 || length >= 511) continue;
+    LRESULT got = SendMessageW(box, LB_GETTEXT, i, (LPARAM)wide);
+    if (got < 0) continue;
+    wide[got] = 0;
+    WideCharToMultiByte(932, 0, wide, -1, list->item[i], kItemSize, NULL, NULL);
+  }
+}
+
+int ListSelection(HWND dialog, int id) {
+  return (int)SendDlgItemMessageW(dialog, id, LB_GETCURSEL, 0, 0);
+}
+
+void ListSelect(HWND dialog, int id, int index) {
+  SendDlgItemMessageW(dialog, id, LB_SETCURSEL, (WPARAM)index, 0);
+}
+
+const char* JoinItems(const ListContent* list, char* buffer, int size) {
+  int n = 0;
+  buffer[0] = 0;
+  if (list->count < 0) {
+    snprintf(buffer, size, "(no list box)");
+    return buffer;
+  }
+  for (int i = 0; i < list->count && i < kMaxItems; i++)
+    n += snprintf(buffer + n, n < size ? size - n : 0, "%s%s", i ? "|" : "",
+                  list->item[i]);
+  return buffer;
+}
+
+// ---- Registry -----------------------------------------------------------------
+
+int RegistryRead(const char* key, const char* name, char* text, int size) {
+  HKEY handle;
+  text[0] = 0;
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, key, 0, KEY_READ, &handle) != ERROR_SUCCESS)
+    return -1;
+  DWORD type = 0, bytes = size;
+  LONG status = RegQueryValueExA(handle, name, NULL, &type, (BYTE*)text, &bytes);
+  RegCloseKey(handle);
+  if (status != ERROR_SUCCESS || type != REG_SZ || bytes == 0 || (int)bytes > size) {
+    text[0] = 0;
+    return -1;
+  }
+  text[bytes - 1] = 0;
+  return 0;
+}
+
+int RegistryWrite(const char* key, const char* name, const char* text) {
+  HKEY handle;
+  if (RegCreateKeyExA(HKEY_CURRENT_USER, key, 0, NULL, 0, KEY_WRITE, NULL,
+                      &handle, NULL) != ERROR_SUCCESS)
+    return -1;
+  LONG status = RegSetValueExA(handle, name, 0, REG_SZ, (const BYTE*)text,
+                               (DWORD)strlen(text) + 1);
+  RegCloseKey(handle);
+  return status == ERROR_SUCCESS ? 0 : -1;
+}
+
+int RegistryWriteNumber(const char* key, const char* name, DWORD number) {
+  HKEY handle;
+  if (RegCreateKeyExA(HKEY_CURRENT_USER, key, 0, NULL, 0, KEY_WRITE, NULL,
+                      &handle, NULL) != ERROR_SUCCESS)
+    return -1;
+  LONG status = RegSetValueExA(handle, name, 0, REG_DWORD, (const BYTE*)&number, 4);
+  RegCloseKey(handle);
+  return status == ERROR_SUCCESS ? 0 : -1;
+}
+
+int RegistryKeyExists(const char* key) {
+  HKEY handle;
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, key, 0, KEY_READ, &handle) != ERROR_SUCCESS)
+    return 0;
+  RegCloseKey(handle);
+  return 1;
+}
+
+void RegistryDeleteTree(const char* key) {
+  SHDeleteKeyA(HKEY_CURRENT_USER, key);
+}
+
+void SetRyvoSettings(const char* csvFolder, const char* workFolder,
+                     const char* syncDir) {
+  if (csvFolder) RegistryWrite(kRyvoKey, "RyvoWinDir", csvFolder);
+  if (workFolder) RegistryWrite(kRyvoKey, "RyvoWinTmp", workFolder);
+  if (syncDir) RegistryWrite(kRyvoKey, "SyncDir", syncDir);
+}
+
+void StandInSetDesktopAbsent(void) {
+  RegistryWriteNumber(kStandInKey, "DesktopAbsent", 1);
+}
+
+void StandInSetDesktopFolder(const char* folder) {
+  RegistryWrite(kStandInKey, "DesktopFolder", folder);
+}
+
+void StandInRegisterRyvo(const char* conduitPath) {
+  char key[128];
+  snprintf(key, sizeof key, "%s\\Creators\\Ryvo", kStandInKey);
+  RegistryWriteNumber(key, "Type", 1);
+  RegistryWrite(key, "Name", conduitPath);
+  RegistryWrite(key, "Directory", "backup");
+  RegistryWrite(key, "File", "RyvoDB.PDB");
+  RegistryWriteNumber(key, "Priority", 2);
+}
+
+void StandInFailCall(int ordinal, int result) {
+  char key[128], name[16];
+  snprintf(key, sizeof key, "%s\\Fail", kStandInKey);
+  snprintf(name, sizeof name, "%d", ordinal);
+  RegistryWriteNumber(key, name, (DWORD)result);
+}
+
+const char* StandInCallLog(void) {
+  static char log[33000];
+  RegistryRead(kStandInKey, "CallLog", log, sizeof log);
+  return log;
+}
+
+const char* StandInPathAtConduitQuery(void) {
+  static char path[33000];
+  RegistryRead(kStandInKey, "PathAtConduitQuery", path, sizeof path);
+  return path;
+}
+
+// ---- Folders and files --------------------------------------------------------
+
+static void DeleteFolderTree(const char* folder) {
+  char pattern[MAX_PATH];
+  WIN32_FIND_DATAA found;
+  snprintf(pattern, sizeof pattern, "%s\\*", folder);
+  HANDLE search = FindFirstFileA(pattern, &found);
+  if (search != INVALID_HANDLE_VALUE) {
+    do {
+      if (strcmp(found.cFileName, ".") == 0 || strcmp(found.cFileName, "..") == 0)
+        continue;
+      char path[MAX_PATH];
+      snprintf(path, sizeof path, "%s\\%s", folder, found.cFileName);
+      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        DeleteFolderTree(path);
+      } else {
+        SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
+        DeleteFileA(path);
+      }
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+  }
+  RemoveDirectoryA(folder);
+}
+
+static BOOL CALLBACK KillLeftover(HWND window, LPARAM) {
+  char text[256];
+  CaptionText(window, text, sizeof text);
+  if (strcmp(text, kMainCaption) != 0) return TRUE;
+  DWORD pid = 0;
+  GetWindowThreadProcessId(window, &pid);
+  if (pid == GetCurrentProcessId()) return TRUE;
+  HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid);
+  if (process) {
+    Note("ending a leftover program (pid %lu)", pid);
+    TerminateProcess(process, 0xDEAD);
+    WaitForSingleObject(process, 5000);
+    CloseHandle(process);
+  }
+  return TRUE;
+}
+
+void ResetState(void) {
+  KillAllPrograms();
+  EnumWindows(KillLeftover, 0);
+  RegistryDeleteTree(kRyvoKey);
+  RegistryDeleteTree(kStandInRoot);
+  CreateDirectoryA(kTestRoot, NULL);
+  const char* folder = TestFolder("");
+  DeleteFolderTree(folder);
+  CreateDirectoryA(folder, NULL);
+}
+
+const char* TestFolder(const char* sub) {
+  static char folders[8][MAX_PATH];
+  static int next;
+  char* folder = folders[next++ % 8];
+  if (sub == NULL || sub[0] == 0) {
+    snprintf(folder, MAX_PATH, "%s\\%s", kTestRoot, currentTest);
+  } else {
+    snprintf(folder, MAX_PATH, "%s\\%s\\%s", kTestRoot, currentTest, sub);
+    CreateDirectoryA(folder, NULL);
+  }
+  return folder;
+}
+
+const char* TestFile(const char* sub, const char* file) {
+  static char paths[8][MAX_PATH];
+  static int next;
+  char* path = paths[next++ % 8];
+  snprintf(path, MAX_PATH, "%s\\%s", TestFolder(sub), file);
+  return path;
+}
+
+int ReadWholeFile(const char* path, unsigned char* data, int size) {
+  FILE* file = fopen(path, "rb");
+  if (file == NULL) return -1;
+  int n = (int)fread(data, 1, size, file);
+  fclose(file);
+  return n;
+}
+
+int WriteWholeFile(const char* path, const void* data, int size) {
+  FILE* file = fopen(path, "wb");
+  if (file == NULL) return -1;
+  int n = (int)fwrite(data, 1, size, file);
+  int closed = fclose(file);
+  return n == size && closed == 0 ? 0 : -1;
+}
+
+int FileExists(const char* path) {
+  DWORD attributes = GetFileAttributesA(path);
+  return attributes != INVALID_FILE_ATTRIBUTES &&
+         !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+int DeleteOneFile(const char* path) {
+  return DeleteFileA(path) ? 0 : -1;
+}
+
+int SameFileContent(const char* a, const char* b) {
+  static unsigned char first[kDumpCapacity], second[kDumpCapacity];
+  int n = ReadWholeFile(a, first, sizeof first);
+  int m = ReadWholeFile(b, second, sizeof second);
+  return n >= 0 && n == m && memcmp(first, second, n) == 0;
+}
+
+// ---- Sample dumps --------------------------------------------------------------
+
+static void PutLE32(unsigned char* p, int value) {
+  for (int i = 0; i < 4; i++) p[i] = (unsigned char)((unsigned)value >> (8 * i));
+}
+
+static void PutBE16(unsigned char* p, int value) {
+  p[0] = (unsigned char)(value >> 8);
+  p[1] = (unsigned char)value;
+}
+
+static void PutBE32(unsigned char* p, int value) {
+  for (int i = 0; i < 4; i++) p[i] = (unsigned char)((unsigned)value >> (24 - 8 * i));
+}
+
+void DumpStart(Dump* dump, int headerLength, int versionByte, const char* carried) {
+  memset(dump->data, 0, sizeof dump->data);
+  dump->stocks = 0;
+  dump->headerLength = headerLength;
+  PutLE32(dump->data, headerLength);
+  unsigned char* header = dump->data + 4;
+  header[0] = 0;
+  header[1] = (unsigned char)versionByte;
+  PutBE16(header + 4, 0);
+  PutBE16(header + 6, 1000);
+  if (carried) memcpy(header + 10, carried, strnlen(carried, 8));
+  dump->size = 4 + headerLength;
+}
+
+static int HeaderRecordCount(Dump* dump) { return dump->stocks; }
+
+int DumpAddStock(Dump* dump, const char* name, int recordLength, int rows,
+                 int seed, int flags, int purchaseCount) {
+  if (dump->size + 4 + recordLength > kDumpCapacity) return -1;
+  PutLE32(dump->data + dump->size, recordLength);
+  int offset = dump->size + 4;
+  unsigned char* record = dump->data + offset;
+  record[1] = (unsigned char)flags;
+  PutBE16(record + 2, 210);
+  memcpy(record + 4, name, strnlen(name, 20));
+  PutBE32(record + 166, purchaseCount);
+  for (int i = 0; i < 5; i++) {
+    PutBE16(record + 170 + 4 * i, 12);
+    PutBE16(record + 172 + 4 * i, 3 + i);
+  }
+  PutBE32(record + 194, 2000);
+  PutBE32(record + 198, 1000);
+  PutBE32(record + 202, 50000);
+  dump->size += 4 + recordLength;
+  dump->stocks++;
+  PutBE16(dump->data + 4 + 2, HeaderRecordCount(dump));
+  // Daily rows from 2001/1/10: prices around 1000 + seed with two decimals,
+  // the volume in hundreds of shares.
+  int year = 2001, month = 1, day = 10;
+  for (int j = 0; j < rows && 512 + 15 * (j + 1) <= recordLength; j++) {
+    int base = 100000 + seed * 137 + j * 25;          // hundredths
+    int mantissa[5] = {base, base + 900, base - 700, base + 150, 1500 + seed + j};
+    int exponent[5] = {-2, -2, -2, -2, 2};
+    DumpSetRow(dump, offset, j, year, month, day, mantissa, exponent);
+    if (++day > 28) {
+      day = 1;
+      if (++month > 12) {
+        month = 1;
+        year++;
+      }
+    }
+  }
+  return offset;
+}
+
+void DumpSetRow(Dump* dump, int recordOffset, int row, int year, int month,
+                int day, const int mantissa[5], const int exponent[5]) {
+  unsigned char* p = dump->data + recordOffset + 512 + 15 * row;
+  unsigned date = ((unsigned)(year - 1904) & 127) << 9 | (month & 15) << 5 | (day & 31);
+  PutBE16(p, (int)date);
+  // The five 20-bit fields, most significant bit first, from byte 2 on.
+  unsigned char bits[13];
+  memset(bits, 0, sizeof bits);
+  for (int v = 0; v < 5; v++) {
+    unsigned field = (unsigned)(exponent[v] + 2) << 17 | ((unsigned)mantissa[v] & 0x1FFFF);
+    for (int b = 0; b < 20; b++) {
+      if (field & (1u << (19 - b))) {
+        int bit = v * 20 + b;
+        bits[bit / 8] |= (unsigned char)(0x80 >> (bit % 8));
+      }
+    }
+  }
+  memcpy(p + 2, bits, 13);
+}
+
+int DumpWrite(const Dump* dump, const char* path) {
+  return WriteWholeFile(path, dump->data, dump->size);
+}
+
+int DumpStockNames(const char* path, char* joined, int size, int* recordCount) {
+  static unsigned char data[kDumpCapacity];
+  int n = ReadWholeFile(path, data, sizeof data);
+  joined[0] = 0;
+  if (n < 4) return -1;
+  int at = 0, used = 0, first = 1;
+  while (at + 4 <= n) {
+    int length = (int)((unsigned)data[at] | (unsigned)data[at + 1] << 8 |
+                       (unsigned)data[at + 2] << 16 | (unsigned)data[at + 3] << 24);
+    if (length < 0 || at + 4 + length > n) return -1;
+    const unsigned char* record = data + at + 4;
+    if (at == 0) {
+      if (recordCount && length >= 4) *recordCount = record[2] << 8 | record[3];
+    } else {
+      char name[21];
+      memset(name, 0, sizeof name);
+      if (length >= 24) memcpy(name, record + 4, 20);
+      used += snprintf(joined + used, used < size ? size - used : 0, "%s%s",
+                       first ? "" : "|", name);
+      first = 0;
+    }
+    at += 4 + length;
+  }
+  return 0;
+}

@@ -1,0 +1,298 @@
+// Start of RyvoWin: the single-instance rule, the Palm Desktop check, the
+// search path handed to the Conduit Manager, the main window's caption,
+// list, buttons and menu, and the close command.
+#include <stdio.h>
+#include <string.h>
+
+#include "driver.h"
+
+namespace {
+
+// A working folder with a two-stock dump and an empty CSV folder setting.
+void PrepareTwoStocks(void) {
+  static Dump dump;
+  DumpStart(&dump, 32, 0xD2, "PALM");
+  DumpAddStock(&dump, "7203", 4412, 5, 1);
+  DumpAddStock(&dump, "ソニー", 4412, 5, 2);
+  DumpWrite(&dump, TestFile("work", "Ryvo.dmp"));
+  SetRyvoSettings(TestFolder("csv"), TestFolder("work"), "ToPC");
+}
+
+// Ends the program through its close command; it must exit with 0.
+void CloseWith104(Program* app, HWND main) {
+  SendCommand(main, 104);
+  CHECK_INT(WaitForExit(app, kWait), 0);
+}
+
+int EndsWith(const char* text, const char* tail, int ignoreCase) {
+  size_t n = strlen(text), m = strlen(tail);
+  if (m > n) return 0;
+  return ignoreCase ? _stricmp(text + n - m, tail) == 0 : strcmp(text + n - m, tail) == 0;
+}
+
+}  // namespace
+
+DRIVER_TEST(start_second_instance_exits_silently) {
+  ResetState();
+  PrepareTwoStocks();
+  Program* first = StartProgram("RyvoWin.exe");
+  HWND main = WaitForWindow(first, kMainCaption, kWait);
+  REQUIRE(main != NULL);
+  Program* second = StartProgram("RyvoWin.exe");
+  REQUIRE(second != NULL);
+  CHECK_INT(WaitForExit(second, kWait), -1);
+  CHECK_INT(CountWindows(second), 0);
+  // The first instance is neither disturbed nor brought into another state.
+  CHECK(IsRunning(first));
+  CHECK_NO_MESSAGE_BOX(first, kQuiet);
+  CHECK_LIST(main, 150, "7203|ソニー");
+  CloseWith104(first, main);
+}
+
+DRIVER_TEST(start_any_window_with_the_title_blocks) {
+  // The rule looks at the title alone: a second RyvoWin is refused even
+  // when the first one runs from another folder with other settings.
+  ResetState();
+  Program* first = StartProgram("RyvoWin.exe");
+  HWND main = WaitForWindow(first, kMainCaption, kWait);
+  REQUIRE(main != NULL);
+  StandInSetDesktopAbsent();   // would show a message if it got that far
+  Program* second = StartProgram("RyvoWin.exe");
+  REQUIRE(second != NULL);
+  CHECK_INT(WaitForExit(second, kWait), -1);
+  CHECK(strstr(StandInCallLog(), "=-1001") == NULL);
+  CloseWith104(first, main);
+}
+
+DRIVER_TEST(start_palm_desktop_absent) {
+  ResetState();
+  PrepareTwoStocks();
+  StandInSetDesktopAbsent();
+  Program* app = StartProgram("RyvoWin.exe");
+  REQUIRE(app != NULL);
+  HWND box = WaitForMessageBox(app, "インストールエラー",
+                               "PalmDeskTopをインストールしてください。", kWait);
+  REQUIRE(box != NULL);
+  CHECK(FindProgramWindow(app, kMainCaption) == NULL);
+  CHECK_INT(CountWindows(app), 1);     // the message box and nothing else
+  CHECK(GetDlgItem(box, IDCANCEL) == NULL || GetDlgItem(box, IDOK) != NULL);
+  CHECK(AnswerMessageBox(box, IDOK));
+  // Shown once: after OK the program ends at once with -1.
+  CHECK_INT(WaitForExit(app, kWait), -1);
+  // The conduit query is never reached, the dump is not loaded.
+  CHECK_STR(StandInCallLog(), "88()=-1001\n");
+  CHECK(!FileExists(TestFile("work", "BeginRyvo.dmp")));
+}
+
+DRIVER_TEST(start_folder_query_failure_code_counts) {
+  // Any non-zero result of the folder query means Palm Desktop is missing.
+  ResetState();
+  PrepareTwoStocks();
+  StandInFailCall(88, -1006);
+  Program* app = StartProgram("RyvoWin.exe");
+  REQUIRE(app != NULL);
+  CHECK(EXPECT_MESSAGE_BOX(app, "インストールエラー",
+                           "PalmDeskTopをインストールしてください。", IDOK));
+  CHECK_INT(WaitForExit(app, kWait), -1);
+}
+
+DRIVER_TEST(start_path_ends_with_palm_desktop_folder) {
+  ResetState();
+  PrepareTwoStocks();
+  StandInSetDesktopFolder("C:\\Palm Stand-In");
+  Program* app = StartProgram("RyvoWin.exe");
+  HWND main = WaitForWindow(app, kMainCaption, kWait);
+  REQUIRE(main != NULL);
+  // The program inherited the driver's PATH; it appended ";" and the folder.
+  static char inherited[32768], expected[33000];
+  GetEnvironmentVariableA("PATH", inherited, sizeof inherited);
+  snprintf(expected, sizeof expected, "%s;C:\\Palm Stand-In", inherited);
+  CHECK_STR(StandInPathAtConduitQuery(), expected);
+  // Folder query first, then the conduit query for "Ryvo", once each.
+  CHECK_STR(StandInCallLog(), "88()=0\n47(Ryvo)=-1003\n");
+  // The parent's environment is untouched.
+  static char after[32768];
+  GetEnvironmentVariableA("PATH", after, sizeof after);
+  CHECK_STR(after, inherited);
+  CloseWith104(app, main);
+}
+
+DRIVER_TEST(start_path_default_folder_is_the_libraries) {
+  // Without a configured folder the stand-in reports its own folder, which
+  // is the driver's: the PATH must end with it.
+  ResetState();
+  PrepareTwoStocks();
+  Program* app = StartProgram("RyvoWin.exe");
+  HWND main = WaitForWindow(app, kMainCaption, kWait);
+  REQUIRE(main != NULL);
+  char tail[MAX_PATH + 2];
+  snprintf(tail, sizeof tail, ";%s", DriverFolder());
+  const char* seen = StandInPathAtConduitQuery();
+  if (!CHECK(EndsWith(seen, tail, 1))) Note("PATH seen: %s", seen);
+  CloseWith104(app, main);
+}
+
+DRIVER_TEST(start_registered_conduit_changes_nothing) {
+  // The conduit query's answer is not used: with a registered conduit the
+  // program starts the same way.
+  ResetState();
+  PrepareTwoStocks();
+  StandInRegisterRyvo("C:\\RyvoWin\\RyvoPC.dll");
+  Program* app = StartProgram("RyvoWin.exe");
+  HWND main = WaitForWindow(app, kMainCaption, kWait);
+  REQUIRE(main != NULL);
+  CHECK_STR(StandInCallLog(), "88()=0\n47(Ryvo)=0\n");
+  CHECK_LIST(main, 150, "7203|ソニー");
+  CloseWith104(app, main);
+}
+
+DRIVER_TEST(start_main_window_layout) {
+  ResetState();
+  PrepareTwoStocks();
+  Program* app = StartProgram("RyvoWin.exe");
+  HWND main = WaitForWindow(app, kMainCaption, kWait);
+  REQUIRE(main != NULL);
+  CHECK_NO_MESSAGE_BOX(app, kQuiet);
+  // The stock list: list box 150, unsorted (ソニー sorts before 7203 in no
+  // order, the dump's order is kept).
+  HWND list = GetDlgItem(main, 150);
+  REQUIRE(list != NULL);
+  char className[64];
+  GetClassNameA(list, className, sizeof className);
+  CHECK(_stricmp(className, "ListBox") == 0);
+  CHECK_INT(GetWindowLongA(list, GWL_STYLE) & LBS_SORT, 0);
+  CHECK_LIST(main, 150, "7203|ソニー");
+  CHECK_INT(ListSelection(main, 150), -1);
+  // The nine buttons with their commands as control IDs, owner-drawn, and
+  // placed as the button table says (client pixels).
+  static const struct { int id, left, top, right, bottom; } buttons[] = {
+    {100, 10, 5, 58, 53},     {101, 60, 5, 108, 53},    {102, 110, 5, 158, 53},
+    {104, 350, 5, 398, 53},   {105, 400, 150, 424, 174}, {106, 400, 180, 424, 204},
+    {107, 10, 330, 58, 378},  {108, 60, 330, 108, 378}, {109, 110, 330, 158, 378},
+  };
+  for (const auto& b : buttons) {
+    HWND button = GetDlgItem(main, b.id);
+    if (!CHECK(button != NULL)) {
+      Note("button %d is missing", b.id);
+      continue;
+    }
+    CHECK_INT(GetWindowLongA(button, GWL_STYLE) & BS_TYPEMASK, BS_OWNERDRAW);
+    RECT r;
+    GetWindowRect(button, &r);
+    MapWindowPoints(NULL, main, (POINT*)&r, 2);
+    CHECK_INT(r.left, b.left);
+    CHECK_INT(r.top, b.top);
+    CHECK_INT(r.right, b.right);
+    CHECK_INT(r.bottom, b.bottom);
+  }
+  CHECK(GetDlgItem(main, 103) == NULL);
+  // No system menu, so no close box.
+  CHECK_INT(GetWindowLongA(main, GWL_STYLE) & WS_SYSMENU, 0);
+  CloseWith104(app, main);
+}
+
+DRIVER_TEST(start_main_window_menu) {
+  ResetState();
+  PrepareTwoStocks();
+  Program* app = StartProgram("RyvoWin.exe");
+  HWND main = WaitForWindow(app, kMainCaption, kWait);
+  REQUIRE(main != NULL);
+  // The window carries a menu; its items are read from the program's menu
+  // resource (menus cannot be read across processes under Wine).
+  CHECK(GetMenu(main) != NULL);
+  HMODULE image = LoadLibraryExA(ProgramPath("RyvoWin.exe"), NULL,
+                                 LOAD_LIBRARY_AS_DATAFILE);
+  REQUIRE(image != NULL);
+  HMENU menu = LoadMenuA(image, "ID_MENU");
+  if (!CHECK(menu != NULL)) {
+    FreeLibrary(image);
+    CloseWith104(app, main);
+    return;
+  }
+  // Three menus with their items and command numbers.
+  static const struct { int menu, item, id; const char* text; } items[] = {
+    {0, 0, 401, "最初からやり直し"}, {0, 1, 402, "変換前に戻す"}, {0, 2, 104, "終了"},
+    {1, 0, 107, "新規"}, {1, 1, 108, "更新"}, {1, 2, 109, "削除"},
+    {2, 0, 403, "RyvoWinについて"},
+  };
+  static const char* titles[] = {"ファイル", "銘柄", "その他"};
+  CHECK_INT(GetMenuItemCount(menu), 3);
+  for (int m = 0; m < 3; m++) {
+    WCHAR wide[128];
+    char text[256] = "";
+    if (GetMenuStringW(menu, m, wide, 128, MF_BYPOSITION) > 0)
+      WideCharToMultiByte(932, 0, wide, -1, text, sizeof text, NULL, NULL);
+    CHECK_STR(text, titles[m]);
+  }
+  for (const auto& it : items) {
+    HMENU sub = GetSubMenu(menu, it.menu);
+    if (!CHECK(sub != NULL)) continue;
+    CHECK_INT((int)GetMenuItemID(sub, it.item), it.id);
+    WCHAR wide[128];
+    char text[256] = "";
+    if (GetMenuStringW(sub, it.item, wide, 128, MF_BYPOSITION) > 0)
+      WideCharToMultiByte(932, 0, wide, -1, text, sizeof text, NULL, NULL);
+    CHECK_STR(text, it.text);
+  }
+  DestroyMenu(menu);
+  FreeLibrary(image);
+  // The menu commands reach the window: the about box opens and closes.
+  SendCommand(main, 403);
+  HWND about = WaitForWindow(app, "RyvoWin About", kWait);
+  CHECK(about != NULL);
+  if (about) {
+    CHECK(AnswerMessageBox(about, IDOK));
+    for (int i = 0; i < 200 && IsWindow(about); i++) Sleep(20);
+    CHECK(!IsWindow(about));
+  }
+  CloseWith104(app, main);
+}
+
+DRIVER_TEST(start_close_command_exits_0) {
+  ResetState();
+  PrepareTwoStocks();
+  Program* app = StartProgram("RyvoWin.exe");
+  HWND main = WaitForWindow(app, kMainCaption, kWait);
+  REQUIRE(main != NULL);
+  CloseWith104(app, main);
+  // Nothing is written at exit.
+  char direction[80];
+  RegistryRead(kRyvoKey, "SyncDir", direction, sizeof direction);
+  CHECK_STR(direction, "ToPC");
+}
+
+DRIVER_TEST(start_close_button_exits_0) {
+  ResetState();
+  PrepareTwoStocks();
+  Program* app = StartProgram("RyvoWin.exe");
+  HWND main = WaitForWindow(app, kMainCaption, kWait);
+  REQUIRE(main != NULL);
+  CHECK(ClickButton(main, 104));
+  CHECK_INT(WaitForExit(app, kWait), 0);
+}
+
+DRIVER_TEST(start_without_settings) {
+  // No settings key at all: the window opens with an empty list and no
+  // message; the program still closes normally.
+  ResetState();
+  Program* app = StartProgram("RyvoWin.exe");
+  HWND main = WaitForWindow(app, kMainCaption, kWait);
+  REQUIRE(main != NULL);
+  CHECK_NO_MESSAGE_BOX(app, kQuiet);
+  CHECK_LIST(main, 150, "");
+  CloseWith104(app, main);
+}
+
+DRIVER_TEST(start_escape_does_not_close) {
+  // Command 2 (the Escape key of a dialog) does nothing.
+  ResetState();
+  PrepareTwoStocks();
+  Program* app = StartProgram("RyvoWin.exe");
+  HWND main = WaitForWindow(app, kMainCaption, kWait);
+  REQUIRE(main != NULL);
+  SendCommand(main, IDCANCEL);
+  SendCommand(main, 103);
+  CHECK_INT(WaitForExit(app, kQuiet), kStillRunning);
+  CHECK_NO_MESSAGE_BOX(app, kQuiet);
+  CloseWith104(app, main);
+}
