@@ -206,7 +206,14 @@ int RunConvert(int argc, char** argv) {
 int RunSample(int argc, char** argv) {
   static const char kUsage[] =
       "usage: ryvo sample WORKDIR\n"
-      "Writes the embedded sample dump as WORKDIR/Ryvo.dmp.\n";
+      "Writes the embedded sample dump as WORKDIR/Ryvo.dmp.\n"
+#ifdef RYVO_HAVE_HOTSYNC
+      "       ryvo sample --pdb PDBFILE   the same as a Palm database file\n"
+#endif
+      ;
+#ifdef RYVO_HAVE_HOTSYNC
+  if (argc >= 1 && strcmp(argv[0], "--pdb") == 0) return RunSamplePdb(argc - 1, argv + 1);
+#endif
   if (IsHelp(argc, argv) || argc != 1) return Usage(kUsage, IsHelp(argc, argv));
   char path[kPathSize];
   if (FormatFolderPath(path, argv[0], "Ryvo.dmp") != 0) {

@@ -1,0 +1,155 @@
+// The ryvo tool's "hotsync" command: plays the HotSync conduit's part for
+// people without a handheld (a Palm OS emulator, a backup copy of the
+// handheld's database). It moves RyvoDB between a Palm database file and
+// Ryvo.dmp in the working folder, in the direction the transfer direction
+// names, and after a transfer towards the handheld sets it back to "ToPC".
+// The direction is the SyncDir value of the settings store on Windows and
+// a text file named SyncDir in the working folder elsewhere.
+#include <stdio.h>
+#include <string.h>
+
+#include "commands.h"
+#include "pdb_file.h"
+#include "platform.h"
+#include "sample_dump.h"
+#include "settings.h"
+#include "stock_paths.h"
+
+namespace {
+
+enum { kDirectionSize = 80 };
+
+#ifdef _WIN32
+const char kSeparator = '\\';
+#else
+const char kSeparator = '/';
+#endif
+
+#ifdef _WIN32
+
+void ReadDirection(const char* workFolder, char* direction) {
+  (void)workFolder;
+  ReadSetting(direction, kDirectionSize, kSettingsKey, "SyncDir");
+}
+
+int WriteDirection(const char* workFolder, const char* direction) {
+  (void)workFolder;
+  if (WriteSetting(direction, kSettingsKey, "SyncDir") != 0) {
+    PfMessageBox("SyncDir write error", "System Error", PF_MB_OK);
+    return -1;
+  }
+  return 0;
+}
+
+#else
+
+// The direction file holds "ToPC" or "ToPalm"; blanks and line ends after
+// the word do not count. A missing or unreadable file counts as "ToPC".
+void ReadDirection(const char* workFolder, char* direction) {
+  direction[0] = '\0';
+  char path[kPathSize];
+  if (FormatFolderPath(path, workFolder, "SyncDir") != 0) return;
+  FILE* file = PfOpenFile(path, "rb");
+  if (!file) return;
+  size_t n = fread(direction, 1, kDirectionSize - 1, file);
+  PfCloseFile(file);
+  direction[n] = '\0';
+  while (n > 0 && (direction[n - 1] == '\n' || direction[n - 1] == '\r' ||
+                   direction[n - 1] == ' ' || direction[n - 1] == '\t'))
+    direction[--n] = '\0';
+}
+
+int WriteDirection(const char* workFolder, const char* direction) {
+  char path[kPathSize], tmp[kPathSize];
+  if (FormatFolderPath(path, workFolder, "SyncDir") != 0 ||
+      FormatFolderPath(tmp, workFolder, "SyncDir.tmp") != 0) {
+    PfMessageBox("SyncDir file path error", "System Error", PF_MB_OK);
+    return -1;
+  }
+  FILE* file = PfOpenFile(tmp, "wb");
+  int ok = file != NULL;
+  if (ok) ok = fwrite(direction, 1, strlen(direction), file) == strlen(direction);
+  if (file && PfCloseFile(file) != 0) ok = 0;
+  if (ok) ok = PfReplaceFile(tmp, path) == 0;
+  if (!ok) {
+    PfDeleteFile(tmp);
+    PfMessageBox("SyncDir file write error", "System Error", PF_MB_OK);
+    return -1;
+  }
+  return 0;
+}
+
+#endif
+
+bool IsHelp(int argc, char** argv) {
+  for (int i = 0; i < argc; ++i)
+    if (strcmp(argv[i], "--help") == 0 || strcmp(argv[i], "-h") == 0) return true;
+  return false;
+}
+
+int Usage(const char* text, bool help) {
+  fputs(text, help ? stdout : stderr);
+  return help ? 0 : 2;
+}
+
+}  // namespace
+
+int RunHotsync(int argc, char** argv) {
+  static const char kUsage[] =
+      "usage: ryvo hotsync WORKDIR PDBFILE\n"
+      "Plays the HotSync conduit with a Palm database file (RyvoDB.pdb of an\n"
+      "emulator or a backup). The transfer direction decides the way:\n"
+      "  ToPC (or anything else): PDBFILE -> WORKDIR/Ryvo.dmp\n"
+      "  ToPalm: WORKDIR/Ryvo.dmp -> PDBFILE, keeping its header, info blocks,\n"
+      "          record attributes and unique IDs; then the direction is ToPC.\n"
+#ifdef _WIN32
+      "The direction is the SyncDir value under HKCU\\Software\\RyvoWin.\n";
+#else
+      "The direction is the file WORKDIR/SyncDir (\"ToPC\" or \"ToPalm\";\n"
+      "missing counts as ToPC).\n";
+#endif
+  if (IsHelp(argc, argv) || argc != 2) return Usage(kUsage, IsHelp(argc, argv));
+  const char* workFolder = argv[0];
+  const char* pdbPath = argv[1];
+  char dumpPath[kPathSize];
+  if (FormatFolderPath(dumpPath, workFolder, "Ryvo.dmp") != 0) {
+    PfMessageBox("RyvoDB file path error", "System Error", PF_MB_OK);
+    return 1;
+  }
+  char direction[kDirectionSize];
+  ReadDirection(workFolder, direction);
+
+  if (strcmp(direction, "ToPalm") != 0) {
+    if (ConvertPdbToDump(pdbPath, dumpPath) != 0) return 1;
+    printf("ToPC: %s -> %s%cRyvo.dmp\n", pdbPath, workFolder, kSeparator);
+    return 0;
+  }
+  if (ConvertDumpToPdb(dumpPath, pdbPath, kPdbKeepExisting) != 0) return 1;
+  printf("ToPalm: %s%cRyvo.dmp -> %s\n", workFolder, kSeparator, pdbPath);
+  if (WriteDirection(workFolder, "ToPC") != 0) return 1;
+  printf("SyncDir: ToPC\n");
+  return 0;
+}
+
+int RunSamplePdb(int argc, char** argv) {
+  static const char kUsage[] =
+      "usage: ryvo sample --pdb PDBFILE\n"
+      "Writes the embedded sample as a Palm database file: database RyvoDB,\n"
+      "creator Ryvo, ready to install on a handheld or an emulator.\n";
+  if (IsHelp(argc, argv) || argc != 1) return Usage(kUsage, IsHelp(argc, argv));
+  const char* pdbPath = argv[0];
+  char dumpPath[kPathSize];
+  int n = snprintf(dumpPath, sizeof dumpPath, "%s.sample.tmp", pdbPath);
+  if (n < 0 || n >= (int)sizeof dumpPath) {
+    fprintf(stderr, "ryvo sample: the file path is too long\n");
+    return 2;
+  }
+  if (WriteSampleDump(dumpPath) != 0) {
+    PfDeleteFile(dumpPath);
+    PfMessageBox("RyvoDB file write error", "System Error", PF_MB_OK);
+    return 1;
+  }
+  int result = ConvertDumpToPdb(dumpPath, pdbPath, kPdbFreshFile);
+  PfDeleteFile(dumpPath);
+  return result == 0 ? 0 : 1;
+}
