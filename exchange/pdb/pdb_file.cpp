@@ -583,6 +583,9 @@ int ConvertDumpToPdb(const char* dumpPath, const char* pdbPath, int mode) {
   }
   int r = WritePdb(out.file, in.file, old.file, &header, count, hasApp, hasSort);
   if (out.Close() != 0 && r == 0) r = -1;
+  // Windows replaces no file that is still open.
+  old.Close();
+  in.Close();
   if (r == 0 && PfReplaceFile(tmp, pdbPath) != 0) r = -1;
   if (r != 0) {
     PfDeleteFile(tmp);
