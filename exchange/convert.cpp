@@ -50,55 +50,95 @@ int32_t ParseIntOrZero(const char* text) {
 
 static const uint64_t kValueLimit = 13107100000ull;   // 131071 * 10^5
 
-void ParseDecimalField(const char* text, signed char* exponent,
-                       int32_t* mantissa) {
+// Reads one value field from `p` up to a stop character (`a`, `b` or the
+// end of the text) and returns where it stopped. Spaces, and commas that
+// are not stop characters, are skipped; the number ends at the first other
+// character, or after its second decimal, and the rest of the field is
+// passed over.
+static const char* ScanDecimal(const char* p, char a, char b, signed char* exponent,
+                               int32_t* mantissa) {
   uint64_t d = 0;
-  int point = 0;
   int decimals = 0;
   int nonZeroDecimal = 0;
-  *exponent = 0;
-  *mantissa = 0;
-  for (const char* p = text; *p != '\0'; ++p) {
-    char c = *p;
-    if (c == ' ' || c == ',') continue;
-    if (c == '.') {
-      if (point) break;   // a second point ends the number
-      point = 1;
+  int tooLarge = 0;
+  // The whole part. Digits come first in the tests as the most frequent;
+  // a stop character is tested before the comma, which is skipped only
+  // when it does not end the field.
+  for (;; ++p) {
+    unsigned digit = (unsigned)(unsigned char)*p - '0';
+    if (digit < 10) {
+      d = d * 10 + digit;
+      if (d > kValueLimit) {
+        tooLarge = 1;   // the whole part alone: 0 whatever follows
+        break;
+      }
       continue;
     }
-    if (c < '0' || c > '9') break;
-    d = d * 10 + (uint64_t)(c - '0');
-    if (point) {
-      ++decimals;
-      if (c != '0') nonZeroDecimal = 1;
-      if (decimals == 2) break;
-    } else if (d > kValueLimit) {
-      return;   // the whole part alone is too large: 0 whatever follows
+    char c = *p;
+    if (c == ' ') continue;
+    if (c == '\0' || c == a || c == b) break;
+    if (c == ',') continue;
+    if (c == '.') {
+      // The decimals: at most two are read; a third and later are ignored.
+      for (++p;; ++p) {
+        digit = (unsigned)(unsigned char)*p - '0';
+        if (digit < 10) {
+          d = d * 10 + digit;
+          if (digit != 0) nonZeroDecimal = 1;
+          if (++decimals == 2) {
+            ++p;
+            break;
+          }
+          continue;
+        }
+        c = *p;
+        if (c == ' ') continue;
+        if (c == '\0' || c == a || c == b) break;
+        if (c == ',') continue;
+        break;   // a second point, a sign or any other character
+      }
     }
+    break;   // a sign or any other character ends the number
   }
+  while (*p != '\0' && *p != a && *p != b) ++p;
+  *exponent = 0;
+  *mantissa = 0;
+  if (tooLarge) return p;
   // Decimals beyond what the limit allows are dropped, never rounded, so
   // that the export's ".00" does not turn a large value into zero.
   while (d > kValueLimit && decimals > 0) {
     d /= 10;
     --decimals;
   }
-  if (d > kValueLimit) return;
+  if (d > kValueLimit) return p;
   int k = 0;
-  uint64_t scale = 1;
-  while (d > 131071ull * scale) {
-    scale *= 10;
+  uint64_t limit = 131071;
+  while (d > limit) {
+    limit *= 10;
     ++k;
   }
-  int64_t m = (int64_t)(d / scale);
+  // Divisions by constants: the compiler turns them into multiplications.
+  uint64_t m;
+  switch (k) {
+    case 0: m = d; break;
+    case 1: m = d / 10; break;
+    case 2: m = d / 100; break;
+    case 3: m = d / 1000; break;
+    case 4: m = d / 10000; break;
+    default: m = d / 100000; break;
+  }
   int e = k - decimals;
   if (e < 0 && !nonZeroDecimal) {
-    while (e < 0) {
-      m /= 10;
-      ++e;
-    }
+    m = e == -1 ? m / 10 : m / 100;
+    e = 0;
   }
   *mantissa = (int32_t)m;
   *exponent = (signed char)e;
+  return p;
+}
+
+void ParseDecimalField(const char* text, signed char* exponent, int32_t* mantissa) {
+  ScanDecimal(text, '\0', '\0', exponent, mantissa);
 }
 
 int CompareRowDates(const PriceSlot* a, const PriceSlot* b) {
@@ -137,37 +177,36 @@ static void SortSlots(PriceSlot* slots, int count) {
   }
 }
 
-// One piece of a price line: skips the separators before it, then runs up
-// to the next separator or the end. Returns the piece's start (cut off with
-// a zero in place) or NULL when nothing is left.
-static char* NextPiece(char** cursor, const char* separators) {
-  char* p = *cursor;
-  while (*p != '\0' && strchr(separators, *p) != NULL) ++p;
-  if (*p == '\0') {
-    *cursor = p;
-    return NULL;
-  }
-  char* start = p;
-  while (*p != '\0' && strchr(separators, *p) == NULL) ++p;
-  if (*p != '\0') *p++ = '\0';
-  *cursor = p;
-  return start;
-}
-
 // Parses one data line into `slot`; 0 when complete, -1 when incomplete.
-int ParsePriceLine(char* line, PriceSlot* slot) {
-  static const char* const kSeparators[8] = {"/", "/", ",", ",", ",", ",", ",", ",\n"};
-  char* pieces[8];
-  char* cursor = line;
+// The line is cut into eight pieces, each ending at the first of its own
+// separators: year and month at "/", the day and the four prices at ",",
+// the volume at "," or the line feed. Separators before a piece are
+// skipped, so a run of them counts as one; a missing piece makes the line
+// incomplete.
+int ParsePriceLine(const char* line, PriceSlot* slot) {
+  static const char kSeparators[8][2] = {{'/', '/'}, {'/', '/'}, {',', ','}, {',', ','},
+                                         {',', ','}, {',', ','}, {',', ','}, {',', '\n'}};
+  int32_t date[3];
+  signed char exponent[5];
+  int32_t mantissa[5];
+  const char* p = line;
   for (int i = 0; i < 8; ++i) {
-    pieces[i] = NextPiece(&cursor, kSeparators[i]);
-    if (pieces[i] == NULL) return -1;
+    char a = kSeparators[i][0], b = kSeparators[i][1];
+    while (*p == a || *p == b) ++p;
+    if (*p == '\0') return -1;
+    if (i < 3) {
+      date[i] = ParseIntOrZero(p);   // stops before the separator
+      while (*p != '\0' && *p != a && *p != b) ++p;
+    } else {
+      p = ScanDecimal(p, a, b, &exponent[i - 3], &mantissa[i - 3]);
+    }
+    if (*p != '\0') ++p;   // the separator that ended the piece
   }
-  slot->date = (uint16_t)EncodePackedDate(ParseIntOrZero(pieces[0]),
-                                          ParseIntOrZero(pieces[1]),
-                                          ParseIntOrZero(pieces[2]));
-  for (int i = 0; i < 5; ++i)
-    ParseDecimalField(pieces[3 + i], &slot->exponent[i], &slot->mantissa[i]);
+  slot->date = (uint16_t)EncodePackedDate(date[0], date[1], date[2]);
+  for (int i = 0; i < 5; ++i) {
+    slot->exponent[i] = exponent[i];
+    slot->mantissa[i] = mantissa[i];
+  }
   return 0;
 }
 
@@ -251,7 +290,10 @@ static int ReadPriceFile(const char* path) {
 
 static int WriteRecord(FILE* out, int32_t* offset, const unsigned char length[4]) {
   int32_t n = ReadLE32(length);
-  if (fseek(out, *offset, SEEK_SET) != 0 || fwrite(length, 1, 4, out) != 4) return -1;
+  // The running offset is where the file already stands, so the seek is
+  // needed only when it is not (a seek flushes the stream's buffer).
+  if (ftell(out) != (long)*offset && fseek(out, *offset, SEEK_SET) != 0) return -1;
+  if (fwrite(length, 1, 4, out) != 4) return -1;
   *offset += 4;
   if (fwrite(RecordBuffer, 1, (size_t)n, out) != (size_t)n) return -1;
   *offset += n;

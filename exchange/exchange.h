@@ -84,6 +84,6 @@ struct PriceSlot {
   signed char exponent[5];
 };
 int CompareRowDates(const PriceSlot* a, const PriceSlot* b);
-// Cuts one price CSV data line (changed in place) into its date and five
-// values; 0 when the line is complete, -1 when a piece is missing.
-int ParsePriceLine(char* line, PriceSlot* slot);
+// Cuts one price CSV data line into its date and five values; 0 when the
+// line is complete, -1 when a piece is missing (the slot is then unchanged).
+int ParsePriceLine(const char* line, PriceSlot* slot);

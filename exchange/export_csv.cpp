@@ -27,24 +27,39 @@ static const uint32_t kTenPowers[8] = {1, 10, 100, 1000, 10000, 100000,
 // A packed value is mantissa * 10^(code - 2), so in hundredths it is the
 // exact integer mantissa * 10^code; "%12.2f" of the decoded double writes
 // that integer with a point before its last two digits.
+static const char kDigitPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
 int FormatCsvValue(char* out, uint32_t field) {
   unsigned code = (field >> 17) & 7u;
   uint64_t hundredths = (uint64_t)(field & 0x1FFFFu) * kTenPowers[code];
-  char digits[24];
-  int n = 0;
-  digits[n++] = (char)('0' + hundredths % 10);
-  hundredths /= 10;
-  digits[n++] = (char)('0' + hundredths % 10);
-  hundredths /= 10;
-  digits[n++] = '.';
-  do {
-    digits[n++] = (char)('0' + hundredths % 10);
-    hundredths /= 10;
-  } while (hundredths != 0);
+  // Built from the end: two decimals, the point, the whole part.
+  char text[24];
+  char* end = text + sizeof text;
+  char* p = end;
+  unsigned cents = (unsigned)(hundredths % 100);
+  uint64_t whole = hundredths / 100;
+  p -= 2;
+  memcpy(p, kDigitPairs + 2 * cents, 2);
+  *--p = '.';
+  while (whole >= 100) {
+    unsigned pair = (unsigned)(whole % 100);
+    whole /= 100;
+    p -= 2;
+    memcpy(p, kDigitPairs + 2 * pair, 2);
+  }
+  if (whole >= 10) {
+    p -= 2;
+    memcpy(p, kDigitPairs + 2 * whole, 2);
+  } else {
+    *--p = (char)('0' + whole);
+  }
+  int n = (int)(end - p);
   int width = n < 12 ? 12 : n;
-  int pad = width - n;
-  memset(out, ' ', (size_t)pad);
-  for (int i = 0; i < n; ++i) out[pad + i] = digits[n - 1 - i];
+  memset(out, ' ', (size_t)(width - n));
+  memcpy(out + width - n, p, (size_t)n);
   return width;
 }
 

@@ -36,15 +36,33 @@ int ReadTextLine(TextReader* reader, char* line, int size) {
   int count = 0;
   if (size <= 0) return -1;
   while (count < size - 1) {
+    if (PeekByte(reader) < 0) break;
+    // Take the plain bytes of the buffer at once: up to the line feed, a
+    // CR, a Ctrl-Z or the room left, whichever comes first.
+    const unsigned char* from = reader->data + reader->pos;
+    int room = size - 1 - count;
+    int avail = reader->len - reader->pos;
+    int n = avail < room ? avail : room;
+    const unsigned char* stop = (const unsigned char*)memchr(from, '\n', (size_t)n);
+    int take = stop != NULL ? (int)(stop - from) + 1 : n;
+    const unsigned char* cr = (const unsigned char*)memchr(from, '\r', (size_t)take);
+    if (cr != NULL) take = (int)(cr - from);
+    const unsigned char* eof = (const unsigned char*)memchr(from, 0x1A, (size_t)take);
+    if (eof != NULL) take = (int)(eof - from);
+    if (take > 0) {
+      memcpy(line + count, from, (size_t)take);
+      count += take;
+      reader->pos += take;
+      if (line[count - 1] == '\n') break;
+      continue;
+    }
+    // A CR (Ctrl-Z is taken by PeekByte): CR LF reads as one line feed.
     int c = PeekByte(reader);
     if (c < 0) break;
     reader->pos++;
-    if (c == '\r') {
-      int next = PeekByte(reader);
-      if (next == '\n') {
-        reader->pos++;
-        c = '\n';
-      }
+    if (c == '\r' && PeekByte(reader) == '\n') {
+      reader->pos++;
+      c = '\n';
     }
     line[count++] = (char)c;
     if (c == '\n') break;
