@@ -89,7 +89,21 @@ REG
   wine regedit /S 'C:\ryvo-installed.reg' >/dev/null 2>&1
   wineserver -w
   rm -f "$reg"
+  ryvo_dialog_font
   export WINEPATH="$RYVO_PALM_DIR"
+}
+
+# ＭＳ ゴシック drawn by a copy of IPA Gothic with the line height of the
+# real font, so that dialogs have their Windows size (gothic-metrics.pl).
+ryvo_dialog_font() {
+  local fonts="$WINEPREFIX/drive_c/windows/Fonts" ipa=/usr/share/fonts/opentype/ipafont-gothic/ipag.ttf
+  if [ ! -f "$fonts/ryvgothic.ttf" ]; then
+    mkdir -p "$fonts"
+    perl "$(dirname "${BASH_SOURCE[0]}")/gothic-metrics.pl" "$ipa" "$fonts/ryvgothic.ttf" || return 1
+  fi
+  wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes' \
+    /v 'ＭＳ ゴシック' /t REG_SZ /d 'RyvGothic' /f >/dev/null 2>&1
+  wineserver -w
 }
 
 export WINSHOT_DESKTOP=ryvo   # the virtual desktop of ryvo_start
