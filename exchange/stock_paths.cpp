@@ -16,6 +16,9 @@ int IsStockFileName(const char* name) {
   while (*p != '\0') {
     if (IsLeadByte932(*p)) {
       if (p[1] == '\0') break;   // a lone lead byte at the end: no separator
+      // Only a real trail byte (0x40-0x7E, 0x80-0xFC) pairs with the lead
+      // byte; "/" or ":" after it would still part the path on Linux.
+      if (p[1] < 0x40 || p[1] == 0x7F || p[1] > 0xFC) return 0;
       p += 2;
       continue;
     }
