@@ -283,10 +283,20 @@ struct WindowSearch {
   int count;
 };
 
+// A message box is a dialog whose text is control 0xFFFF. The about box
+// looks the same from outside (its one static text has no ID either), so
+// the programs' own dialogs are told apart by their captions.
 static int IsMessageBox(HWND window) {
+  static const char* const ownDialogs[] = {
+      "Ryvo Data Excange", "RyvoWin About", "Ryvo Data Setup", "Installation"};
   char className[64];
   if (!GetClassNameA(window, className, sizeof className)) return 0;
-  return strcmp(className, "#32770") == 0 && GetDlgItem(window, 0xFFFF) != NULL;
+  if (strcmp(className, "#32770") != 0 || GetDlgItem(window, 0xFFFF) == NULL) return 0;
+  char caption[512];
+  CaptionText(window, caption, sizeof caption);
+  for (const char* own : ownDialogs)
+    if (strcmp(caption, own) == 0) return 0;
+  return 1;
 }
 
 static BOOL CALLBACK SearchWindow(HWND window, LPARAM data) {
@@ -378,11 +388,13 @@ int ExpectNoMessageBox(Program* program, int timeout, const char* file, int line
 int AnswerMessageBox(HWND box, int button) {
   HWND control = GetDlgItem(box, button);
   if (control == NULL) return 0;
-  DWORD_PTR result;
-  DWORD thread = GetWindowThreadProcessId(box, NULL);
-  // The box ends its loop on the click; the reply comes back at once.
-  SendMessageTimeoutW(control, BM_CLICK, 0, 0, SMTO_NORMAL, 3000, &result);
-  if (thread) PostThreadMessageW(thread, WM_NULL, 0, 0);
+  // The click is posted, as a person's click comes through the queue: the
+  // box's loop takes it, ends, and the program goes on before it looks at
+  // anything the driver sends next. (A sent click would be handled inside
+  // the loop's wait, and a command sent right after could overtake the
+  // loop's end and meet the program still busy.)
+  PostMessageW(control, BM_CLICK, 0, 0);
+  for (int i = 0; i < 150 && IsWindow(box); i++) Sleep(20);
   return 1;
 }
 

@@ -147,8 +147,8 @@ HWND FindAnyMessageBox(Program* program, char* caption = NULL, char* text = NULL
 int ExpectNoMessageBox(Program* program, int timeout, const char* file, int line);
 #define CHECK_NO_MESSAGE_BOX(program, timeout) \
   ExpectNoMessageBox(program, timeout, __FILE__, __LINE__)
-// Presses a button of a message box or dialog: IDOK, IDCANCEL, IDYES, ...
-// Returns 1 when the button exists.
+// Presses a button of a message box or dialog (IDOK, IDCANCEL, IDYES, ...)
+// and waits up to 3 s for the box to close. Returns 1 when the button exists.
 int AnswerMessageBox(HWND box, int button);
 // Waits for the message box, checks it, presses `button`; 1 when found.
 int ExpectMessageBox(Program* program, const char* caption, const char* text,

@@ -1,0 +1,355 @@
+// The main window's commands that need no other dialog: the busy guard
+// while the about box is open, the CSV-folder guard, moving, deleting and
+// restoring the dump copies.
+#include <stdio.h>
+#include <string.h>
+
+#include "driver.h"
+
+namespace {
+
+const char kCsvGuard[] = "ＣＳＶファイルの出力先を設定してください。";
+const char kAskDelete[] = "指定されたデータを削除します。";
+const char kDeleteNote[] = "Palmロードボタンを押下しないと設定内容が有効になりません。";
+
+Dump threeStocks, otherStocks;
+
+// Ryvo.dmp with the stocks A, ソニー (second byte 0x5C) and 7203 in the
+// working folder; settings as given (a NULL CSV folder means empty).
+void PrepareThreeStocks(const char* csvFolder) {
+  DumpStart(&threeStocks, 32, 0xD2, "PALM");
+  DumpAddStock(&threeStocks, "A", 4412, 3, 1);
+  DumpAddStock(&threeStocks, "ソニー", 4412, 3, 2);
+  DumpAddStock(&threeStocks, "7203", 4412, 3, 3);
+  DumpWrite(&threeStocks, TestFile("work", "Ryvo.dmp"));
+  SetRyvoSettings(csvFolder ? csvFolder : "", TestFolder("work"), "ToPC");
+}
+
+// Another dump, to tell a restored copy from the loaded one.
+void MakeOtherDump(const char* path) {
+  DumpStart(&otherStocks, 32, 0xD2, "PALM");
+  DumpAddStock(&otherStocks, "X", 4412, 2, 7);
+  DumpAddStock(&otherStocks, "表示", 4412, 2, 8);
+  DumpWrite(&otherStocks, path);
+}
+
+HWND StartMain(Program** app) {
+  *app = StartProgram("RyvoWin.exe");
+  return *app ? WaitForWindow(*app, kMainCaption, kWait) : NULL;
+}
+
+void Close(Program* app, HWND main) {
+  SendCommand(main, 104);
+  CHECK_INT(WaitForExit(app, kWait), 0);
+}
+
+// Opens the about box with command 403; NULL when it does not appear.
+HWND OpenAbout(Program* app, HWND main) {
+  SendCommand(main, 403);
+  return WaitForWindow(app, "RyvoWin About", kWait);
+}
+
+void CloseAbout(HWND about) {
+  AnswerMessageBox(about, IDOK);
+  for (int i = 0; i < 250 && IsWindow(about); i++) Sleep(20);
+}
+
+}  // namespace
+
+DRIVER_TEST(window_busy_guard_while_about_box_open) {
+  ResetState();
+  PrepareThreeStocks(TestFolder("csv"));
+  Program* app;
+  HWND main = StartMain(&app);
+  REQUIRE(main != NULL);
+  ListSelect(main, 150, 1);
+  HWND about = OpenAbout(app, main);
+  REQUIRE(about != NULL);
+  // Every command only beeps while the box is open: buttons, menu items and
+  // the close command alike.
+  static const int commands[] = {105, 106, 109, 100, 101, 107, 108, 401, 402, 403, 104};
+  for (int id : commands) {
+    SendCommand(main, id);
+    CHECK_NO_MESSAGE_BOX(app, 300);
+  }
+  CHECK(ClickButton(main, 105));
+  CHECK(ClickButton(main, 109));
+  CHECK_NO_MESSAGE_BOX(app, kQuiet);
+  CHECK_INT(WaitForExit(app, 200), kStillRunning);
+  CHECK_LIST(main, 150, "A|ソニー|7203");
+  CHECK_INT(ListSelection(main, 150), 1);
+  CHECK(IsWindow(about));
+  // No second about box, no other window, nothing written.
+  CHECK_INT(CountWindows(app), 2);
+  CHECK(!FileExists(TestFile("csv", "A.csv")));
+  CHECK(!FileExists(TestFile("work", "SaveRyvo.dmp")));
+  char direction[80];
+  RegistryRead(kRyvoKey, "SyncDir", direction, sizeof direction);
+  CHECK_STR(direction, "ToPC");
+  // Once the box is closed the commands work again.
+  CloseAbout(about);
+  CHECK(!IsWindow(about));
+  SendCommand(main, 105);
+  CHECK_LIST(main, 150, "ソニー|A|7203");
+  CHECK_INT(ListSelection(main, 150), 0);
+  Close(app, main);
+}
+
+DRIVER_TEST(window_csv_guard_on_export_direction_new_edit) {
+  ResetState();
+  PrepareThreeStocks(NULL);
+  Program* app;
+  HWND main = StartMain(&app);
+  REQUIRE(main != NULL);
+  CHECK_LIST(main, 150, "A|ソニー|7203");
+  static const int guarded[] = {100, 101, 107, 108};
+  for (int id : guarded) {
+    ListSelect(main, 150, 0);
+    SendCommand(main, id);
+    if (!EXPECT_MESSAGE_BOX(app, "RyvoWin", kCsvGuard, IDOK)) Note("command %d", id);
+    // Nothing else: no second message, no dialog, no change.
+    CHECK_NO_MESSAGE_BOX(app, 500);
+    CHECK_INT(CountWindows(app), 1);
+    CHECK_LIST(main, 150, "A|ソニー|7203");
+  }
+  CHECK(!FileExists(TestFile("work", "SaveRyvo.dmp")));
+  CHECK(!FileExists(TestFile("csv", "A.csv")));
+  char direction[80];
+  RegistryRead(kRyvoKey, "SyncDir", direction, sizeof direction);
+  CHECK_STR(direction, "ToPC");
+  static unsigned char data[kDumpCapacity];
+  int n = ReadWholeFile(TestFile("work", "Ryvo.dmp"), data, sizeof data);
+  CHECK_BYTES(data, n, threeStocks.data, threeStocks.size);
+  // The guard also answers the buttons themselves.
+  CHECK(ClickButton(main, 100));
+  CHECK(EXPECT_MESSAGE_BOX(app, "RyvoWin", kCsvGuard, IDOK));
+  Close(app, main);
+}
+
+DRIVER_TEST(window_without_csv_folder_other_commands_work) {
+  ResetState();
+  PrepareThreeStocks(NULL);
+  Program* app;
+  HWND main = StartMain(&app);
+  REQUIRE(main != NULL);
+  // 105 and 106 move.
+  ListSelect(main, 150, 1);
+  SendCommand(main, 105);
+  CHECK_LIST(main, 150, "ソニー|A|7203");
+  SendCommand(main, 106);
+  CHECK_LIST(main, 150, "A|ソニー|7203");
+  CHECK_INT(ListSelection(main, 150), 1);
+  // 109 asks.
+  SendCommand(main, 109);
+  CHECK(EXPECT_MESSAGE_BOX(app, "RyvoWin", kAskDelete, IDOK));
+  CHECK(EXPECT_MESSAGE_BOX(app, "注意", kDeleteNote, IDOK));
+  CHECK_LIST(main, 150, "A|7203");
+  // 401 restores the loaded dump.
+  SendCommand(main, 401);
+  CHECK_NO_MESSAGE_BOX(app, kQuiet);
+  CHECK_LIST(main, 150, "A|ソニー|7203");
+  // 402 runs too: without SaveRyvo.dmp it reports the failed copy.
+  SendCommand(main, 402);
+  CHECK(EXPECT_MESSAGE_BOX(app, "System Error", "RyvoDB file copy error", IDOK));
+  // 403 opens the about box.
+  HWND about = OpenAbout(app, main);
+  CHECK(about != NULL);
+  if (about) CloseAbout(about);
+  Close(app, main);
+}
+
+DRIVER_TEST(window_move_up_and_down) {
+  ResetState();
+  PrepareThreeStocks(TestFolder("csv"));
+  Program* app;
+  HWND main = StartMain(&app);
+  REQUIRE(main != NULL);
+  // Up on the first entry and down on the last do nothing; the selection
+  // stays where it was.
+  ListSelect(main, 150, 0);
+  SendCommand(main, 105);
+  CHECK_LIST(main, 150, "A|ソニー|7203");
+  CHECK_INT(ListSelection(main, 150), 0);
+  ListSelect(main, 150, 2);
+  CHECK(ClickButton(main, 106));
+  CHECK_LIST(main, 150, "A|ソニー|7203");
+  CHECK_INT(ListSelection(main, 150), 2);
+  // Without a selection nothing moves.
+  ListSelect(main, 150, -1);
+  SendCommand(main, 105);
+  SendCommand(main, 106);
+  CHECK_LIST(main, 150, "A|ソニー|7203");
+  CHECK_INT(ListSelection(main, 150), -1);
+  // A real move carries the entry and its selection.
+  ListSelect(main, 150, 2);
+  CHECK(ClickButton(main, 105));
+  CHECK_LIST(main, 150, "A|7203|ソニー");
+  CHECK_INT(ListSelection(main, 150), 1);
+  SendCommand(main, 105);
+  CHECK_LIST(main, 150, "7203|A|ソニー");
+  CHECK_INT(ListSelection(main, 150), 0);
+  SendCommand(main, 106);
+  SendCommand(main, 106);
+  CHECK_LIST(main, 150, "A|ソニー|7203");
+  CHECK_INT(ListSelection(main, 150), 2);
+  CHECK_NO_MESSAGE_BOX(app, 300);
+  // Moving changes no file.
+  static unsigned char data[kDumpCapacity];
+  int n = ReadWholeFile(TestFile("work", "Ryvo.dmp"), data, sizeof data);
+  CHECK_BYTES(data, n, threeStocks.data, threeStocks.size);
+  Close(app, main);
+}
+
+DRIVER_TEST(window_delete_asks_and_keeps_files) {
+  ResetState();
+  PrepareThreeStocks(TestFolder("csv"));
+  static const char csvText[] = "日付,始値,高値,安値,終値\r\n2001/1/10,1,2,3,4,5\r\n";
+  WriteWholeFile(TestFile("csv", "ソニー.csv"), csvText, (int)strlen(csvText));
+  Program* app;
+  HWND main = StartMain(&app);
+  REQUIRE(main != NULL);
+  static unsigned char settingsBefore[4096], settingsAfter[4096];
+  int settingsSize = ReadWholeFile(TestFile("work", "ソニー.txt"), settingsBefore,
+                                   sizeof settingsBefore);
+  CHECK(settingsSize > 0);
+  // No selection: nothing is asked.
+  ListSelect(main, 150, -1);
+  SendCommand(main, 109);
+  CHECK_NO_MESSAGE_BOX(app, kQuiet);
+  // Cancel keeps the entry.
+  ListSelect(main, 150, 1);
+  SendCommand(main, 109);
+  CHECK(EXPECT_MESSAGE_BOX(app, "RyvoWin", kAskDelete, IDCANCEL));
+  CHECK_NO_MESSAGE_BOX(app, 500);
+  CHECK_LIST(main, 150, "A|ソニー|7203");
+  // OK deletes it, then says that the change needs the Palm load button.
+  ListSelect(main, 150, 1);
+  CHECK(ClickButton(main, 109));
+  HWND ask = WaitForMessageBox(app, "RyvoWin", kAskDelete, kWait);
+  REQUIRE(ask != NULL);
+  CHECK(GetDlgItem(ask, IDCANCEL) != NULL);
+  AnswerMessageBox(ask, IDOK);
+  CHECK(EXPECT_MESSAGE_BOX(app, "注意", kDeleteNote, IDOK));
+  CHECK_LIST(main, 150, "A|7203");
+  CHECK_INT(ListSelection(main, 150), -1);
+  // No file changes: the dump, the settings file and the CSV file stay.
+  static unsigned char data[kDumpCapacity];
+  int n = ReadWholeFile(TestFile("work", "Ryvo.dmp"), data, sizeof data);
+  CHECK_BYTES(data, n, threeStocks.data, threeStocks.size);
+  int after = ReadWholeFile(TestFile("work", "ソニー.txt"), settingsAfter,
+                            sizeof settingsAfter);
+  CHECK_BYTES(settingsAfter, after, settingsBefore, settingsSize);
+  n = ReadWholeFile(TestFile("csv", "ソニー.csv"), data, sizeof data);
+  CHECK_BYTES(data, n, csvText, strlen(csvText));
+  Close(app, main);
+}
+
+DRIVER_TEST(window_start_over_restores_begin_copy) {
+  ResetState();
+  PrepareThreeStocks(TestFolder("csv"));
+  Program* app;
+  HWND main = StartMain(&app);
+  REQUIRE(main != NULL);
+  // Loading kept BeginRyvo.dmp, a byte copy of the dump.
+  CHECK(SameFileContent(TestFile("work", "BeginRyvo.dmp"), TestFile("work", "Ryvo.dmp")));
+  // After a deletion 401 brings the loaded list back.
+  ListSelect(main, 150, 0);
+  SendCommand(main, 109);
+  CHECK(EXPECT_MESSAGE_BOX(app, "RyvoWin", kAskDelete, IDOK));
+  CHECK(EXPECT_MESSAGE_BOX(app, "注意", kDeleteNote, IDOK));
+  CHECK_LIST(main, 150, "ソニー|7203");
+  SendCommand(main, 401);
+  CHECK_NO_MESSAGE_BOX(app, kQuiet);
+  CHECK_LIST(main, 150, "A|ソニー|7203");
+  // 401 copies BeginRyvo.dmp over Ryvo.dmp and loads that: with another
+  // dump in BeginRyvo.dmp, its stocks are listed and Ryvo.dmp holds it.
+  MakeOtherDump(TestFile("work", "BeginRyvo.dmp"));
+  SendCommand(main, 401);
+  CHECK_NO_MESSAGE_BOX(app, kQuiet);
+  CHECK_LIST(main, 150, "X|表示");
+  static unsigned char data[kDumpCapacity];
+  int n = ReadWholeFile(TestFile("work", "Ryvo.dmp"), data, sizeof data);
+  CHECK_BYTES(data, n, otherStocks.data, otherStocks.size);
+  CHECK(FileExists(TestFile("work", "表示.txt")));
+  Close(app, main);
+}
+
+DRIVER_TEST(window_back_before_conversion_restores_save_copy) {
+  ResetState();
+  PrepareThreeStocks(TestFolder("csv"));
+  MakeOtherDump(TestFile("work", "SaveRyvo.dmp"));
+  Program* app;
+  HWND main = StartMain(&app);
+  REQUIRE(main != NULL);
+  CHECK_LIST(main, 150, "A|ソニー|7203");
+  SendCommand(main, 402);
+  CHECK_NO_MESSAGE_BOX(app, kQuiet);
+  CHECK_LIST(main, 150, "X|表示");
+  static unsigned char data[kDumpCapacity];
+  int n = ReadWholeFile(TestFile("work", "Ryvo.dmp"), data, sizeof data);
+  CHECK_BYTES(data, n, otherStocks.data, otherStocks.size);
+  // The reload kept the restored dump as BeginRyvo.dmp.
+  n = ReadWholeFile(TestFile("work", "BeginRyvo.dmp"), data, sizeof data);
+  CHECK_BYTES(data, n, otherStocks.data, otherStocks.size);
+  // Neither command touches the direction.
+  char direction[80];
+  RegistryRead(kRyvoKey, "SyncDir", direction, sizeof direction);
+  CHECK_STR(direction, "ToPC");
+  Close(app, main);
+}
+
+DRIVER_TEST(window_restore_without_copy_keeps_list) {
+  ResetState();
+  PrepareThreeStocks(TestFolder("csv"));
+  Program* app;
+  HWND main = StartMain(&app);
+  REQUIRE(main != NULL);
+  ListSelect(main, 150, 2);
+  SendCommand(main, 109);
+  CHECK(EXPECT_MESSAGE_BOX(app, "RyvoWin", kAskDelete, IDOK));
+  CHECK(EXPECT_MESSAGE_BOX(app, "注意", kDeleteNote, IDOK));
+  CHECK_LIST(main, 150, "A|ソニー");
+  // No SaveRyvo.dmp yet: 402 fails and changes nothing.
+  SendCommand(main, 402);
+  CHECK(EXPECT_MESSAGE_BOX(app, "System Error", "RyvoDB file copy error", IDOK));
+  CHECK_NO_MESSAGE_BOX(app, 500);
+  CHECK_LIST(main, 150, "A|ソニー");
+  // BeginRyvo.dmp removed: 401 fails the same way.
+  CHECK_INT(DeleteOneFile(TestFile("work", "BeginRyvo.dmp")), 0);
+  SendCommand(main, 401);
+  CHECK(EXPECT_MESSAGE_BOX(app, "System Error", "RyvoDB file copy error", IDOK));
+  CHECK_NO_MESSAGE_BOX(app, 500);
+  CHECK_LIST(main, 150, "A|ソニー");
+  static unsigned char data[kDumpCapacity];
+  int n = ReadWholeFile(TestFile("work", "Ryvo.dmp"), data, sizeof data);
+  CHECK_BYTES(data, n, threeStocks.data, threeStocks.size);
+  Close(app, main);
+}
+
+DRIVER_TEST(window_about_box) {
+  ResetState();
+  PrepareThreeStocks(TestFolder("csv"));
+  Program* app;
+  HWND main = StartMain(&app);
+  REQUIRE(main != NULL);
+  HWND about = OpenAbout(app, main);
+  REQUIRE(about != NULL);
+  // Its text and its OK button; the main window stays enabled meanwhile.
+  HWND child = GetWindow(about, GW_CHILD);
+  int sawText = 0;
+  for (; child; child = GetWindow(child, GW_HWNDNEXT)) {
+    char text[128];
+    WindowText(child, text, sizeof text);
+    if (strcmp(text, "RyvoWin 0.80-β") == 0) sawText = 1;
+  }
+  CHECK(sawText);
+  CHECK(GetDlgItem(about, IDOK) != NULL);
+  CHECK(IsWindowEnabled(main));
+  CloseAbout(about);
+  CHECK(!IsWindow(about));
+  // The busy flag is cleared: a command works afterwards.
+  ListSelect(main, 150, 1);
+  SendCommand(main, 106);
+  CHECK_LIST(main, 150, "A|7203|ソニー");
+  Close(app, main);
+}
