@@ -61,6 +61,7 @@ static const char* ScanDecimal(const char* p, char a, char b, signed char* expon
   int decimals = 0;
   int nonZeroDecimal = 0;
   int tooLarge = 0;
+  while (*p == ' ') ++p;   // the usual right-alignment, in one tight loop
   // The whole part. Digits come first in the tests as the most frequent;
   // a stop character is tested before the comma, which is skipped only
   // when it does not end the field.

@@ -259,6 +259,16 @@ TEST_F(StockSettingsTest, MissingOrUnopenableSettingsFileClosesSilently) {
   EXPECT_TRUE(FakeMessages().empty());
 }
 
+TEST_F(StockSettingsTest, UnreadableSettingsFileClosesWithTheReadError) {
+  // A folder in the settings file's place opens but cannot be read.
+  FakeWriteFile(csv + "/1234.csv", "");
+  FakeFolder("work/1234.txt");
+  EXPECT_EQ(ReadStockFields("1234", &fields), 0);
+  ASSERT_EQ(FakeMessages().size(), 1u);
+  EXPECT_EQ(Message(0), "RyvoDB Setup file read error");
+  EXPECT_EQ(Caption(0), kSystemError);
+}
+
 // ---- Validation -------------------------------------------------------
 
 TEST_F(StockSettingsTest, ByteLimitsPassAtTheLimitAndFailOneBeyond) {
