@@ -1,0 +1,97 @@
+// Fuzz target: the dump as loading reads it. For any Ryvo.dmp: LoadDump
+// stops exactly where the format says (with one message) or at the end
+// (with none); the stock list holds the names of the records read, in
+// order; BeginRyvo.dmp is a byte copy of the dump and the dump is
+// unchanged; the working folder holds nothing but these and one settings
+// file per stock whose name can be a file name, each exactly the 14 lines
+// of the last record of that name; and nothing is written outside the
+// scratch folders (the platform stops the process on such a write).
+#include <stdint.h>
+#include <stdio.h>
+#include <string.h>
+
+#include <map>
+#include <set>
+#include <string>
+
+#include "exchange.h"
+#include "fuzz_dump_model.h"
+#include "fuzz_platform.h"
+#include "stock_paths.h"
+
+namespace {
+
+// The stock settings file of a DataRec, built from its fields.
+std::string SettingsText(const std::string& rec) {
+  std::string p = Padded(rec);
+  auto text = [&](size_t at, size_t width) {
+    return std::string(p.c_str() + at, strnlen(p.c_str() + at, width));
+  };
+  char line[64];
+  std::string out = text(4, 20) + "\r\n";
+  unsigned flags = (unsigned char)p[1];
+  out += (flags & 1) ? "1\r\n" : "0\r\n";
+  out += (flags & 2) ? "1\r\n" : "0\r\n";
+  out += (flags & 4) ? "1\r\n" : "0\r\n";
+  out += text(24, 120) + "\r\n";
+  out += text(144, 20) + "\r\n";
+  snprintf(line, sizeof line, "%d\r\n", (int)ModelBE32(p, 166));
+  out += line;
+  for (int i = 0; i < 5; ++i) {
+    snprintf(line, sizeof line, "%d,%d\r\n", ModelBE16(p, 170 + 4 * i), ModelBE16(p, 172 + 4 * i));
+    out += line;
+  }
+  snprintf(line, sizeof line, "%d,%d\r\n", (int)ModelBE32(p, 194), (int)ModelBE32(p, 198));
+  out += line;
+  snprintf(line, sizeof line, "%d,%d\r\n", (int)ModelBE32(p, 202), (int)ModelBE32(p, 206));
+  out += line;
+  return out;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  static bool ready = false;
+  if (!ready) {
+    FuzzPlatformInit("load");
+    ready = true;
+  }
+  if (size > 1u << 20) return 0;
+  FuzzResetRun();
+  const std::string work = FuzzFolder("work");
+  snprintf(WorkFolder, sizeof WorkFolder, "%s", work.c_str());
+  snprintf(CsvFolder, sizeof CsvFolder, "%s", FuzzFolder("csv").c_str());
+  const std::string input((const char*)data, size);
+  FuzzWriteFile(work + "/Ryvo.dmp", data, size);
+
+  int result = LoadDump(FuzzStockList());
+
+  ModelDump m = ReadModelDump(data, size);
+  bool versionOk = m.stop == ModelDump::kEnd || m.stop == ModelDump::kBadRecord
+                       ? (unsigned char)Padded(m.header)[1] >= 210
+                       : false;
+  bool fails = m.stop != ModelDump::kEnd || !versionOk;
+  FUZZ_CHECK(result == (fails ? -1 : 0));
+  FUZZ_CHECK(FuzzMessageCount() == (fails ? 1 : 0));
+
+  std::vector<std::string> names;
+  std::map<std::string, std::string> files;   // settings file -> expected text
+  if (versionOk) {
+    for (const std::string& rec : m.records) {
+      std::string name = ModelName(rec);
+      names.push_back(name);
+      if (IsStockFileName(name.c_str())) files[name + ".txt"] = SettingsText(rec);
+    }
+  }
+  FUZZ_CHECK(FuzzListItems() == names);
+
+  std::set<std::string> expected = {"Ryvo.dmp", "BeginRyvo.dmp"};
+  for (const auto& f : files) expected.insert(f.first);
+  std::vector<std::string> present = FuzzListFolder("work");
+  FUZZ_CHECK(std::set<std::string>(present.begin(), present.end()) == expected);
+  FUZZ_CHECK(FuzzListFolder("csv").empty() && FuzzListFolder("db").empty());
+  FUZZ_CHECK(FuzzReadFile(work + "/Ryvo.dmp") == input);
+  FUZZ_CHECK(FuzzReadFile(work + "/BeginRyvo.dmp") == input);
+  for (const auto& f : files) FUZZ_CHECK(FuzzReadFile(work + "/" + f.first) == f.second);
+  return 0;
+}
