@@ -39,7 +39,7 @@ test-native:
 	@cd $(NATIVE) && ctest --output-on-failure -j$(JOBS)
 
 test-wine:
-	@bash tools/wine-session.sh $(WIN) ctest --test-dir $(WIN) --output-on-failure
+	@bash tools/wine-tests.sh $(WIN) 2
 
 demo: all
 	@bash tools/demo.sh $(B)

@@ -2,11 +2,12 @@
 # wine-session.sh WINBUILD COMMAND...
 # Runs COMMAND with a Wine prefix inside WINBUILD (made on first use), an X
 # display (Xvfb when there is none), and afterwards ends every process of
-# the prefix and the Xvfb it started.
+# the prefix and the Xvfb it started. RYVO_PREFIX names the prefix's folder
+# in WINBUILD (default wineprefix), so that sessions can run side by side.
 set -u
 win_build=$(cd "$1" && pwd); shift
 export RYVO_WIN_BUILD="$win_build"
-export WINEPREFIX="$win_build/wineprefix"
+export WINEPREFIX="$win_build/${RYVO_PREFIX:-wineprefix}"
 source "$(dirname "$0")/wine-env.sh"
 
 xvfb_pid=
