@@ -1,0 +1,344 @@
+// Fuzz target: the stock settings file and the price CSV file as the
+// converter reads them, and the old dump whose template lengths it takes.
+// The input is cut at "\n#@#\n" into up to four pieces: the one stock list
+// entry, its settings file, its price CSV file and the old Ryvo.dmp; a
+// missing piece is a missing file.
+//
+// An independent reading of the same bytes (lines as a Windows text-mode
+// stream gives them, the settings lines, the eight pieces of a price line,
+// the slot ring of 260) says what ConvertToHandheld must do:
+//  - on success the new dump is exactly the header and one DataRec of the
+//    old template lengths; the header fields, the record's first 512 bytes
+//    and the dates of its rows are as the reading says, the rows are the
+//    last 260 complete lines in date order, every value's mantissa and
+//    exponent in range, and nothing but zeros follows the last row;
+//  - on failure the result is -1 with the one message of the failure (or
+//    none where the failure is silent), and Ryvo.dmp is byte for byte what
+//    it was;
+//  - either way SaveRyvo.dmp is the old dump (when there was one), the
+//    settings and CSV files are unchanged, no temporary file is left, and
+//    nothing is written outside the scratch folders.
+#include <stdint.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include <algorithm>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "exchange.h"
+#include "fuzz_platform.h"
+#include "stock_paths.h"
+
+namespace {
+
+const char kSplit[] = "\n#@#\n";
+const unsigned char kCarried[8] = {'R', 'y', 'v', 'o', 'D', 'B', 0, 0};
+
+// The lines of a text file: Ctrl-Z ends the file, CR LF is one line feed,
+// a line ends after its line feed or after 258 characters.
+std::vector<std::string> TextLines(std::string bytes) {
+  size_t eof = bytes.find('\x1a');
+  if (eof != std::string::npos) bytes.resize(eof);
+  std::string text;
+  for (size_t i = 0; i < bytes.size(); ++i) {
+    if (bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') continue;
+    text += bytes[i];
+  }
+  std::vector<std::string> lines;
+  std::string line;
+  for (char c : text) {
+    line += c;
+    if (c == '\n' || line.size() == 258) {
+      lines.push_back(line);
+      line.clear();
+    }
+  }
+  if (!line.empty()) lines.push_back(line);
+  return lines;
+}
+
+// A line as the C string the reader sees: up to its first zero byte.
+std::string CText(const std::string& s) { return std::string(s.c_str()); }
+
+int32_t ReferenceInt(const std::string& text) {
+  const char* p = text.c_str();
+  while (*p == ' ' || *p == '\t' || *p == '\n' || *p == '\v' || *p == '\f' || *p == '\r') ++p;
+  bool negative = false;
+  if (*p == '+' || *p == '-') negative = *p++ == '-';
+  uint32_t v = 0;
+  while (*p >= '0' && *p <= '9') v = v * 10u + (uint32_t)(*p++ - '0');
+  if (negative) v = 0u - v;
+  int32_t out;
+  memcpy(&out, &v, sizeof out);
+  return out;
+}
+
+void PutBE16(unsigned char* p, uint32_t v) {
+  p[0] = (unsigned char)(v >> 8);
+  p[1] = (unsigned char)v;
+}
+void PutBE32(unsigned char* p, uint32_t v) {
+  PutBE16(p, v >> 16);
+  PutBE16(p + 2, v);
+}
+
+// The pair rule: commas and line feeds at the start skipped, the first
+// piece up to a comma or line feed, the second the rest up to the line feed.
+void Pair(const std::string& line, int32_t* a, int32_t* b) {
+  std::string s = CText(line);
+  size_t p = s.find_first_not_of(",\n");
+  if (p == std::string::npos) p = s.size();
+  size_t end = s.find_first_of(",\n", p);
+  if (end == std::string::npos) end = s.size();
+  *a = ReferenceInt(s.substr(p, end - p));
+  std::string second;
+  if (end < s.size() && s[end] == ',') {
+    size_t stop = s.find('\n', end + 1);
+    second = s.substr(end + 1, (stop == std::string::npos ? s.size() : stop) - end - 1);
+  }
+  *b = ReferenceInt(second);
+}
+
+std::string Stripped(const std::string& line) {
+  std::string s = CText(line);
+  while (!s.empty() && (s.back() == '\n' || s.back() == '\r')) s.pop_back();
+  return s;
+}
+
+struct Row {
+  unsigned date;
+  int code[5];
+  int32_t mantissa[5];
+  bool operator<(const Row& o) const {
+    if (date != o.date) return date < o.date;
+    for (int i = 0; i < 5; ++i) {
+      if (code[i] != o.code[i]) return code[i] < o.code[i];
+      if (mantissa[i] != o.mantissa[i]) return mantissa[i] < o.mantissa[i];
+    }
+    return false;
+  }
+  bool operator==(const Row& o) const { return !(*this < o) && !(o < *this); }
+};
+
+// The eight pieces of a price line; false when one is missing.
+bool PriceLine(const std::string& line, Row* row) {
+  static const char* const kSeparators[8] = {"/", "/", ",", ",", ",", ",", ",", ",\n"};
+  std::string s = CText(line);
+  std::string piece[8];
+  size_t p = 0;
+  for (int i = 0; i < 8; ++i) {
+    p = s.find_first_not_of(kSeparators[i], p);
+    if (p == std::string::npos) return false;
+    size_t end = s.find_first_of(kSeparators[i], p);
+    if (end == std::string::npos) end = s.size();
+    piece[i] = s.substr(p, end - p);
+    p = end < s.size() ? end + 1 : end;
+  }
+  uint32_t years = ((uint32_t)ReferenceInt(piece[0]) + 16u) & 0x7Fu;
+  row->date = years << 9 | ((uint32_t)ReferenceInt(piece[1]) & 15u) << 5 |
+              ((uint32_t)ReferenceInt(piece[2]) & 31u);
+  for (int i = 0; i < 5; ++i) {
+    signed char exponent = 99;
+    int32_t mantissa = -1;
+    ParseDecimalField(piece[3 + i].c_str(), &exponent, &mantissa);
+    FUZZ_CHECK(mantissa >= 0 && mantissa <= 131071);
+    FUZZ_CHECK(exponent >= -2 && exponent <= 5);
+    row->code[i] = exponent + 2;
+    row->mantissa[i] = mantissa;
+  }
+  return true;
+}
+
+// A row of the new DataRec, decoded bit by bit.
+Row DecodeRow(const unsigned char* r) {
+  Row row;
+  row.date = (unsigned)r[0] << 8 | r[1];
+  for (int v = 0; v < 5; ++v) {
+    uint32_t bits = 0;
+    for (int b = 0; b < 20; ++b) {
+      int bit = v * 20 + b;
+      bits = bits << 1 | ((r[2 + bit / 8] >> (7 - bit % 8)) & 1u);
+    }
+    row.code[v] = (int)(bits >> 17);
+    row.mantissa[v] = (int32_t)(bits & 0x1FFFF);
+  }
+  return row;
+}
+
+uint32_t Le32(const std::string& s, size_t at) {
+  return (uint32_t)(unsigned char)s[at] | (uint32_t)(unsigned char)s[at + 1] << 8 |
+         (uint32_t)(unsigned char)s[at + 2] << 16 | (uint32_t)(unsigned char)s[at + 3] << 24;
+}
+
+bool TemplateLength(uint32_t n) { return n >= 1 && n <= 5120; }
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  static bool ready = false;
+  if (!ready) {
+    FuzzPlatformInit("convert");
+    ready = true;
+  }
+  if (size > 1u << 16) return 0;
+  FuzzResetRun();
+  const std::string work = FuzzFolder("work");
+  const std::string csv = FuzzFolder("csv");
+  snprintf(WorkFolder, sizeof WorkFolder, "%s", work.c_str());
+  snprintf(CsvFolder, sizeof CsvFolder, "%s", csv.c_str());
+  memcpy(CarriedBytes, kCarried, sizeof kCarried);
+
+  std::string input((const char*)data, size);
+  std::vector<std::string> pieces;
+  for (size_t start = 0;;) {
+    size_t at = pieces.size() < 3 ? input.find(kSplit, start) : std::string::npos;
+    if (at == std::string::npos) {
+      pieces.push_back(input.substr(start));
+      break;
+    }
+    pieces.push_back(input.substr(start, at - start));
+    start = at + strlen(kSplit);
+  }
+  const std::string entry = pieces[0];
+  const bool hasSettings = pieces.size() > 1, hasCsv = pieces.size() > 2, hasDump = pieces.size() > 3;
+  const std::string settings = hasSettings ? pieces[1] : "";
+  const std::string prices = hasCsv ? pieces[2] : "";
+  const std::string oldDump = hasDump ? pieces[3] : "";
+
+  // The name as the converter takes it from the list: at most 79 bytes, up
+  // to the first zero byte and the first line feed.
+  std::string name = CText(entry.substr(0, 79));
+  name = name.substr(0, name.find('\n'));
+  const bool fileName = IsStockFileName(name.c_str()) != 0;
+  if (fileName && hasSettings)
+    FuzzWriteFile(work + "/" + name + ".txt", (const unsigned char*)settings.data(), settings.size());
+  if (fileName && hasCsv)
+    FuzzWriteFile(csv + "/" + name + ".csv", (const unsigned char*)prices.data(), prices.size());
+  if (hasDump)
+    FuzzWriteFile(work + "/Ryvo.dmp", (const unsigned char*)oldDump.data(), oldDump.size());
+  FuzzListSet({entry});
+
+  int result = ConvertToHandheld(FuzzStockList());
+
+  // What the reading of the same files says.
+  const char* message = nullptr;   // the one message of a failure
+  bool fails = true;
+  uint32_t headerLength = 0, recordLength = 0;
+  unsigned char expected[5120] = {0};
+  std::vector<Row> rows;
+  std::vector<std::string> lines = TextLines(settings);
+  std::vector<std::string> priceLines = TextLines(prices);
+  static const char* const kMissingLine[14] = {
+      "RyvoSetup file StockName read error", "RyvoSetup file OnlyClose read error",
+      "RyvoSetup file WebScrap read error",  "RyvoSetup file FixedScale read error"};
+  if (!hasDump) {
+    message = "RyvoDB file copy read error";
+  } else if (oldDump.size() < 4 || !TemplateLength(headerLength = Le32(oldDump, 0)) ||
+             oldDump.size() < 8 + (size_t)headerLength ||
+             !TemplateLength(recordLength = Le32(oldDump, 4 + headerLength))) {
+    message = "RyvoDB file Cnt.size read error";
+  } else if (name.empty()) {
+    // silent
+  } else if (!fileName || !hasSettings) {
+    message = "RyvoSetup file open error";
+  } else if (lines.size() < 14) {
+    message = lines.size() < 4 ? kMissingLine[lines.size()] : "RyvoSetup file read error";
+  } else if (!hasCsv) {
+    // silent
+  } else if (priceLines.empty()) {
+    message = "Data file read error";
+  } else {
+    fails = false;
+    unsigned char* rec = expected;
+    for (int i = 0; i < 3; ++i)
+      if (CText(lines[1 + i])[0] == '1') rec[1] |= (unsigned char)(1 << i);
+    PutBE16(rec + 2, 210);
+    memcpy(rec + 4, name.data(), std::min<size_t>(name.size(), 20));
+    std::string document = Stripped(lines[4]), keyword = Stripped(lines[5]);
+    memcpy(rec + 24, document.data(), std::min<size_t>(document.size(), 120));
+    memcpy(rec + 144, keyword.data(), std::min<size_t>(keyword.size(), 20));
+    PutBE32(rec + 166, (uint32_t)ReferenceInt(CText(lines[6])));
+    for (int i = 0; i < 7; ++i) {
+      int32_t a, b;
+      Pair(lines[7 + i], &a, &b);
+      if (i < 5) {
+        PutBE16(rec + 170 + 4 * i, (uint32_t)a);
+        PutBE16(rec + 172 + 4 * i, (uint32_t)b);
+      } else {
+        PutBE32(rec + (i == 5 ? 194 : 202), (uint32_t)a);
+        PutBE32(rec + (i == 5 ? 198 : 206), (uint32_t)b);
+      }
+    }
+    // The complete lines after the first, up to the first incomplete one;
+    // the last 260 of them.
+    for (size_t i = 1; i < priceLines.size(); ++i) {
+      Row row;
+      if (!PriceLine(priceLines[i], &row)) break;
+      rows.push_back(row);
+    }
+    if (rows.size() > 260) rows.erase(rows.begin(), rows.end() - 260);
+    std::sort(rows.begin(), rows.end());
+  }
+
+  // RYVO_FUZZ_TRACE=1 shows what each input did, for reproducing a finding.
+  static const bool trace = getenv("RYVO_FUZZ_TRACE") != nullptr;
+  if (trace)
+    fprintf(stderr, "convert: result %d, %zu rows, message %s\n", result, rows.size(),
+            FuzzLastMessage().c_str());
+  FUZZ_CHECK(result == (fails ? -1 : 0));
+  FUZZ_CHECK(FuzzMessageCount() == (message != nullptr ? 1 : 0));
+  if (message != nullptr) FUZZ_CHECK(FuzzLastMessage() == message);
+
+  // Files: the inputs unchanged, the copy of the old dump, nothing else.
+  std::set<std::string> workFiles, csvFiles;
+  if (hasDump) workFiles = {"Ryvo.dmp", "SaveRyvo.dmp"};
+  if (fileName && hasSettings) workFiles.insert(name + ".txt");
+  if (fileName && hasCsv) csvFiles.insert(name + ".csv");
+  std::vector<std::string> present = FuzzListFolder("work");
+  FUZZ_CHECK(std::set<std::string>(present.begin(), present.end()) == workFiles);
+  present = FuzzListFolder("csv");
+  FUZZ_CHECK(std::set<std::string>(present.begin(), present.end()) == csvFiles);
+  FUZZ_CHECK(FuzzListFolder("db").empty());
+  if (fileName && hasSettings) FUZZ_CHECK(FuzzReadFile(work + "/" + name + ".txt") == settings);
+  if (fileName && hasCsv) FUZZ_CHECK(FuzzReadFile(csv + "/" + name + ".csv") == prices);
+  if (hasDump) FUZZ_CHECK(FuzzReadFile(work + "/SaveRyvo.dmp") == oldDump);
+
+  std::string dump = FuzzReadFile(work + "/Ryvo.dmp");
+  if (fails) {
+    FUZZ_CHECK(dump == oldDump);
+    return 0;
+  }
+  // The new dump: the header and one record, each of its template length.
+  FUZZ_CHECK(dump.size() == 8 + (size_t)headerLength + recordLength);
+  FUZZ_CHECK(dump.compare(0, 4, oldDump, 0, 4) == 0);
+  FUZZ_CHECK(dump.compare(4 + headerLength, 4, oldDump, 4 + headerLength, 4) == 0);
+  unsigned char header[5120] = {0};
+  PutBE16(header, 210);
+  PutBE16(header + 2, 1);
+  PutBE16(header + 6, 1000);
+  memcpy(header + 10, kCarried, 8);
+  FUZZ_CHECK(memcmp(dump.data() + 4, header, headerLength) == 0);
+  const unsigned char* rec = (const unsigned char*)dump.data() + 8 + headerLength;
+  FUZZ_CHECK(memcmp(rec, expected, std::min<uint32_t>(recordLength, 512)) == 0);
+
+  // The rows: those that fit the template, in date order, then zeros.
+  size_t fit = recordLength > 512 ? (recordLength - 512) / 15 : 0;
+  size_t shown = std::min(fit, rows.size());
+  std::vector<Row> got;
+  for (size_t j = 0; j < shown; ++j) {
+    const unsigned char* r = rec + 512 + 15 * j;
+    FUZZ_CHECK((r[14] & 0x0F) == 0);
+    got.push_back(DecodeRow(r));
+    FUZZ_CHECK(got.back().date == rows[j].date);
+    if (j > 0) FUZZ_CHECK(got[j - 1].date <= got[j].date);
+  }
+  if (shown == rows.size()) {
+    std::sort(got.begin(), got.end());
+    FUZZ_CHECK(got == rows);
+    for (size_t at = 512 + 15 * rows.size(); at < recordLength; ++at) FUZZ_CHECK(rec[at] == 0);
+  }
+  return 0;
+}
