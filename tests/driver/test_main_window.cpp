@@ -353,3 +353,31 @@ DRIVER_TEST(window_about_box) {
   CHECK_LIST(main, 150, "A|7203|ソニー");
   Close(app, main);
 }
+
+DRIVER_TEST(window_long_csv_folder_keeps_the_direction) {
+  // A CSV folder of 100 bytes or more stands before SyncDir in the key and
+  // does not fit SyncDir's buffer; SyncDir must be found all the same. With
+  // "ToPalm" read, the direction button takes the conversion back: no
+  // message, no new dump, the direction "ToPC".
+  ResetState();
+  char folder[MAX_PATH];
+  snprintf(folder, sizeof folder, "%s\\%s", TestFolder("csv"),
+           "a-folder-name-long-enough-to-make-the-whole-path-pass-one-hundred-bytes");
+  REQUIRE(strlen(folder) >= 100);
+  CreateDirectoryA(folder, NULL);
+  PrepareThreeStocks(folder);
+  RegistryWrite(kRyvoKey, "SyncDir", "ToPalm");
+  Program* app;
+  HWND main = StartMain(&app);
+  REQUIRE(main != NULL);
+  SendCommand(main, 101);
+  CHECK_NO_MESSAGE_BOX(app, kQuiet);
+  char direction[80];
+  RegistryRead(kRyvoKey, "SyncDir", direction, sizeof direction);
+  CHECK_STR(direction, "ToPC");
+  CHECK(!FileExists(TestFile("work", "SaveRyvo.dmp")));
+  static unsigned char data[kDumpCapacity];
+  int n = ReadWholeFile(TestFile("work", "Ryvo.dmp"), data, sizeof data);
+  CHECK_BYTES(data, n, threeStocks.data, threeStocks.size);
+  Close(app, main);
+}
