@@ -79,6 +79,16 @@ size_t ReadThrough(const std::string& dosPath) {
   return total;
 }
 
+// Removes the files `names` + `suffix` of a folder before a timed run, so
+// that every run creates its files: overwriting a file the file system has
+// not yet written back makes it wait for the disk, which would time the
+// disk instead of the program.
+void RemoveFiles(const std::string& folder, const std::vector<std::string>& names,
+                 const char* suffix) {
+  for (const std::string& name : names)
+    PfDeleteFile((folder + "\\" + name + suffix).c_str());
+}
+
 struct Result {
   double best;   // wall-clock seconds, best round
   double bytes;  // bytes read and written by one run
@@ -164,6 +174,10 @@ int main(void) {
     // Loading: copy to BeginRyvo.dmp, read the dump, write the settings files.
     WriteWhole(dumpPath, dump);
     ConsoleListClear();
+    RemoveFiles(work, names, ".txt");
+    RemoveFiles(floorDir, names, ".txt");
+    PfDeleteFile((work + "\\BeginRyvo.dmp").c_str());
+    PfDeleteFile((floorDir + "\\BeginRyvo.dmp").c_str());
     Time(&load, [&] { LoadDump(list); });
     Time(&loadFloor, [&] {
       PfCopyFile(dumpPath.c_str(), (floorDir + "\\BeginRyvo.dmp").c_str());
@@ -173,6 +187,8 @@ int main(void) {
     });
 
     // Export: read the dump, write the CSV files.
+    RemoveFiles(csv, names, ".csv");
+    RemoveFiles(floorDir, names, ".csv");
     Time(&exportOp, [&] { ExportCsv(); });
     Time(&exportFloor, [&] {
       ReadThrough(dumpPath);
@@ -182,6 +198,8 @@ int main(void) {
 
     // Conversion: copy to SaveRyvo.dmp, read both files of every stock,
     // write the new dump and put it in place.
+    PfDeleteFile((work + "\\SaveRyvo.dmp").c_str());
+    PfDeleteFile((floorDir + "\\SaveRyvo.dmp").c_str());
     Time(&convert, [&] { ConvertToHandheld(list); });
     Time(&convertFloor, [&] {
       PfCopyFile(dumpPath.c_str(), (floorDir + "\\SaveRyvo.dmp").c_str());
