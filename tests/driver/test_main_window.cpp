@@ -381,3 +381,89 @@ DRIVER_TEST(window_long_csv_folder_keeps_the_direction) {
   CHECK_BYTES(data, n, threeStocks.data, threeStocks.size);
   Close(app, main);
 }
+
+namespace {
+
+struct OtherWindow {
+  DWORD pid;
+  HWND main;
+  HWND found;
+};
+
+BOOL CALLBACK FindOtherWindow(HWND window, LPARAM data) {
+  OtherWindow* search = (OtherWindow*)data;
+  DWORD pid = 0;
+  GetWindowThreadProcessId(window, &pid);
+  if (pid != search->pid || window == search->main || !IsWindowVisible(window)) return TRUE;
+  search->found = window;
+  return FALSE;
+}
+
+// The folder browser: the one visible window of the program besides the
+// main window (its caption is the system's own).
+HWND WaitForBrowser(Program* app, HWND main) {
+  for (int i = 0; i < 400; i++) {
+    OtherWindow search = {app->pid, main, NULL};
+    EnumWindows(FindOtherWindow, (LPARAM)&search);
+    if (search.found) return search.found;
+    Sleep(50);
+  }
+  return NULL;
+}
+
+// The text of any static control of `window` that starts with `start`.
+struct StaticSearch {
+  const char* start;
+  char text[1024];
+};
+
+BOOL CALLBACK FindStatic(HWND control, LPARAM data) {
+  StaticSearch* search = (StaticSearch*)data;
+  char text[1024];
+  WindowText(control, text, sizeof text);
+  if (strncmp(text, search->start, strlen(search->start)) != 0) return TRUE;
+  snprintf(search->text, sizeof search->text, "%s", text);
+  return FALSE;
+}
+
+}  // namespace
+
+DRIVER_TEST(window_csv_folder_browser) {
+  // The browser opens on the current CSV folder and says which it is; OK
+  // keeps that folder as RyvoWinDir, cancel changes nothing.
+  ResetState();
+  PrepareThreeStocks(TestFolder("csv"));
+  Program* app;
+  HWND main = StartMain(&app);
+  REQUIRE(main != NULL);
+
+  ClickButton(main, 102);
+  HWND browser = WaitForBrowser(app, main);
+  REQUIRE(browser != NULL);
+  StaticSearch prompt = {"ＲｙｖｏデータをＣＳＶ展開するディレクトリを選択してください。", ""};
+  EnumChildWindows(browser, FindStatic, (LPARAM)&prompt);
+  char expected[1024];
+  snprintf(expected, sizeof expected,
+           "ＲｙｖｏデータをＣＳＶ展開するディレクトリを選択してください。\n現在の設定は:%s",
+           TestFolder("csv"));
+  CHECK_STR(prompt.text, expected);
+  CHECK(AnswerMessageBox(browser, IDCANCEL));
+  CHECK(!IsWindow(browser));
+  char folder[MAX_PATH];
+  RegistryRead(kRyvoKey, "RyvoWinDir", folder, sizeof folder);
+  CHECK_STR(folder, TestFolder("csv"));
+
+  // A folder that is not the current one: the browser preselects the
+  // current folder, so OK at once writes it back unchanged; with the
+  // setting changed behind the program's back, OK restores the program's.
+  RegistryWrite(kRyvoKey, "RyvoWinDir", "C:\\elsewhere");
+  ClickButton(main, 102);
+  browser = WaitForBrowser(app, main);
+  REQUIRE(browser != NULL);
+  CHECK(AnswerMessageBox(browser, IDOK));
+  CHECK(!IsWindow(browser));
+  RegistryRead(kRyvoKey, "RyvoWinDir", folder, sizeof folder);
+  CHECK(_stricmp(folder, TestFolder("csv")) == 0);
+  if (_stricmp(folder, TestFolder("csv")) != 0) Note("RyvoWinDir is \"%s\"", folder);
+  Close(app, main);
+}
