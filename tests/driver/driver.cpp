@@ -454,6 +454,97 @@ void WaitIdle(HWND window) {
   SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, kWait, &result);
 }
 
+// ---- Pictures on the screen ---------------------------------------------------
+
+int GrabPicture(HDC source, int x, int y, Picture* picture) {
+  BITMAPINFO info;
+  memset(&info, 0, sizeof info);
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = kPictureSize;
+  info.bmiHeader.biHeight = -kPictureSize;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  void* bits = NULL;
+  HDC memory = CreateCompatibleDC(source);
+  HBITMAP section = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, NULL, 0);
+  if (memory == NULL || section == NULL) {
+    if (section) DeleteObject(section);
+    if (memory) DeleteDC(memory);
+    return 0;
+  }
+  HGDIOBJ old = SelectObject(memory, section);
+  BitBlt(memory, 0, 0, kPictureSize, kPictureSize, source, x, y, SRCCOPY);
+  GdiFlush();
+  for (int i = 0; i < kPictureSize * kPictureSize; i++)
+    picture->pixel[i] = ((DWORD*)bits)[i] & 0xFFFFFF;
+  SelectObject(memory, old);
+  DeleteObject(section);
+  DeleteDC(memory);
+  return 1;
+}
+
+int ResourcePicture(const char* programFile, int id, Picture* picture) {
+  HMODULE images = LoadLibraryExA(ProgramPath(programFile), NULL,
+                                  LOAD_LIBRARY_AS_DATAFILE);
+  if (images == NULL) return 0;
+  HBITMAP bitmap = LoadBitmapA(images, MAKEINTRESOURCEA(id));
+  int ok = 0;
+  if (bitmap) {
+    HDC screen = GetDC(NULL);
+    HDC memory = CreateCompatibleDC(screen);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    ok = GrabPicture(memory, 0, 0, picture);
+    SelectObject(memory, old);
+    DeleteDC(memory);
+    ReleaseDC(NULL, screen);
+    DeleteObject(bitmap);
+  }
+  FreeLibrary(images);
+  return ok;
+}
+
+int ExpectButtonPicture(const char* programFile, HWND window, int id, int bitmapId,
+                        const char* file, int line) {
+  static Picture expected, shown;
+  if (!ResourcePicture(programFile, bitmapId, &expected)) {
+    CheckFailed(file, line, "bitmap %d cannot be loaded from %s", bitmapId, programFile);
+    return 0;
+  }
+  HWND button = GetDlgItem(window, id);
+  if (button == NULL) {
+    CheckFailed(file, line, "no button %d", id);
+    return 0;
+  }
+  int differing = -1;
+  for (int attempt = 0; attempt < 100; attempt++) {
+    WaitIdle(window);
+    // The screen, not the button's own DC: another process's window
+    // cannot be read back under Wine, the screen it is shown on can.
+    POINT origin = {0, 0};
+    ClientToScreen(button, &origin);
+    HDC dc = GetDC(NULL);
+    int grabbed = GrabPicture(dc, origin.x, origin.y, &shown);
+    ReleaseDC(NULL, dc);
+    if (grabbed) {
+      differing = 0;
+      for (int i = 0; i < kPictureSize * kPictureSize; i++)
+        if (shown.pixel[i] != expected.pixel[i]) differing++;
+      if (differing == 0) return 1;
+    }
+    Sleep(50);
+  }
+  for (int i = 0, shownDiffs = 0; i < kPictureSize * kPictureSize && shownDiffs < 6; i++)
+    if (shown.pixel[i] != expected.pixel[i]) {
+      Note("pixel %d,%d shown %06lx expected %06lx", i % kPictureSize, i / kPictureSize,
+           shown.pixel[i], expected.pixel[i]);
+      shownDiffs++;
+    }
+  CheckFailed(file, line, "button %d does not show bitmap %d of %s (%d pixels differ)", id,
+              bitmapId, programFile, differing);
+  return 0;
+}
+
 // ---- List boxes -------------------------------------------------------------
 
 void ListItems(HWND dialog, int id, ListContent* list) {

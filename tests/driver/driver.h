@@ -168,6 +168,30 @@ void WaitIdle(HWND window);
 void WindowText(HWND window, char* text, int size);
 void ControlText(HWND dialog, int id, char* text, int size);
 
+// ---- Pictures on the screen ------------------------------------------------
+// A bitmap button is checked by what the screen shows under it, compared
+// pixel for pixel with the bitmap resource of the program file (loaded as a
+// data file, so the program's own copy is the reference).
+
+enum { kPictureSize = 48 };
+// Pixels of a 48x48 area, as 0x00RRGGBB.
+struct Picture {
+  DWORD pixel[kPictureSize * kPictureSize];
+};
+// Copies what `source` (a device context) shows at x,y into `picture`;
+// 0 when it cannot.
+int GrabPicture(HDC source, int x, int y, Picture* picture);
+// Bitmap `id` of `programFile` (a name beside the driver, e.g.
+// "RyvoWin.exe") as it appears on the screen; 0 when it cannot be loaded.
+int ResourcePicture(const char* programFile, int id, Picture* picture);
+// Waits (bounded) until button `id` of `window` shows bitmap `bitmapId` of
+// `programFile` pixel for pixel; reports the last difference when it never
+// does. 1 when it does.
+int ExpectButtonPicture(const char* programFile, HWND window, int id, int bitmapId,
+                        const char* file, int line);
+#define EXPECT_BUTTON_PICTURE(programFile, window, id, bitmapId) \
+  ExpectButtonPicture(programFile, window, id, bitmapId, __FILE__, __LINE__)
+
 // ---- List boxes -----------------------------------------------------------
 
 enum { kMaxItems = 64, kItemSize = 128 };
