@@ -14,7 +14,8 @@ NATIVE := $(B)/native
 WIN    := $(B)/win
 REL    := $(B)/release
 FUZZ   := $(B)/fuzz
-FUZZ_SECONDS ?= 60
+FUZZ_SECONDS ?= 40
+FUZZ_SMOKE_SECONDS ?= 15
 
 .PHONY: all deps native win test test-native test-wine demo screenshots bench dist fuzz fuzz-smoke clean
 
@@ -33,7 +34,7 @@ win: native
 	@cmake --build $(WIN) -j$(JOBS)
 
 test: all
-	@$(MAKE) --no-print-directory test-native test-wine
+	@$(MAKE) --no-print-directory test-native fuzz-smoke test-wine
 
 test-native:
 	@cd $(NATIVE) && ctest --output-on-failure -j$(JOBS)
@@ -59,12 +60,13 @@ clean:
 	rm -rf $(B) dist screenshots
 
 # Fuzzing: a clang build of the fuzz targets alone (tests/fuzz), then every
-# target for FUZZ_SECONDS (fuzz) or about 20 seconds (fuzz-smoke).
+# target for FUZZ_SECONDS (fuzz) or FUZZ_SMOKE_SECONDS (fuzz-smoke, part of
+# make test).
 fuzz: deps
 	@test -f $(FUZZ)/CMakeCache.txt || CC=clang CXX=clang++ cmake -S . -B $(FUZZ) \
 	  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DRYVO_FUZZ=ON >/dev/null
 	@cmake --build $(FUZZ) -j$(JOBS) --target fuzz_all
 	@bash tools/fuzz-run.sh $(FUZZ) $(FUZZ_SECONDS)
 
-fuzz-smoke:
-	@$(MAKE) --no-print-directory fuzz FUZZ_SECONDS=20
+fuzz-smoke: deps
+	@$(MAKE) --no-print-directory fuzz FUZZ_SECONDS=$(FUZZ_SMOKE_SECONDS)

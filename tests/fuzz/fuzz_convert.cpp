@@ -222,6 +222,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FuzzListSet({entry});
 
   int result = ConvertToHandheld(FuzzStockList());
+  FUZZ_CHECK(FuzzOpenFiles() == 0);   // every file closed on every path
 
   // What the reading of the same files says.
   const char* message = nullptr;   // the one message of a failure

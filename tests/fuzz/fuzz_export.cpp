@@ -90,6 +90,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FuzzWriteFile(work + "/Ryvo.dmp", data, size);
 
   int result = ExportCsv();
+  FUZZ_CHECK(FuzzOpenFiles() == 0);   // every file closed on every path
 
   ModelDump m = ReadModelDump(data, size);
   std::map<std::string, std::string> files;   // CSV file -> expected text

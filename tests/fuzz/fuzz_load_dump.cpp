@@ -65,6 +65,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FuzzWriteFile(work + "/Ryvo.dmp", data, size);
 
   int result = LoadDump(FuzzStockList());
+  FUZZ_CHECK(FuzzOpenFiles() == 0);   // every file closed on every path
 
   ModelDump m = ReadModelDump(data, size);
   bool versionOk = m.stop == ModelDump::kEnd || m.stop == ModelDump::kBadRecord

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-// Creates /tmp/ryvo-fuzz-<target>-<pid> with the subfolders "work", "csv"
+// Creates ryvo-fuzz-<target>-<pid> in /dev/shm (else /tmp) with the subfolders "work", "csv"
 // and "db" (once per process) and empties them. Only files directly inside
 // these three folders may be written.
 void FuzzPlatformInit(const char* target);
@@ -22,6 +22,9 @@ void FuzzResetRun(void);
 std::vector<std::string> FuzzListFolder(const char* sub);
 std::string FuzzReadFile(const std::string& path);   // "" when missing
 void FuzzWriteFile(const std::string& path, const unsigned char* data, size_t size);
+
+// Files opened through PfOpenFile and not yet closed.
+int FuzzOpenFiles(void);
 
 // Message boxes since FuzzResetRun.
 int FuzzMessageCount(void);

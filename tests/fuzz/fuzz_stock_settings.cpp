@@ -148,6 +148,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static StockFields fields;
   memset(&fields, 0xA5, sizeof fields);
   int read = ReadStockFields(current.c_str(), &fields);
+  FUZZ_CHECK(FuzzOpenFiles() == 0);   // every file closed on every path
   Texts got = FromFields(fields);
 
   // The independent reading.
@@ -197,6 +198,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   resultName[kDialogNameSize - 1] = '\0';
   const std::string name = got.text[0];
   int saved = SaveStockFields(current.c_str(), &fields, resultName);
+  FUZZ_CHECK(FuzzOpenFiles() == 0);
   std::set<std::string> workFiles, csvFiles;
   if (fileName) {
     workFiles.insert(current + ".txt");
@@ -213,6 +215,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!current.empty()) FUZZ_CHECK(FuzzReadFile(csv + "/" + name + ".csv") == csvText);
     static StockFields again;
     FUZZ_CHECK(ReadStockFields(name.c_str(), &again) == (current.empty() ? 0 : 1));
+    FUZZ_CHECK(FuzzOpenFiles() == 0);
     if (!current.empty()) FUZZ_CHECK(Same(FromFields(again), got));
   }
   if (fileName && name != current)
