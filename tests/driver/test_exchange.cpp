@@ -244,6 +244,45 @@ DRIVER_TEST(exchange_export_names_stocks_it_could_not_write) {
   Close(&s);
 }
 
+DRIVER_TEST(exchange_export_unreadable_dump) {
+  ResetState();
+  static Dump dump;
+  ThreeStocks(&dump);
+  Session s;
+  REQUIRE(Start(&s, &dump));
+  static const unsigned char cutHeader[14] = {0x20, 0, 0, 0, 0x00, 0xD2, 0, 3};
+  struct Case {
+    const char* what;
+    const void* content;   // NULL: no dump at all
+    int size;
+    const char* message;
+    const char* written;   // the CSV folder's files afterwards
+  };
+  const Case cases[] = {
+      {"no dump", NULL, 0, "RyvoDB file open error", ""},
+      {"two bytes", cutHeader, 2, "RyvoDB file Cnt.size read error", ""},
+      {"header cut short", cutHeader, (int)sizeof cutHeader, "RyvoDB file Cont.Rec. read error",
+       ""},
+      // The third stock's record ends early: the first two are written.
+      {"third stock cut short", dump.data, dump.size - 100, "RyvoDB file Data.Rec. read error",
+       "A.csv|ソニー.csv"},
+  };
+  for (const Case& c : cases) {
+    Note("%s", c.what);
+    if (c.content)
+      WriteWholeFile(TestFile("work", "Ryvo.dmp"), c.content, c.size);
+    else
+      CHECK_INT(DeleteOneFile(TestFile("work", "Ryvo.dmp")), 0);
+    CHECK(ClickButton(s.main, kExport));
+    // The failure alone, without the completion message.
+    CHECK(EXPECT_MESSAGE_BOX(s.app, "System Error", c.message, IDOK));
+    CHECK_NO_MESSAGE_BOX(s.app, 300);
+    CHECK_STR(FolderFiles(TestFolder("csv")), c.written);
+  }
+  CHECK_LIST(s.main, kListId, "A|ソニー|7203");
+  Close(&s);
+}
+
 // ---- The direction button -----------------------------------------------------
 
 DRIVER_TEST(exchange_direction_converts_and_takes_back) {
@@ -324,31 +363,43 @@ DRIVER_TEST(exchange_failed_conversion_changes_nothing) {
   char working[MAX_PATH];
   snprintf(working, sizeof working, "%s", TestFolder("work"));
 
+  // A dump as an old handheld left it: the header record and no stock.
+  static const unsigned char headerOnly[36] = {0x20, 0, 0, 0, 0x00, 0xD2, 0, 0, 0, 0,
+                                               0x03, 0xE8, 0, 0, 'P', 'A', 'L', 'M'};
+  static const char cutSettings[] =
+      "A\r\n0\r\n1\r\n0\r\n\r\n\r\n1000\r\n12,3\r\n12,4\r\n12,5\r\n12,6\r\n12,7\r\n2000,1000\r\n";
   struct Case {
     const char* what;
     const char* folder;     // "csv" or "work"
     const char* file;
-    const char* content;    // NULL: the file is removed
+    const void* content;    // NULL: the file is removed
+    int size;
     const char* message;    // NULL: the conversion fails without a message
   };
   static const Case cases[] = {
-      {"price file of the second stock missing", "csv", "ソニー.csv", NULL, NULL},
-      {"price file of the third stock empty", "csv", "7203.csv", "", "Data file read error"},
-      {"settings file of the third stock missing", "work", "7203.txt", NULL,
+      {"price file of the second stock missing", "csv", "ソニー.csv", NULL, 0, NULL},
+      {"price file of the third stock empty", "csv", "7203.csv", "", 0, "Data file read error"},
+      {"settings file of the third stock missing", "work", "7203.txt", NULL, 0,
        "RyvoSetup file open error"},
-      {"settings file of the first stock cut to 13 lines", "work", "A.txt",
-       "A\r\n0\r\n1\r\n0\r\n\r\n\r\n1000\r\n12,3\r\n12,4\r\n12,5\r\n12,6\r\n12,7\r\n2000,1000\r\n",
-       "RyvoSetup file read error"},
+      {"settings file of the first stock cut to 13 lines", "work", "A.txt", cutSettings,
+       (int)sizeof cutSettings - 1, "RyvoSetup file read error"},
+      {"dump missing", "work", "Ryvo.dmp", NULL, 0, "RyvoDB file copy read error"},
+      {"dump holding its header alone", "work", "Ryvo.dmp", headerOnly,
+       (int)sizeof headerOnly, "RyvoDB file Cnt.size read error"},
   };
   for (const Case& c : cases) {
     Note("%s", c.what);
     const char* path = TestFile(c.folder, c.file);
-    static Copy original;
+    static Copy original, dumpBefore, saveBefore;
     Keep(&original, path);
+    saveBefore.size = ReadWholeFile(TestFile("work", "SaveRyvo.dmp"), saveBefore.data,
+                                    sizeof saveBefore.data);
     if (c.content)
-      WriteWholeFile(path, c.content, (int)strlen(c.content));
+      WriteWholeFile(path, c.content, c.size);
     else
       CHECK_INT(DeleteOneFile(path), 0);
+    dumpBefore.size = ReadWholeFile(TestFile("work", "Ryvo.dmp"), dumpBefore.data,
+                                    sizeof dumpBefore.data);
 
     CHECK(ClickButton(s.main, kDirection));
     if (c.message) {
@@ -361,13 +412,21 @@ DRIVER_TEST(exchange_failed_conversion_changes_nothing) {
     }
     CHECK_STR(SyncDir(), "ToPC");
     EXPECT_BUTTON_PICTURE("RyvoWin.exe", s.main, kDirection, kToHandheldPicture);
-    CHECK_FILE_DUMP(TestFile("work", "Ryvo.dmp"), dump);
-    CHECK_FILE_DUMP(TestFile("work", "SaveRyvo.dmp"), dump);
+    // The dump is what it was before the press; SaveRyvo.dmp is a copy of
+    // it, or, with no dump to copy, the earlier copy.
+    if (dumpBefore.size < 0) {
+      CHECK(!FileExists(TestFile("work", "Ryvo.dmp")));
+      CHECK_FILE(TestFile("work", "SaveRyvo.dmp"), saveBefore.data, saveBefore.size);
+    } else {
+      CHECK_FILE(TestFile("work", "Ryvo.dmp"), dumpBefore.data, dumpBefore.size);
+      CHECK_FILE(TestFile("work", "SaveRyvo.dmp"), dumpBefore.data, dumpBefore.size);
+    }
     // Nothing half-written is left behind (the file of the case is back).
     WriteWholeFile(path, original.data, original.size);
     CHECK_STR(FolderFiles(working),
               "7203.txt|A.txt|BeginRyvo.dmp|Ryvo.dmp|SaveRyvo.dmp|ソニー.txt");
   }
+  CHECK_FILE_DUMP(TestFile("work", "Ryvo.dmp"), dump);
   CHECK_LIST(s.main, kListId, "A|ソニー|7203");
   CHECK_INT(WaitForExit(s.app, 0), kStillRunning);
   Close(&s);
