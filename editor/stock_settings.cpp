@@ -107,14 +107,16 @@ void StoreLine(StockFields* fields, int lineNumber, char* line) {
   CopyText(text, kFieldSize, line);
 }
 
-int WriteText(FILE* file, const char* text) {
+char* PutText(char* out, const char* text) {
   size_t length = strlen(text);
-  return fwrite(text, 1, length, file) == length ? 0 : -1;
+  memcpy(out, text, length);
+  return out + length;
 }
 
-// The 14 lines of the settings file, each ended by CR LF.
-int WriteSettingsLines(FILE* file, const char* name, const StockFields* fields) {
-  const char* eol = "\r\n";
+// The 14 lines of the settings file, each ended by CR LF, into `out`
+// (kSettingsTextSize bytes); returns the byte count.
+enum { kSettingsTextSize = 14 * (2 * kFieldSize + 3) };
+int FormatSettingsLines(char* out, const char* name, const StockFields* fields) {
   const char* lines[7] = {name,
                           fields->onlyClose ? "1" : "0",
                           fields->webScrap ? "1" : "0",
@@ -122,16 +124,13 @@ int WriteSettingsLines(FILE* file, const char* name, const StockFields* fields) 
                           fields->document,
                           fields->keyword,
                           fields->purchaseCount};
-  for (int i = 0; i < 7; ++i) {
-    if (WriteText(file, lines[i]) != 0 || WriteText(file, eol) != 0) return -1;
-  }
+  char* p = out;
+  for (int i = 0; i < 7; ++i) p = PutText(PutText(p, lines[i]), "\r\n");
   for (int i = 0; i < kPairCount; ++i) {
-    if (WriteText(file, fields->pairFirst[i]) != 0 || WriteText(file, ",") != 0 ||
-        WriteText(file, fields->pairSecond[i]) != 0 || WriteText(file, eol) != 0) {
-      return -1;
-    }
+    p = PutText(PutText(p, fields->pairFirst[i]), ",");
+    p = PutText(PutText(p, fields->pairSecond[i]), "\r\n");
   }
-  return 0;
+  return (int)(p - out);
 }
 
 }  // namespace
@@ -231,9 +230,13 @@ int SaveStockFields(const char* currentName, const StockFields* fields,
     }
   }
 
-  FileGuard guard(PfOpenFile(settingsPath, "wb"));
-  if (guard.file == NULL) return -1;
-  if (WriteSettingsLines(guard.file, name, fields) != 0 || guard.Close() != 0) {
+  // Replaced whole or not at all: a failed save leaves the stock's settings
+  // file as it was.
+  static char text[kSettingsTextSize];
+  int length = FormatSettingsLines(text, name, fields);
+  int status = ReplaceWholeFile(settingsPath, text, length);
+  if (status > 0) return -1;   // cannot be created: no message
+  if (status < 0) {
     PfMessageBox("RyvoDB Setup file write error", kSystemError, PF_MB_OK);
     return -1;
   }

@@ -63,6 +63,6 @@ int ValidateStockFields(const StockFields* fields);
 // Returns 0 when written; -1 when nothing was saved: an empty name or a
 // settings file that cannot be created (no message), a refused
 // replacement, a failed copy or write (with its message). `resultName` is
-// only changed on 0.
+// only changed on 0. The settings file is replaced whole or left as it was.
 int SaveStockFields(const char* currentName, const StockFields* fields,
                     char* resultName);

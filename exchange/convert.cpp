@@ -297,6 +297,9 @@ static int WriteRecord(FILE* out, int32_t* offset, const unsigned char length[4]
   if (fwrite(length, 1, 4, out) != 4) return -1;
   *offset += 4;
   if (fwrite(RecordBuffer, 1, (size_t)n, out) != (size_t)n) return -1;
+  // A full disk shows when the buffered bytes reach the file: the record
+  // is written in full only once they have.
+  if (fflush(out) != 0) return -1;
   *offset += n;
   return 0;
 }

@@ -24,7 +24,8 @@ extern unsigned char CarriedBytes[kCarriedSize];
 int LoadDump(StockList list);
 // Writes the settings file of the DataRec in RecordBuffer: 0 when written
 // or when the file cannot be created (silently skipped), -1 after a
-// reported write failure.
+// reported write failure. The file is replaced whole or left as it was
+// (ReplaceWholeFile).
 int WriteStockSettings(void);
 // The 14 lines of the settings file of the DataRec in RecordBuffer, CR LF
 // after each, into `out` (at least 1024 bytes); returns the byte count.
@@ -38,7 +39,8 @@ void KeepCarriedBytes(const unsigned char* contRec);
 int ExportCsv(void);
 // Writes the CSV file of the DataRec in RecordBuffer: 0 when written, 1
 // when the file could not be created (nothing written), -1 after a
-// reported write failure.
+// reported write failure. The file is replaced whole or left as it was
+// (ReplaceWholeFile), so a failed export never cuts a user's file short.
 int ExportStockCsv(void);
 // The header line of every price CSV file, CR LF included.
 extern const char kCsvHeaderLine[];

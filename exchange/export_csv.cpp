@@ -112,12 +112,12 @@ int ExportStockCsv(void) {
   static char text[kCsvTextSize];
   ReadTextField(RecordBuffer + kDataStockName, kStockNameSize, name);
   if (FormatStockPath(path, CsvFolder, name, ".csv") != 0) return 1;
-  FILE* file = PfOpenFile(path, "wb");
-  if (file == NULL) return 1;
+  // The user's file is replaced whole or not at all: a full disk never
+  // leaves it cut short, which the conversion would take without a word.
   int length = FormatStockCsv(text);
-  int failed = fwrite(text, 1, (size_t)length, file) != (size_t)length;
-  if (PfCloseFile(file) != 0) failed = 1;
-  if (failed) {
+  int status = ReplaceWholeFile(path, text, length);
+  if (status > 0) return 1;
+  if (status < 0) {
     PfMessageBox("RyvoDB file write error", kSystemError, PF_MB_OK);
     return -1;
   }

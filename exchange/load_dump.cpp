@@ -101,12 +101,12 @@ int WriteStockSettings(void) {
   // A name that cannot be a file name, or a path too long, is a file that
   // cannot be created: skipped without a message.
   if (FormatStockPath(path, WorkFolder, name, ".txt") != 0) return 0;
-  FILE* file = PfOpenFile(path, "wb");
-  if (file == NULL) return 0;
+  // The file is replaced whole or not at all: a full disk never leaves a
+  // settings file cut short, whose last number would read as another.
   int length = FormatStockSettings(text);
-  int failed = fwrite(text, 1, (size_t)length, file) != (size_t)length;
-  if (PfCloseFile(file) != 0) failed = 1;
-  if (failed) {
+  int status = ReplaceWholeFile(path, text, length);
+  if (status > 0) return 0;   // cannot be created: skipped
+  if (status < 0) {
     PfMessageBox("RyvoDB Setup file write error", kSystemError, PF_MB_OK);
     return -1;
   }

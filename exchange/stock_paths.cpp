@@ -5,6 +5,8 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "../shared/platform.h"
+
 int IsLeadByte932(unsigned char c) {
   return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
 }
@@ -68,5 +70,26 @@ int HostPathFromDosPath(char* out, int size, const char* path) {
     ++p;
   }
 #endif
+  return 0;
+}
+
+int ReplaceWholeFile(const char* path, const void* bytes, int length) {
+  char temporary[kPathSize];
+  size_t n = strlen(path);
+  if (n == 0 || n >= sizeof temporary) return 1;
+  memcpy(temporary, path, n + 1);
+  temporary[n - 1] = '~';
+  FILE* file = PfOpenFile(temporary, "wb");
+  if (file == NULL) return 1;
+  int failed = length > 0 && fwrite(bytes, 1, (size_t)length, file) != (size_t)length;
+  if (PfCloseFile(file) != 0) failed = 1;
+  if (failed) {
+    PfDeleteFile(temporary);
+    return -1;
+  }
+  if (PfReplaceFile(temporary, path) != 0) {
+    PfDeleteFile(temporary);
+    return 1;
+  }
   return 0;
 }

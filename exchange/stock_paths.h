@@ -29,3 +29,15 @@ int IsLeadByte932(unsigned char c);
 // becomes "/". Used by the native platforms (the ryvo tool, the tests).
 // Returns 0, or -1 (out empty) when it does not fit `size`.
 int HostPathFromDosPath(char* out, int size, const char* path);
+
+// Puts `length` bytes of `bytes` in place of the file at `path` (a path
+// from FormatStockPath) so that the file is either replaced whole or left
+// as it was: the bytes go to a temporary file of the same folder and the
+// same length of path, the path with its last character replaced by "~"
+// ("7203.tx~", "7203.cs~": never a stock's file), which then replaces the
+// file. Returns 0 when replaced; 1 when the temporary file cannot be
+// created or cannot take the file's place (the file cannot be written, as
+// one that cannot be created: nothing changed); -1 when writing or closing
+// the temporary file failed (a full disk: nothing changed). No temporary
+// file is left.
+int ReplaceWholeFile(const char* path, const void* bytes, int length);

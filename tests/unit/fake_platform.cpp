@@ -36,6 +36,8 @@ bool g_failSettingsWrites = false;
 std::vector<Fault> g_failOpen, g_failWrite, g_failClose, g_failCopy, g_failReplace,
     g_failDelete;
 std::vector<std::string> g_openLog;
+std::vector<std::string> g_readOnlyFiles, g_readOnlyFolders;
+std::vector<std::pair<std::string, std::string>> g_removeOnOpen;
 int g_listTag;
 
 bool Matches(const std::vector<Fault>& faults, const char* path, long* bytes = nullptr) {
@@ -52,6 +54,22 @@ std::string Host(const char* path) {
   char out[4096];
   if (HostPathFromDosPath(out, sizeof out, path) != 0) return std::string();
   return out;
+}
+
+// True when the host form of `path` is read-only by FakeReadOnlyFile or
+// FakeReadOnlyFolder.
+bool ReadOnly(const char* path) {
+  std::string host = Host(path);
+  if (host.empty()) return false;
+  for (const std::string& suffix : g_readOnlyFiles)
+    if (host.size() >= suffix.size() &&
+        host.compare(host.size() - suffix.size(), suffix.size(), suffix) == 0)
+      return true;
+  size_t slash = host.rfind('/');
+  std::string parent = slash == std::string::npos ? std::string() : host.substr(0, slash);
+  for (const std::string& folder : g_readOnlyFolders)
+    if (parent == folder) return true;
+  return false;
 }
 
 void RemoveTree(const std::string& path) {
@@ -125,6 +143,9 @@ void FakeReset(void) {
   g_failReplace.clear();
   g_failDelete.clear();
   g_openLog.clear();
+  g_readOnlyFiles.clear();
+  g_readOnlyFolders.clear();
+  g_removeOnOpen.clear();
 }
 
 const std::string& FakeRoot(void) {
@@ -162,6 +183,11 @@ void FakeFailCopy(const char* pattern) { g_failCopy.push_back({pattern, 0}); }
 void FakeFailReplace(const char* pattern) { g_failReplace.push_back({pattern, 0}); }
 void FakeFailDelete(const char* pattern) { g_failDelete.push_back({pattern, 0}); }
 const std::vector<std::string>& FakeOpenLog(void) { return g_openLog; }
+void FakeReadOnlyFile(const char* suffix) { g_readOnlyFiles.push_back(suffix); }
+void FakeReadOnlyFolder(const std::string& hostFolder) { g_readOnlyFolders.push_back(hostFolder); }
+void FakeRemoveOnOpen(const char* pattern, const std::string& hostPath) {
+  g_removeOnOpen.push_back({pattern, hostPath});
+}
 
 std::string FakeReadFile(const std::string& hostPath) {
   FILE* f = fopen(hostPath.c_str(), "rb");
@@ -200,9 +226,20 @@ int PfMessageBox(const char* text, const char* caption, int buttons) {
 FILE* PfOpenFile(const char* path, const char* mode) {
   std::string opened = std::string(path) + " (" + mode + ")";
   g_openLog.push_back(opened);
+  for (auto it = g_removeOnOpen.begin(); it != g_removeOnOpen.end(); ++it) {
+    if (opened.find(it->first) != std::string::npos) {
+      remove(it->second.c_str());
+      g_removeOnOpen.erase(it);
+      break;
+    }
+  }
   if (Matches(g_failOpen, opened.c_str())) return nullptr;
   std::string host = Host(path);
   if (host.empty()) return nullptr;
+  if ((strchr(mode, 'w') != nullptr || strchr(mode, 'a') != nullptr ||
+       strchr(mode, '+') != nullptr) &&
+      ReadOnly(path))
+    return nullptr;
   FILE* file = fopen(host.c_str(), mode);
   if (file == nullptr) return nullptr;
   long budget = -1;
@@ -224,7 +261,7 @@ FILE* PfOpenFile(const char* path, const char* mode) {
 int PfCloseFile(FILE* file) { return fclose(file) == 0 ? 0 : -1; }
 
 int PfCopyFile(const char* from, const char* to) {
-  if (Matches(g_failCopy, from) || Matches(g_failCopy, to)) return -1;
+  if (Matches(g_failCopy, from) || Matches(g_failCopy, to) || ReadOnly(to)) return -1;
   std::string source = Host(from), target = Host(to);
   if (source.empty() || target.empty() || !FakeFileExists(source)) return -1;
   std::string bytes = FakeReadFile(source);
@@ -241,14 +278,16 @@ int PfCopyFile(const char* from, const char* to) {
 }
 
 int PfReplaceFile(const char* from, const char* to) {
-  if (Matches(g_failReplace, from) || Matches(g_failReplace, to)) return -1;
+  if (Matches(g_failReplace, from) || Matches(g_failReplace, to) || ReadOnly(from) ||
+      ReadOnly(to))
+    return -1;
   std::string source = Host(from), target = Host(to);
   if (source.empty() || target.empty()) return -1;
   return rename(source.c_str(), target.c_str()) == 0 ? 0 : -1;
 }
 
 int PfDeleteFile(const char* path) {
-  if (Matches(g_failDelete, path)) return -1;
+  if (Matches(g_failDelete, path) || ReadOnly(path)) return -1;
   std::string host = Host(path);
   if (host.empty()) return -1;
   if (remove(host.c_str()) == 0 || errno == ENOENT) return 0;

@@ -66,6 +66,16 @@ void FakeFailClose(const char* pattern);                // PfCloseFile gives -1
 void FakeFailCopy(const char* pattern);                 // source or destination
 void FakeFailReplace(const char* pattern);              // source or destination
 void FakeFailDelete(const char* pattern);
+// A read-only file: the host path ends with `suffix` (so "/1111.csv" does
+// not match "/1111.csv.tmp"). It can be opened for reading only; copies
+// and renames onto it and its deletion fail.
+void FakeReadOnlyFile(const char* suffix);
+// A read-only folder (host path): no file directly inside it can be
+// created, written, replaced, copied onto or deleted.
+void FakeReadOnlyFolder(const std::string& hostFolder);
+// A file deleted between two steps: when an open matches `pattern` (as
+// FakeFailOpen), the file at `hostPath` is removed first, once.
+void FakeRemoveOnOpen(const char* pattern, const std::string& hostPath);
 // Every open since the reset as "<path> (<mode>)", oldest first.
 const std::vector<std::string>& FakeOpenLog(void);
 

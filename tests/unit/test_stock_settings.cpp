@@ -464,7 +464,7 @@ TEST_F(StockSettingsTest, EmptyNameOrUncreatableFileSavesNothingSilently) {
   EXPECT_TRUE(FakeOpenLog().empty());
 
   FillSample(&fields, "C");
-  FakeFailOpen("C.txt");
+  FakeFailOpen("C.tx~");
   EXPECT_EQ(SaveStockFields("", &fields, result), -1);
   EXPECT_TRUE(FakeMessages().empty());
   EXPECT_STREQ(result, "keep");
@@ -478,9 +478,9 @@ TEST_F(StockSettingsTest, WriteOrCloseFailureReportsTheWriteError) {
   for (const Case& c : cases) {
     SetUp();
     if (c.failAfter >= 0) {
-      FakeFailWriteAfter("SAMPLE.txt", c.failAfter);
+      FakeFailWriteAfter("SAMPLE.tx~", c.failAfter);
     } else {
-      FakeFailClose("SAMPLE.txt");
+      FakeFailClose("SAMPLE.tx~");
     }
     FillSample(&fields, "SAMPLE");
     char result[kDialogNameSize] = "";
