@@ -35,6 +35,9 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   # Dialog fonts: the Japanese system font of the templates maps to IPA Gothic.
   wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes' \
     /v 'ＭＳ ゴシック' /t REG_SZ /d 'IPAGothic' /f >/dev/null 2>&1
+  # No window manager runs on Xvfb: windows that wait for one to take them
+  # down would wait two seconds each time a window closes.
+  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
   wineserver -w
 fi
 

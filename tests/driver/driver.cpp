@@ -423,18 +423,56 @@ int ExpectMessageBox(Program* program, const char* caption, const char* text,
 }
 
 // A command either returns at once or enters a modal loop (a dialog or a
-// message box); a second of waiting tells the two apart for any command
-// of these programs, and the test then looks for the dialog.
+// message box). The message is sent with a reply callback, and the wait
+// ends when the reply comes or when the program shows one more window
+// (the modal loop has begun: the test then looks for that window), or
+// after a second at most.
 //
 // A message sent from another process is handled inside the program's
 // PeekMessage, so a modal loop that waits for its next posted message would
 // not look at its window again: a window destroyed by the command would
 // leave the loop waiting. A thread message afterwards wakes the loop as the
 // user's next mouse move would.
+struct VisibleCount {
+  DWORD pid;
+  int count;
+};
+
+static BOOL CALLBACK CountVisible(HWND window, LPARAM data) {
+  VisibleCount* c = (VisibleCount*)data;
+  DWORD pid = 0;
+  GetWindowThreadProcessId(window, &pid);
+  if (pid == c->pid && IsWindowVisible(window)) c->count++;
+  return TRUE;
+}
+
+static int VisibleWindows(DWORD pid) {
+  VisibleCount c = {pid, 0};
+  EnumWindows(CountVisible, (LPARAM)&c);
+  return c.count;
+}
+
+// A reply may come long after the wait has ended (when the modal loop
+// closes), so the callback only records the number of the send it answers.
+static ULONG_PTR lastSend, lastReply;
+static void CALLBACK Replied(HWND, UINT, ULONG_PTR send, LRESULT) {
+  if (send > lastReply) lastReply = send;
+}
+
 static void SendAndSettle(HWND target, UINT message, WPARAM wParam, LPARAM lParam) {
-  DWORD_PTR result;
-  DWORD thread = GetWindowThreadProcessId(target, NULL);
-  SendMessageTimeoutW(target, message, wParam, lParam, SMTO_NORMAL, 1000, &result);
+  DWORD pid = 0;
+  DWORD thread = GetWindowThreadProcessId(target, &pid);
+  int before = VisibleWindows(pid);
+  ULONG_PTR send = ++lastSend;
+  if (SendMessageCallbackW(target, message, wParam, lParam, Replied, send)) {
+    DWORD start = GetTickCount();
+    while (GetTickCount() - start < 1000) {
+      MSG msg;
+      while (PeekMessageW(&msg, NULL, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+      if (lastReply >= send || VisibleWindows(pid) > before) break;
+      Sleep(5);
+    }
+  }
   if (thread) PostThreadMessageW(thread, WM_NULL, 0, 0);
 }
 
