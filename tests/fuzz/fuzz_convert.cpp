@@ -39,7 +39,7 @@ const unsigned char kCarried[8] = {'R', 'y', 'v', 'o', 'D', 'B', 0, 0};
 
 // The lines of a text file: Ctrl-Z ends the file, CR LF is one line feed,
 // a line ends after its line feed or after 258 characters.
-std::vector<std::string> TextLines(std::string bytes) {
+FUZZ_MODEL std::vector<std::string> TextLines(std::string bytes) {
   size_t eof = bytes.find('\x1a');
   if (eof != std::string::npos) bytes.resize(eof);
   std::string text;
@@ -63,7 +63,7 @@ std::vector<std::string> TextLines(std::string bytes) {
 // A line as the C string the reader sees: up to its first zero byte.
 std::string CText(const std::string& s) { return std::string(s.c_str()); }
 
-int32_t ReferenceInt(const std::string& text) {
+FUZZ_MODEL int32_t ReferenceInt(const std::string& text) {
   const char* p = text.c_str();
   while (*p == ' ' || *p == '\t' || *p == '\n' || *p == '\v' || *p == '\f' || *p == '\r') ++p;
   bool negative = false;
@@ -76,18 +76,18 @@ int32_t ReferenceInt(const std::string& text) {
   return out;
 }
 
-void PutBE16(unsigned char* p, uint32_t v) {
+FUZZ_MODEL void PutBE16(unsigned char* p, uint32_t v) {
   p[0] = (unsigned char)(v >> 8);
   p[1] = (unsigned char)v;
 }
-void PutBE32(unsigned char* p, uint32_t v) {
+FUZZ_MODEL void PutBE32(unsigned char* p, uint32_t v) {
   PutBE16(p, v >> 16);
   PutBE16(p + 2, v);
 }
 
 // The pair rule: commas and line feeds at the start skipped, the first
 // piece up to a comma or line feed, the second the rest up to the line feed.
-void Pair(const std::string& line, int32_t* a, int32_t* b) {
+FUZZ_MODEL void Pair(const std::string& line, int32_t* a, int32_t* b) {
   std::string s = CText(line);
   size_t p = s.find_first_not_of(",\n");
   if (p == std::string::npos) p = s.size();
@@ -102,7 +102,7 @@ void Pair(const std::string& line, int32_t* a, int32_t* b) {
   *b = ReferenceInt(second);
 }
 
-std::string Stripped(const std::string& line) {
+FUZZ_MODEL std::string Stripped(const std::string& line) {
   std::string s = CText(line);
   while (!s.empty() && (s.back() == '\n' || s.back() == '\r')) s.pop_back();
   return s;
@@ -124,7 +124,7 @@ struct Row {
 };
 
 // The eight pieces of a price line; false when one is missing.
-bool PriceLine(const std::string& line, Row* row) {
+FUZZ_MODEL bool PriceLine(const std::string& line, Row* row) {
   static const char* const kSeparators[8] = {"/", "/", ",", ",", ",", ",", ",", ",\n"};
   std::string s = CText(line);
   std::string piece[8];
@@ -153,7 +153,7 @@ bool PriceLine(const std::string& line, Row* row) {
 }
 
 // A row of the new DataRec, decoded bit by bit.
-Row DecodeRow(const unsigned char* r) {
+FUZZ_MODEL Row DecodeRow(const unsigned char* r) {
   Row row;
   row.date = (unsigned)r[0] << 8 | r[1];
   for (int v = 0; v < 5; ++v) {
@@ -168,7 +168,7 @@ Row DecodeRow(const unsigned char* r) {
   return row;
 }
 
-uint32_t Le32(const std::string& s, size_t at) {
+FUZZ_MODEL uint32_t Le32(const std::string& s, size_t at) {
   return (uint32_t)(unsigned char)s[at] | (uint32_t)(unsigned char)s[at + 1] << 8 |
          (uint32_t)(unsigned char)s[at + 2] << 16 | (uint32_t)(unsigned char)s[at + 3] << 24;
 }

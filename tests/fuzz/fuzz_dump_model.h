@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "fuzz_platform.h"
+
 struct ModelDump {
   enum Stop { kEnd, kNoHeader, kBadHeader, kBadRecord } stop = kEnd;
   std::string header;                  // the ContRec as read
@@ -16,7 +18,7 @@ struct ModelDump {
 
 // Records framed by a little-endian length of 0 to 5120; the reading ends
 // normally where fewer than 4 bytes are left after the header.
-inline ModelDump ReadModelDump(const uint8_t* data, size_t size) {
+FUZZ_MODEL inline ModelDump ReadModelDump(const uint8_t* data, size_t size) {
   ModelDump m;
   size_t pos = 0;
   bool first = true;
@@ -41,22 +43,22 @@ inline ModelDump ReadModelDump(const uint8_t* data, size_t size) {
 }
 
 // A record zero-padded to the 5120 bytes of the record buffer.
-inline std::string Padded(const std::string& rec) {
+FUZZ_MODEL inline std::string Padded(const std::string& rec) {
   std::string p = rec;
   p.resize(5120, '\0');
   return p;
 }
 
 // The StockName text of a DataRec.
-inline std::string ModelName(const std::string& rec) {
+FUZZ_MODEL inline std::string ModelName(const std::string& rec) {
   std::string p = Padded(rec);
   return std::string(p.c_str() + 4, strnlen(p.c_str() + 4, 20));
 }
 
-inline int ModelBE16(const std::string& p, size_t at) {
+FUZZ_MODEL inline int ModelBE16(const std::string& p, size_t at) {
   return (int16_t)(uint16_t)((unsigned char)p[at] << 8 | (unsigned char)p[at + 1]);
 }
-inline int32_t ModelBE32(const std::string& p, size_t at) {
+FUZZ_MODEL inline int32_t ModelBE32(const std::string& p, size_t at) {
   uint32_t v = (uint32_t)(unsigned char)p[at] << 24 | (uint32_t)(unsigned char)p[at + 1] << 16 |
                (uint32_t)(unsigned char)p[at + 2] << 8 | (unsigned char)p[at + 3];
   int32_t out;

@@ -25,7 +25,7 @@ namespace {
 const char kHeaderLine[] = "日付,始値,高値,安値,終値\r\n";
 
 // "%12.2f" of a packed value, from its bits: mantissa * 10^code hundredths.
-std::string ValueText(uint32_t field) {
+FUZZ_MODEL std::string ValueText(uint32_t field) {
   uint64_t hundredths = field & 0x1FFFFu;
   for (unsigned code = (field >> 17) & 7u; code > 0; --code) hundredths *= 10;
   char digits[32];
@@ -39,7 +39,7 @@ std::string ValueText(uint32_t field) {
 // The CSV file of a DataRec: the header, then its rows up to the first
 // zero date or the 260th row, read from the record zero-padded to the
 // record buffer.
-std::string CsvText(const std::string& rec, int* rows) {
+FUZZ_MODEL std::string CsvText(const std::string& rec, int* rows) {
   std::string p = Padded(rec);
   std::string out = kHeaderLine;
   *rows = 0;
@@ -66,7 +66,7 @@ std::string CsvText(const std::string& rec, int* rows) {
   return out;
 }
 
-size_t CountLines(const std::string& text) {
+FUZZ_MODEL size_t CountLines(const std::string& text) {
   size_t n = 0;
   for (size_t at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", at + 2)) ++n;
   return n;

@@ -22,7 +22,7 @@
 namespace {
 
 // The stock settings file of a DataRec, built from its fields.
-std::string SettingsText(const std::string& rec) {
+FUZZ_MODEL std::string SettingsText(const std::string& rec) {
   std::string p = Padded(rec);
   auto text = [&](size_t at, size_t width) {
     return std::string(p.c_str() + at, strnlen(p.c_str() + at, width));

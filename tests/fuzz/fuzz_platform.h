@@ -35,6 +35,11 @@ void* FuzzStockList(void);
 const std::vector<std::string>& FuzzListItems(void);
 void FuzzListSet(const std::vector<std::string>& names);
 
+// Marks the independent model code of a target: not instrumented for
+// coverage, so that the fuzzer is guided by the code under test alone and
+// the model's loops cost no tracing.
+#define FUZZ_MODEL __attribute__((no_sanitize("coverage")))
+
 // Stops the process with a message on standard error: a property failed.
 [[noreturn]] void FuzzFail(const char* what);
 #define FUZZ_CHECK(cond) \

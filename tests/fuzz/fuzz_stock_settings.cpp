@@ -34,7 +34,7 @@ const char kSplit[] = "\n#@#\n";
 // The lines as the dialog reads them: Ctrl-Z ends the file, CR LF is one
 // line feed, a line keeps at most 258 characters (its line feed included)
 // and the rest of a longer line is dropped.
-std::vector<std::string> DialogLines(std::string bytes) {
+FUZZ_MODEL std::vector<std::string> DialogLines(std::string bytes) {
   size_t eof = bytes.find('\x1a');
   if (eof != std::string::npos) bytes.resize(eof);
   std::string text;
@@ -55,13 +55,13 @@ std::vector<std::string> DialogLines(std::string bytes) {
 
 std::string CText(const std::string& s) { return std::string(s.c_str()); }
 
-std::string Stripped(const std::string& line) {
+FUZZ_MODEL std::string Stripped(const std::string& line) {
   std::string s = CText(line);
   while (!s.empty() && (s.back() == '\n' || s.back() == '\r')) s.pop_back();
   return s;
 }
 
-void Pair(const std::string& line, std::string* first, std::string* second) {
+FUZZ_MODEL void Pair(const std::string& line, std::string* first, std::string* second) {
   std::string s = CText(line);
   size_t p = s.find_first_not_of(",\n");
   if (p == std::string::npos) p = s.size();
@@ -80,11 +80,11 @@ struct Texts {
   int flag[3] = {0, 0, 0};
 };
 
-void CheckTerminated(const char* field) {
+FUZZ_MODEL void CheckTerminated(const char* field) {
   FUZZ_CHECK(memchr(field, '\0', kFieldSize) != nullptr);
 }
 
-Texts FromFields(const StockFields& f) {
+FUZZ_MODEL Texts FromFields(const StockFields& f) {
   const char* all[4 + 2 * kPairCount] = {f.name, f.document, f.keyword, f.purchaseCount};
   for (int i = 0; i < kPairCount; ++i) {
     all[4 + 2 * i] = f.pairFirst[i];
@@ -102,13 +102,13 @@ Texts FromFields(const StockFields& f) {
   return t;
 }
 
-bool Same(const Texts& a, const Texts& b) {
+FUZZ_MODEL bool Same(const Texts& a, const Texts& b) {
   for (int i = 0; i < 4 + 2 * kPairCount; ++i)
     if (a.text[i] != b.text[i]) return false;
   return a.flag[0] == b.flag[0] && a.flag[1] == b.flag[1] && a.flag[2] == b.flag[2];
 }
 
-std::string SettingsFile(const Texts& t) {
+FUZZ_MODEL std::string SettingsFile(const Texts& t) {
   std::string out = t.text[0] + "\r\n";
   for (int flag : t.flag) out += flag ? "1\r\n" : "0\r\n";
   out += t.text[1] + "\r\n" + t.text[2] + "\r\n" + t.text[3] + "\r\n";
