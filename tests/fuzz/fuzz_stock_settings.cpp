@@ -10,10 +10,9 @@
 // not read are empty. ValidateStockFields refuses exactly the texts over
 // their byte limits and the names that cannot be file names. A save of what
 // was read writes the 14 lines, CR LF, of the fields, reads back to the
-// same fields, copies the price CSV file on a new name, never replaces
-// another stock's files (the platform answers every question with Cancel),
-// and leaves the current stock's files as they were unless the name is the
-// same; nothing is written outside the scratch folders.
+// same fields, copies the price CSV file on a new name, and leaves the
+// current stock's files as they were unless the name is the same; every
+// file is closed and nothing is written outside the scratch folders.
 #include <stdint.h>
 #include <stdio.h>
 #include <string.h>
