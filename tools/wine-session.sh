@@ -3,7 +3,8 @@
 # Runs COMMAND with a Wine prefix inside WINBUILD (made on first use), an X
 # display (Xvfb when there is none), and afterwards ends every process of
 # the prefix and the Xvfb it started. RYVO_PREFIX names the prefix's folder
-# in WINBUILD (default wineprefix), so that sessions can run side by side.
+# in WINBUILD (default wineprefix), so that sessions can run side by side;
+# RYVO_UNMANAGED=1 makes the windows of a new prefix unmanaged (the tests).
 set -u
 win_build=$(cd "$1" && pwd); shift
 export RYVO_WIN_BUILD="$win_build"
@@ -35,9 +36,12 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   # Dialog fonts: the Japanese system font of the templates maps to IPA Gothic.
   wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes' \
     /v 'ＭＳ ゴシック' /t REG_SZ /d 'IPAGothic' /f >/dev/null 2>&1
-  # No window manager runs on Xvfb: windows that wait for one to take them
-  # down would wait two seconds each time a window closes.
-  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
+  # For the tests (RYVO_UNMANAGED=1): no window manager runs on Xvfb, and a
+  # window that waits for one to take it down waits two seconds each time
+  # it closes. On a user's display the windows stay managed.
+  if [ "${RYVO_UNMANAGED:-0}" = 1 ]; then
+    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
+  fi
   wineserver -w
 fi
 

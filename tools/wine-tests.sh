@@ -14,7 +14,7 @@ trap 'rm -rf "$logs"' EXIT
 
 pids=()
 for k in $(seq 1 "$sessions"); do
-  RYVO_PREFIX=wineprefix-$k bash "$here/wine-session.sh" "$win_build" \
+  RYVO_PREFIX=wineprefix-$k RYVO_UNMANAGED=1 bash "$here/wine-session.sh" "$win_build" \
     ctest --test-dir "$win_build" --output-on-failure -I "$k,,$sessions" \
     >"$logs/$k.log" 2>&1 &
   pids+=($!)
