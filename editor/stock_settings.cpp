@@ -15,23 +15,6 @@ namespace {
 const char kSystemError[] = "System Error";
 const char kInputError[] = "入力エラー";
 
-// Closes a file from PfOpenFile on every path that has not closed it.
-struct FileGuard {
-  FILE* file;
-  explicit FileGuard(FILE* f) : file(f) {}
-  ~FileGuard() {
-    if (file != NULL) PfCloseFile(file);
-  }
-  // Closes now; 0 or -1 as PfCloseFile.
-  int Close() {
-    FILE* f = file;
-    file = NULL;
-    return PfCloseFile(f);
-  }
-  FileGuard(const FileGuard&) = delete;
-  FileGuard& operator=(const FileGuard&) = delete;
-};
-
 void CopyText(char* to, int size, const char* from) {
   snprintf(to, size, "%s", from);
 }
@@ -151,7 +134,7 @@ int ReadStockFields(const char* currentName, StockFields* fields) {
   }
 
   if (FormatStockPath(path, WorkFolder, currentName, ".txt") != 0) return 0;
-  FileGuard guard(PfOpenFile(path, "rb"));
+  PfFileCloser guard(PfOpenFile(path, "rb"));
   if (guard.file == NULL) return 0;
 
   static TextReader reader;   // 16 KB: kept off the stack

@@ -16,16 +16,6 @@ static PriceSlot PriceSlots[kMaxPriceRows];
 static char LineBuffer[kLineBufferSize];
 static TextReader Reader;
 
-namespace {
-struct FileCloser {
-  FILE* file;
-  explicit FileCloser(FILE* f) : file(f) {}
-  ~FileCloser() {
-    if (file != NULL) PfCloseFile(file);
-  }
-};
-}  // namespace
-
 int32_t ParseIntOrZero(const char* text) {
   if (text == NULL) return 0;
   const char* p = text;
@@ -226,7 +216,7 @@ static int ReadStockSettings(const char* path) {
     PfMessageBox("RyvoSetup file open error", kSystemError, PF_MB_OK);
     return -1;
   }
-  FileCloser closer(file);
+  PfFileCloser closer(file);
   TextReaderInit(&Reader, file);
   unsigned char* rec = RecordBuffer;
   for (int line = 0; line < 14; ++line) {
@@ -268,7 +258,7 @@ static int ReadStockSettings(const char* path) {
 static int ReadPriceFile(const char* path) {
   FILE* file = PfOpenFile(path, "rb");
   if (file == NULL) return -1;   // no message: the stock simply fails
-  FileCloser closer(file);
+  PfFileCloser closer(file);
   TextReaderInit(&Reader, file);
   if (ReadTextLine(&Reader, LineBuffer, kMaxLineChars + 1) < 0) {
     PfMessageBox("Data file read error", kSystemError, PF_MB_OK);
@@ -398,7 +388,7 @@ int ConvertToHandheld(StockList list) {
       PfMessageBox("RyvoDB file write error", kSystemError, PF_MB_OK);
       return -1;
     }
-    FileCloser closer(old);
+    PfFileCloser closer(old);
     int ok = fread(headerLength, 1, 4, old) == 4 &&
              IsTemplateLength(ReadLE32(headerLength)) &&
              fseek(old, 4 + ReadLE32(headerLength), SEEK_SET) == 0 &&

@@ -11,16 +11,6 @@ const char kCsvHeaderLine[] = "日付,始値,高値,安値,終値\r\n";
 
 static const char kSystemError[] = "System Error";
 
-namespace {
-struct FileCloser {
-  FILE* file;
-  explicit FileCloser(FILE* f) : file(f) {}
-  ~FileCloser() {
-    if (file != NULL) PfCloseFile(file);
-  }
-};
-}  // namespace
-
 static const uint32_t kTenPowers[8] = {1, 10, 100, 1000, 10000, 100000,
                                        1000000, 10000000};
 
@@ -171,7 +161,7 @@ int ExportCsv(void) {
     PfMessageBox("RyvoDB file open error", kSystemError, PF_MB_OK);
     return -1;
   }
-  FileCloser closer(dump);
+  PfFileCloser closer(dump);
 
   int32_t length;
   int status = ReadDumpRecord(dump, &length);

@@ -13,17 +13,6 @@ unsigned char CarriedBytes[kCarriedSize];
 
 static const char kSystemError[] = "System Error";
 
-// A small guard that closes a file from PfOpenFile on every path.
-namespace {
-struct FileCloser {
-  FILE* file;
-  explicit FileCloser(FILE* f) : file(f) {}
-  ~FileCloser() {
-    if (file != NULL) PfCloseFile(file);
-  }
-};
-}  // namespace
-
 void KeepCarriedBytes(const unsigned char* contRec) {
   memset(CarriedBytes, 0, sizeof CarriedBytes);
   for (int i = 0; i < kCarriedSize; ++i) {
@@ -119,7 +108,7 @@ int LoadDump(StockList list) {
   if (FormatFolderPath(dumpPath, WorkFolder, "Ryvo.dmp") != 0) return 0;
   FILE* dump = PfOpenFile(dumpPath, "rb");
   if (dump == NULL) return 0;   // no dump: an empty list, no message
-  FileCloser closer(dump);
+  PfFileCloser closer(dump);
 
   if (FormatFolderPath(beginPath, WorkFolder, "BeginRyvo.dmp") != 0 ||
       PfCopyFile(dumpPath, beginPath) != 0) {

@@ -25,6 +25,24 @@ FILE* PfOpenFile(const char* path, const char* mode);
 // Closes a file from PfOpenFile: 0 on success, -1 when the close (the
 // final flush) failed.
 int PfCloseFile(FILE* file);
+// Closes a file from PfOpenFile when the scope ends, on every path that
+// has not closed it. A file written is closed with Close(), whose result
+// (as PfCloseFile's; 0 when no file is held) tells whether the last bytes
+// reached the disk.
+struct PfFileCloser {
+  FILE* file;
+  explicit PfFileCloser(FILE* f) : file(f) {}
+  ~PfFileCloser() {
+    if (file != NULL) PfCloseFile(file);
+  }
+  int Close() {
+    FILE* f = file;
+    file = NULL;
+    return f != NULL ? PfCloseFile(f) : 0;
+  }
+  PfFileCloser(const PfFileCloser&) = delete;
+  PfFileCloser& operator=(const PfFileCloser&) = delete;
+};
 // Copies a file, replacing the destination: 0 on success, -1 on failure
 // (the destination is then unchanged or absent, never cut short).
 int PfCopyFile(const char* from, const char* to);

@@ -19,20 +19,6 @@ const char kCaption[] = "System Error";
 enum { kPathBufferSize = 260, kTmpSuffixSize = 4 };   // ".tmp"
 enum { kNameField = 4, kNameSize = 20 };              // StockName in a DataRec
 
-// Closes a file from PfOpenFile on every path unless released.
-struct FileGuard {
-  FILE* file;
-  explicit FileGuard(FILE* f) : file(f) {}
-  ~FileGuard() { if (file) PfCloseFile(file); }
-  int Close() {
-    FILE* f = file;
-    file = NULL;
-    return f ? PfCloseFile(f) : 0;
-  }
-  FileGuard(const FileGuard&) = delete;
-  FileGuard& operator=(const FileGuard&) = delete;
-};
-
 // Process-wide work areas: the index of the database being read, the
 // bytes of its header and list, one record, and what the dump holds.
 PdbIndex s_index;
@@ -303,7 +289,7 @@ int ConvertPdbToDump(const char* pdbPath, const char* dumpPath) {
   char tmp[kPathBufferSize];
   if (FormTmpPath(tmp, dumpPath, "RyvoDB") != 0) return -1;
 
-  FileGuard in(PfOpenFile(pdbPath, "rb"));
+  PfFileCloser in(PfOpenFile(pdbPath, "rb"));
   if (!in.file) {
     ReportPath("Palm DB file open error", pdbPath);
     return -1;
@@ -328,7 +314,7 @@ int ConvertPdbToDump(const char* pdbPath, const char* dumpPath) {
     return -1;
   }
 
-  FileGuard out(PfOpenFile(tmp, "wb"));
+  PfFileCloser out(PfOpenFile(tmp, "wb"));
   if (!out.file) {
     ReportPath("RyvoDB file open error", tmp);
     return -1;
@@ -467,7 +453,7 @@ int ConvertDumpToPdb(const char* dumpPath, const char* pdbPath, int mode) {
   char tmp[kPathBufferSize];
   if (FormTmpPath(tmp, pdbPath, "Palm DB") != 0) return -1;
 
-  FileGuard in(PfOpenFile(dumpPath, "rb"));
+  PfFileCloser in(PfOpenFile(dumpPath, "rb"));
   if (!in.file) {
     ReportPath("RyvoDB file open error", dumpPath);
     return -1;
@@ -497,7 +483,7 @@ int ConvertDumpToPdb(const char* dumpPath, const char* pdbPath, int mode) {
 
   // The existing database, when there is one, lends its header, info
   // blocks, attributes and unique IDs.
-  FileGuard old(NULL);
+  PfFileCloser old(NULL);
   if (mode == kPdbKeepExisting) {
     errno = 0;
     old.file = PfOpenFile(pdbPath, "rb");
@@ -576,7 +562,7 @@ int ConvertDumpToPdb(const char* dumpPath, const char* pdbPath, int mode) {
   header.appInfoOffset = hasApp ? dataStart : 0;
   header.sortInfoOffset = hasSort ? dataStart + (hasApp ? s_index.appInfoLength : 0) : 0;
 
-  FileGuard out(PfOpenFile(tmp, "wb"));
+  PfFileCloser out(PfOpenFile(tmp, "wb"));
   if (!out.file) {
     ReportPath("Palm DB file open error", tmp);
     return -1;
