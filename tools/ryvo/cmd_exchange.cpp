@@ -12,17 +12,6 @@
 
 namespace {
 
-bool IsHelp(int argc, char** argv) {
-  for (int i = 0; i < argc; ++i)
-    if (strcmp(argv[i], "--help") == 0 || strcmp(argv[i], "-h") == 0) return true;
-  return false;
-}
-
-int Usage(const char* text, bool help) {
-  fputs(text, help ? stdout : stderr);
-  return help ? 0 : 2;
-}
-
 // Copies a folder argument into one of the folder buffers.
 bool SetFolder(char* folder, const char* argument, const char* what) {
   size_t n = strlen(argument);
@@ -78,7 +67,7 @@ int RunInfo(int argc, char** argv) {
       "usage: ryvo info DUMP\n"
       "Shows the header of the dump file DUMP and, per stock, its name, flags,\n"
       "row count and first and last date.\n";
-  if (IsHelp(argc, argv) || argc != 1) return Usage(kUsage, IsHelp(argc, argv));
+  if (int code = CheckArguments(argc, argv, 1, 1, kUsage); code >= 0) return code;
   FILE* dump = PfOpenFile(argv[0], "rb");
   if (dump == NULL) {
     PfMessageBox("RyvoDB file open error", "System Error", PF_MB_OK);
@@ -144,7 +133,7 @@ int RunLoad(int argc, char** argv) {
       "Loads WORKDIR/Ryvo.dmp as RyvoWin does when it opens: copies it to\n"
       "BeginRyvo.dmp, writes one stock settings file per stock and prints the\n"
       "stock list.\n";
-  if (IsHelp(argc, argv) || argc != 1) return Usage(kUsage, IsHelp(argc, argv));
+  if (int code = CheckArguments(argc, argv, 1, 1, kUsage); code >= 0) return code;
   if (!SetFolder(WorkFolder, argv[0], "working folder")) return 2;
   ConsoleListClear();
   int result = LoadDump(ConsoleStockList());
@@ -158,7 +147,7 @@ int RunExport(int argc, char** argv) {
       "usage: ryvo export WORKDIR CSVDIR\n"
       "Writes one price CSV file per stock of WORKDIR/Ryvo.dmp into CSVDIR, as\n"
       "RyvoWin's export button does.\n";
-  if (IsHelp(argc, argv) || argc != 2) return Usage(kUsage, IsHelp(argc, argv));
+  if (int code = CheckArguments(argc, argv, 2, 2, kUsage); code >= 0) return code;
   if (!SetFolder(WorkFolder, argv[0], "working folder") ||
       !SetFolder(CsvFolder, argv[1], "CSV folder"))
     return 2;
@@ -174,7 +163,7 @@ int RunConvert(int argc, char** argv) {
       "the price CSV files in CSVDIR, as RyvoWin's direction button does, after\n"
       "copying it to SaveRyvo.dmp. The stocks are the NAMEs in that order, or\n"
       "by default those of the current Ryvo.dmp in file order.\n";
-  if (IsHelp(argc, argv) || argc < 2) return Usage(kUsage, IsHelp(argc, argv));
+  if (int code = CheckArguments(argc, argv, 2, kAnyNumber, kUsage); code >= 0) return code;
   if (!SetFolder(WorkFolder, argv[0], "working folder") ||
       !SetFolder(CsvFolder, argv[1], "CSV folder"))
     return 2;
@@ -214,7 +203,7 @@ int RunSample(int argc, char** argv) {
 #ifdef RYVO_HAVE_HOTSYNC
   if (argc >= 1 && strcmp(argv[0], "--pdb") == 0) return RunSamplePdb(argc - 1, argv + 1);
 #endif
-  if (IsHelp(argc, argv) || argc != 1) return Usage(kUsage, IsHelp(argc, argv));
+  if (int code = CheckArguments(argc, argv, 1, 1, kUsage); code >= 0) return code;
   char path[kPathSize];
   if (FormatFolderPath(path, argv[0], "Ryvo.dmp") != 0) {
     fprintf(stderr, "ryvo sample: the working folder path is too long\n");

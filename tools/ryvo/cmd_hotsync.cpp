@@ -81,17 +81,6 @@ int WriteDirection(const char* workFolder, const char* direction) {
 
 #endif
 
-bool IsHelp(int argc, char** argv) {
-  for (int i = 0; i < argc; ++i)
-    if (strcmp(argv[i], "--help") == 0 || strcmp(argv[i], "-h") == 0) return true;
-  return false;
-}
-
-int Usage(const char* text, bool help) {
-  fputs(text, help ? stdout : stderr);
-  return help ? 0 : 2;
-}
-
 }  // namespace
 
 int RunHotsync(int argc, char** argv) {
@@ -108,7 +97,7 @@ int RunHotsync(int argc, char** argv) {
       "The direction is the file WORKDIR/SyncDir (\"ToPC\" or \"ToPalm\";\n"
       "missing counts as ToPC).\n";
 #endif
-  if (IsHelp(argc, argv) || argc != 2) return Usage(kUsage, IsHelp(argc, argv));
+  if (int code = CheckArguments(argc, argv, 2, 2, kUsage); code >= 0) return code;
   const char* workFolder = argv[0];
   const char* pdbPath = argv[1];
   char dumpPath[kPathSize];
@@ -136,7 +125,7 @@ int RunSamplePdb(int argc, char** argv) {
       "usage: ryvo sample --pdb PDBFILE\n"
       "Writes the embedded sample as a Palm database file: database RyvoDB,\n"
       "creator Ryvo, ready to install on a handheld or an emulator.\n";
-  if (IsHelp(argc, argv) || argc != 1) return Usage(kUsage, IsHelp(argc, argv));
+  if (int code = CheckArguments(argc, argv, 1, 1, kUsage); code >= 0) return code;
   const char* pdbPath = argv[0];
   char dumpPath[kPathSize];
   int n = snprintf(dumpPath, sizeof dumpPath, "%s.sample.tmp", pdbPath);

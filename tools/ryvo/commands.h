@@ -3,6 +3,13 @@
 // failure, 2 on a usage error (after a short usage text).
 #pragma once
 
+// The argument check of a command: -1 when it has from `least` to `most`
+// arguments and none is "--help" or "-h"; otherwise prints `usage` (to
+// standard output for a help request, to standard error otherwise) and
+// returns the exit code, 0 or 2. `most` may be kAnyNumber.
+enum { kAnyNumber = 1 << 30 };
+int CheckArguments(int argc, char** argv, int least, int most, const char* usage);
+
 int RunInfo(int argc, char** argv);
 int RunLoad(int argc, char** argv);
 int RunExport(int argc, char** argv);

@@ -33,6 +33,15 @@ int Usage(FILE* out) {
 
 }  // namespace
 
+int CheckArguments(int argc, char** argv, int least, int most, const char* usage) {
+  bool help = false;
+  for (int i = 0; i < argc; ++i)
+    if (strcmp(argv[i], "--help") == 0 || strcmp(argv[i], "-h") == 0) help = true;
+  if (!help && argc >= least && argc <= most) return -1;
+  fputs(usage, help ? stdout : stderr);
+  return help ? 0 : 2;
+}
+
 int main(int argc, char** argv) {
   if (argc < 2) return Usage(stderr);
   if (strcmp(argv[1], "--help") == 0 || strcmp(argv[1], "-h") == 0 ||
