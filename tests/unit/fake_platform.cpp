@@ -15,6 +15,7 @@
 #include <deque>
 #include <map>
 
+#include "exchange.h"
 #include "stock_paths.h"
 
 const char kSettingsKey[] = "Software\\RyvoWin";
@@ -158,6 +159,14 @@ std::string FakeFolder(const char* relative) {
   std::string command = "mkdir -p '" + path + "'";
   if (system(command.c_str()) != 0) return std::string();
   return path;
+}
+
+void FakeResetWithFolders(std::string* work, std::string* csv) {
+  FakeReset();
+  *work = FakeFolder("work");
+  *csv = FakeFolder("csv");
+  snprintf(WorkFolder, sizeof WorkFolder, "%s", work->c_str());
+  snprintf(CsvFolder, sizeof CsvFolder, "%s", csv->c_str());
 }
 
 const std::vector<FakeMessage>& FakeMessages(void) { return g_messages; }

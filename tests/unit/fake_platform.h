@@ -9,6 +9,7 @@
 //   std::string work = FakeFolder("work");   // creates <scratch>/work
 //   strcpy(WorkFolder, work.c_str());    // folders are host paths; the
 //                                        // "\" the code adds becomes "/"
+//   (or FakeResetWithFolders(&work, &csv) for both folders at once)
 //   FakeListSet({"7203", "ソニー"});     // the stock list (CP932 literals)
 //   FakeFailOpen("SaveRyvo.dmp");        // the next opens of that path fail
 //   ... call the code under test ...
@@ -38,6 +39,9 @@ void FakeReset(void);
 // The scratch folder, and a folder inside it (created, with parents).
 const std::string& FakeRoot(void);
 std::string FakeFolder(const char* relative);
+// FakeReset, then the folders "work" and "csv" of the scratch folder as
+// the exchange's WorkFolder and CsvFolder; gives their paths.
+void FakeResetWithFolders(std::string* work, std::string* csv);
 
 // Message boxes shown since the last reset, oldest first.
 const std::vector<FakeMessage>& FakeMessages(void);

@@ -101,11 +101,7 @@ class ConvertTest : public ::testing::Test {
  protected:
   std::string work, csv, oldDump;
   void SetUp() override {
-    FakeReset();
-    work = FakeFolder("work");
-    csv = FakeFolder("csv");
-    strcpy(WorkFolder, work.c_str());
-    strcpy(CsvFolder, csv.c_str());
+    FakeResetWithFolders(&work, &csv);
     memcpy(CarriedBytes, "Carried8", 8);
     // The dump being replaced: a 40-byte header and one 4412-byte record.
     Stock old;

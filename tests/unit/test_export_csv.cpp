@@ -17,11 +17,7 @@ class ExportTest : public ::testing::Test {
  protected:
   std::string work, csv;
   void SetUp() override {
-    FakeReset();
-    work = FakeFolder("work");
-    csv = FakeFolder("csv");
-    strcpy(WorkFolder, work.c_str());
-    strcpy(CsvFolder, csv.c_str());
+    FakeResetWithFolders(&work, &csv);
   }
   void PutDump(const std::string& bytes) { FakeWriteFile(work + "/Ryvo.dmp", bytes); }
   std::string Csv(const std::string& name) { return FakeReadFile(csv + "/" + name + ".csv"); }

@@ -46,11 +46,7 @@ class FaultTest : public ::testing::Test {
   std::string dump;
 
   void SetUp() override {
-    FakeReset();
-    work = FakeFolder("work");
-    csv = FakeFolder("csv");
-    strcpy(WorkFolder, work.c_str());
-    strcpy(CsvFolder, csv.c_str());
+    FakeResetWithFolders(&work, &csv);
     memcpy(CarriedBytes, "RyvoDB\0\0", 8);
     Stock a, b, c;
     a.name = "1111";

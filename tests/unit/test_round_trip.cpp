@@ -18,11 +18,7 @@ class RoundTripTest : public ::testing::Test {
  protected:
   std::string work, csv;
   void SetUp() override {
-    FakeReset();
-    work = FakeFolder("work");
-    csv = FakeFolder("csv");
-    strcpy(WorkFolder, work.c_str());
-    strcpy(CsvFolder, csv.c_str());
+    FakeResetWithFolders(&work, &csv);
   }
   std::string DumpPath() { return work + "\\Ryvo.dmp"; }
 };

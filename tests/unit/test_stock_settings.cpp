@@ -33,11 +33,7 @@ std::string Lines(const char* const* lines, int count, const char* eol = "\r\n")
 class StockSettingsTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    FakeReset();
-    csv = FakeFolder("csv");
-    work = FakeFolder("work");
-    snprintf(CsvFolder, sizeof CsvFolder, "%s", csv.c_str());
-    snprintf(WorkFolder, sizeof WorkFolder, "%s", work.c_str());
+    FakeResetWithFolders(&work, &csv);
   }
   // A stock with a price CSV file and the given settings file bytes.
   void PutStock(const std::string& name, const std::string& settings) {
