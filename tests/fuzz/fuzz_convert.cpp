@@ -178,17 +178,10 @@ bool TemplateLength(uint32_t n) { return n >= 1 && n <= 5120; }
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static bool ready = false;
-  if (!ready) {
-    FuzzPlatformInit("convert");
-    ready = true;
-  }
   if (size > 1u << 16) return 0;
-  FuzzResetRun();
+  FuzzBeginRun("convert");
   const std::string work = FuzzFolder("work");
   const std::string csv = FuzzFolder("csv");
-  snprintf(WorkFolder, sizeof WorkFolder, "%s", work.c_str());
-  snprintf(CsvFolder, sizeof CsvFolder, "%s", csv.c_str());
   memcpy(CarriedBytes, kCarried, sizeof kCarried);
 
   std::string input((const char*)data, size);

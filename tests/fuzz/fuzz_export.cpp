@@ -75,17 +75,10 @@ FUZZ_MODEL size_t CountLines(const std::string& text) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static bool ready = false;
-  if (!ready) {
-    FuzzPlatformInit("export");
-    ready = true;
-  }
   if (size > 1u << 20) return 0;
-  FuzzResetRun();
+  FuzzBeginRun("export");
   const std::string work = FuzzFolder("work");
   const std::string csv = FuzzFolder("csv");
-  snprintf(WorkFolder, sizeof WorkFolder, "%s", work.c_str());
-  snprintf(CsvFolder, sizeof CsvFolder, "%s", csv.c_str());
   const std::string input((const char*)data, size);
   FuzzWriteFile(work + "/Ryvo.dmp", data, size);
 

@@ -51,16 +51,9 @@ FUZZ_MODEL std::string SettingsText(const std::string& rec) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static bool ready = false;
-  if (!ready) {
-    FuzzPlatformInit("load");
-    ready = true;
-  }
   if (size > 1u << 20) return 0;
-  FuzzResetRun();
+  FuzzBeginRun("load");
   const std::string work = FuzzFolder("work");
-  snprintf(WorkFolder, sizeof WorkFolder, "%s", work.c_str());
-  snprintf(CsvFolder, sizeof CsvFolder, "%s", FuzzFolder("csv").c_str());
   const std::string input((const char*)data, size);
   FuzzWriteFile(work + "/Ryvo.dmp", data, size);
 

@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <map>
 
+#include "exchange.h"
 #include "platform.h"
 #include "settings.h"
 #include "stock_paths.h"
@@ -103,6 +104,12 @@ void FuzzPlatformInit(const char* target) {
     rmdir(g_root.c_str());
   });
   FuzzResetRun();
+}
+
+void FuzzBeginRun(const char* target) {
+  FuzzPlatformInit(target);
+  snprintf(WorkFolder, sizeof WorkFolder, "%s", FuzzFolder("work").c_str());
+  snprintf(CsvFolder, sizeof CsvFolder, "%s", FuzzFolder("csv").c_str());
 }
 
 const std::string& FuzzFolder(const char* sub) { return g_folders[sub]; }

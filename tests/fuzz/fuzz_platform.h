@@ -18,6 +18,11 @@ const std::string& FuzzFolder(const char* sub);   // "work", "csv" or "db"
 // Empties the three folders, the message record and the stock list.
 void FuzzResetRun(void);
 
+// The start of one run of a target that works in the folders: the folders
+// made (the first time) or emptied, and "work" and "csv" set as the
+// exchange's WorkFolder and CsvFolder.
+void FuzzBeginRun(const char* target);
+
 // Names of the regular files in a folder, sorted.
 std::vector<std::string> FuzzListFolder(const char* sub);
 std::string FuzzReadFile(const std::string& path);   // "" when missing

@@ -118,17 +118,10 @@ FUZZ_MODEL std::string SettingsFile(const Texts& t) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static bool ready = false;
-  if (!ready) {
-    FuzzPlatformInit("settings");
-    ready = true;
-  }
   if (size > 1u << 16) return 0;
-  FuzzResetRun();
+  FuzzBeginRun("settings");
   const std::string work = FuzzFolder("work");
   const std::string csv = FuzzFolder("csv");
-  snprintf(WorkFolder, sizeof WorkFolder, "%s", work.c_str());
-  snprintf(CsvFolder, sizeof CsvFolder, "%s", csv.c_str());
 
   std::string input((const char*)data, size);
   std::string current = "7203", file = input;
