@@ -222,6 +222,16 @@ int WaitForExit(Program* program, int timeout) {
   return (int)code;
 }
 
+HWND StartRyvoWin(Program** app) {
+  *app = StartProgram("RyvoWin.exe");
+  return *app != NULL ? WaitForWindow(*app, kMainCaption, kWait) : NULL;
+}
+
+void CloseRyvoWin(Program* app, HWND main) {
+  SendCommand(main, 104);
+  CHECK_INT(WaitForExit(app, kWait), 0);
+}
+
 int IsRunning(Program* program) {
   return program && program->process &&
          WaitForSingleObject(program->process, 0) == WAIT_TIMEOUT;

@@ -125,6 +125,13 @@ void KillProgram(Program* program);
 // test; a test may call it earlier).
 void KillAllPrograms(void);
 
+// Starts RyvoWin.exe and waits for its main window: the window, or NULL
+// when it did not appear (*app is the program, or NULL when it could not
+// start).
+HWND StartRyvoWin(Program** app);
+// Ends RyvoWin through its close command (104); it must exit with 0.
+void CloseRyvoWin(Program* app, HWND main);
+
 // ---- Windows --------------------------------------------------------------
 
 // A visible top-level window of the program whose caption is exactly

@@ -48,8 +48,7 @@ int StartWith(Session* s, const char* names, const char* csvFor) {
     WriteWholeFile(TestFile("csv", file), text, n);
   }
   SetRyvoSettings(TestFolder("csv"), TestFolder("work"), "ToPC");
-  s->app = StartProgram("RyvoWin.exe");
-  s->main = WaitForWindow(s->app, kMainCaption, kWait);
+  s->main = StartRyvoWin(&s->app);
   return s->main != NULL;
 }
 

@@ -49,15 +49,11 @@ struct Session {
 int Start(Session* s, const Dump* dump) {
   DumpWrite(dump, TestFile("work", "Ryvo.dmp"));
   SetRyvoSettings(TestFolder("csv"), TestFolder("work"), "ToPC");
-  s->app = StartProgram("RyvoWin.exe");
-  s->main = s->app ? WaitForWindow(s->app, kMainCaption, kWait) : NULL;
+  s->main = StartRyvoWin(&s->app);
   return s->main != NULL;
 }
 
-void Close(Session* s) {
-  SendCommand(s->main, 104);
-  CHECK_INT(WaitForExit(s->app, kWait), 0);
-}
+void Close(Session* s) { CloseRyvoWin(s->app, s->main); }
 
 // Command 100 as the button; 1 when it ended with its completion message.
 int Export(Session* s) {

@@ -593,8 +593,7 @@ DRIVER_TEST(installer_install_then_ryvowin_finds_settings) {
   REQUIRE(main != NULL);
   CHECK_LIST(main, 150, "7203|ソニー");
   CHECK(FileExists(File("target\\RyvoWin\\tmp", "BeginRyvo.dmp")));
-  SendCommand(main, 104);
-  CHECK_INT(WaitForExit(app, kWait), 0);
+  CloseRyvoWin(app, main);
 }
 
 // ---- Update -------------------------------------------------------------------

@@ -33,16 +33,6 @@ void MakeOtherDump(const char* path) {
   DumpWrite(&otherStocks, path);
 }
 
-HWND StartMain(Program** app) {
-  *app = StartProgram("RyvoWin.exe");
-  return *app ? WaitForWindow(*app, kMainCaption, kWait) : NULL;
-}
-
-void Close(Program* app, HWND main) {
-  SendCommand(main, 104);
-  CHECK_INT(WaitForExit(app, kWait), 0);
-}
-
 // Opens the about box with command 403; NULL when it does not appear.
 HWND OpenAbout(Program* app, HWND main) {
   SendCommand(main, 403);
@@ -60,7 +50,7 @@ DRIVER_TEST(window_busy_guard_while_about_box_open) {
   ResetState();
   PrepareThreeStocks(TestFolder("csv"));
   Program* app;
-  HWND main = StartMain(&app);
+  HWND main = StartRyvoWin(&app);
   REQUIRE(main != NULL);
   ListSelect(main, 150, 1);
   HWND about = OpenAbout(app, main);
@@ -92,14 +82,14 @@ DRIVER_TEST(window_busy_guard_while_about_box_open) {
   SendCommand(main, 105);
   CHECK_LIST(main, 150, "ソニー|A|7203");
   CHECK_INT(ListSelection(main, 150), 0);
-  Close(app, main);
+  CloseRyvoWin(app, main);
 }
 
 DRIVER_TEST(window_csv_guard_on_export_direction_new_edit) {
   ResetState();
   PrepareThreeStocks(NULL);
   Program* app;
-  HWND main = StartMain(&app);
+  HWND main = StartRyvoWin(&app);
   REQUIRE(main != NULL);
   CHECK_LIST(main, 150, "A|ソニー|7203");
   static const int guarded[] = {100, 101, 107, 108};
@@ -123,14 +113,14 @@ DRIVER_TEST(window_csv_guard_on_export_direction_new_edit) {
   // The guard also answers the buttons themselves.
   CHECK(ClickButton(main, 100));
   CHECK(EXPECT_MESSAGE_BOX(app, "RyvoWin", kCsvGuard, IDOK));
-  Close(app, main);
+  CloseRyvoWin(app, main);
 }
 
 DRIVER_TEST(window_without_csv_folder_other_commands_work) {
   ResetState();
   PrepareThreeStocks(NULL);
   Program* app;
-  HWND main = StartMain(&app);
+  HWND main = StartRyvoWin(&app);
   REQUIRE(main != NULL);
   // 105 and 106 move.
   ListSelect(main, 150, 1);
@@ -155,14 +145,14 @@ DRIVER_TEST(window_without_csv_folder_other_commands_work) {
   HWND about = OpenAbout(app, main);
   CHECK(about != NULL);
   if (about) CloseAbout(about);
-  Close(app, main);
+  CloseRyvoWin(app, main);
 }
 
 DRIVER_TEST(window_move_up_and_down) {
   ResetState();
   PrepareThreeStocks(TestFolder("csv"));
   Program* app;
-  HWND main = StartMain(&app);
+  HWND main = StartRyvoWin(&app);
   REQUIRE(main != NULL);
   // Up on the first entry and down on the last do nothing; the selection
   // stays where it was.
@@ -197,7 +187,7 @@ DRIVER_TEST(window_move_up_and_down) {
   static unsigned char data[kDumpCapacity];
   int n = ReadWholeFile(TestFile("work", "Ryvo.dmp"), data, sizeof data);
   CHECK_BYTES(data, n, threeStocks.data, threeStocks.size);
-  Close(app, main);
+  CloseRyvoWin(app, main);
 }
 
 DRIVER_TEST(window_delete_asks_and_keeps_files) {
@@ -206,7 +196,7 @@ DRIVER_TEST(window_delete_asks_and_keeps_files) {
   static const char csvText[] = "日付,始値,高値,安値,終値\r\n2001/1/10,1,2,3,4,5\r\n";
   WriteWholeFile(TestFile("csv", "ソニー.csv"), csvText, (int)strlen(csvText));
   Program* app;
-  HWND main = StartMain(&app);
+  HWND main = StartRyvoWin(&app);
   REQUIRE(main != NULL);
   static unsigned char settingsBefore[4096], settingsAfter[4096];
   int settingsSize = ReadWholeFile(TestFile("work", "ソニー.txt"), settingsBefore,
@@ -241,14 +231,14 @@ DRIVER_TEST(window_delete_asks_and_keeps_files) {
   CHECK_BYTES(settingsAfter, after, settingsBefore, settingsSize);
   n = ReadWholeFile(TestFile("csv", "ソニー.csv"), data, sizeof data);
   CHECK_BYTES(data, n, csvText, strlen(csvText));
-  Close(app, main);
+  CloseRyvoWin(app, main);
 }
 
 DRIVER_TEST(window_start_over_restores_begin_copy) {
   ResetState();
   PrepareThreeStocks(TestFolder("csv"));
   Program* app;
-  HWND main = StartMain(&app);
+  HWND main = StartRyvoWin(&app);
   REQUIRE(main != NULL);
   // Loading kept BeginRyvo.dmp, a byte copy of the dump.
   CHECK(SameFileContent(TestFile("work", "BeginRyvo.dmp"), TestFile("work", "Ryvo.dmp")));
@@ -271,7 +261,7 @@ DRIVER_TEST(window_start_over_restores_begin_copy) {
   int n = ReadWholeFile(TestFile("work", "Ryvo.dmp"), data, sizeof data);
   CHECK_BYTES(data, n, otherStocks.data, otherStocks.size);
   CHECK(FileExists(TestFile("work", "表示.txt")));
-  Close(app, main);
+  CloseRyvoWin(app, main);
 }
 
 DRIVER_TEST(window_back_before_conversion_restores_save_copy) {
@@ -279,7 +269,7 @@ DRIVER_TEST(window_back_before_conversion_restores_save_copy) {
   PrepareThreeStocks(TestFolder("csv"));
   MakeOtherDump(TestFile("work", "SaveRyvo.dmp"));
   Program* app;
-  HWND main = StartMain(&app);
+  HWND main = StartRyvoWin(&app);
   REQUIRE(main != NULL);
   CHECK_LIST(main, 150, "A|ソニー|7203");
   SendCommand(main, 402);
@@ -295,14 +285,14 @@ DRIVER_TEST(window_back_before_conversion_restores_save_copy) {
   char direction[80];
   RegistryRead(kRyvoKey, "SyncDir", direction, sizeof direction);
   CHECK_STR(direction, "ToPC");
-  Close(app, main);
+  CloseRyvoWin(app, main);
 }
 
 DRIVER_TEST(window_restore_without_copy_keeps_list) {
   ResetState();
   PrepareThreeStocks(TestFolder("csv"));
   Program* app;
-  HWND main = StartMain(&app);
+  HWND main = StartRyvoWin(&app);
   REQUIRE(main != NULL);
   ListSelect(main, 150, 2);
   SendCommand(main, 109);
@@ -323,14 +313,14 @@ DRIVER_TEST(window_restore_without_copy_keeps_list) {
   static unsigned char data[kDumpCapacity];
   int n = ReadWholeFile(TestFile("work", "Ryvo.dmp"), data, sizeof data);
   CHECK_BYTES(data, n, threeStocks.data, threeStocks.size);
-  Close(app, main);
+  CloseRyvoWin(app, main);
 }
 
 DRIVER_TEST(window_about_box) {
   ResetState();
   PrepareThreeStocks(TestFolder("csv"));
   Program* app;
-  HWND main = StartMain(&app);
+  HWND main = StartRyvoWin(&app);
   REQUIRE(main != NULL);
   HWND about = OpenAbout(app, main);
   REQUIRE(about != NULL);
@@ -351,7 +341,7 @@ DRIVER_TEST(window_about_box) {
   ListSelect(main, 150, 1);
   SendCommand(main, 106);
   CHECK_LIST(main, 150, "A|7203|ソニー");
-  Close(app, main);
+  CloseRyvoWin(app, main);
 }
 
 DRIVER_TEST(window_long_csv_folder_keeps_the_direction) {
@@ -368,7 +358,7 @@ DRIVER_TEST(window_long_csv_folder_keeps_the_direction) {
   PrepareThreeStocks(folder);
   RegistryWrite(kRyvoKey, "SyncDir", "ToPalm");
   Program* app;
-  HWND main = StartMain(&app);
+  HWND main = StartRyvoWin(&app);
   REQUIRE(main != NULL);
   SendCommand(main, 101);
   CHECK_NO_MESSAGE_BOX(app, kQuiet);
@@ -379,7 +369,7 @@ DRIVER_TEST(window_long_csv_folder_keeps_the_direction) {
   static unsigned char data[kDumpCapacity];
   int n = ReadWholeFile(TestFile("work", "Ryvo.dmp"), data, sizeof data);
   CHECK_BYTES(data, n, threeStocks.data, threeStocks.size);
-  Close(app, main);
+  CloseRyvoWin(app, main);
 }
 
 namespace {
@@ -434,7 +424,7 @@ DRIVER_TEST(window_csv_folder_browser) {
   ResetState();
   PrepareThreeStocks(TestFolder("csv"));
   Program* app;
-  HWND main = StartMain(&app);
+  HWND main = StartRyvoWin(&app);
   REQUIRE(main != NULL);
 
   ClickButton(main, 102);
@@ -465,5 +455,5 @@ DRIVER_TEST(window_csv_folder_browser) {
   RegistryRead(kRyvoKey, "RyvoWinDir", folder, sizeof folder);
   CHECK(_stricmp(folder, TestFolder("csv")) == 0);
   if (_stricmp(folder, TestFolder("csv")) != 0) Note("RyvoWinDir is \"%s\"", folder);
-  Close(app, main);
+  CloseRyvoWin(app, main);
 }

@@ -18,12 +18,6 @@ void PrepareTwoStocks(void) {
   SetRyvoSettings(TestFolder("csv"), TestFolder("work"), "ToPC");
 }
 
-// Ends the program through its close command; it must exit with 0.
-void CloseWith104(Program* app, HWND main) {
-  SendCommand(main, 104);
-  CHECK_INT(WaitForExit(app, kWait), 0);
-}
-
 int EndsWith(const char* text, const char* tail, int ignoreCase) {
   size_t n = strlen(text), m = strlen(tail);
   if (m > n) return 0;
@@ -35,8 +29,8 @@ int EndsWith(const char* text, const char* tail, int ignoreCase) {
 DRIVER_TEST(start_second_instance_exits_silently) {
   ResetState();
   PrepareTwoStocks();
-  Program* first = StartProgram("RyvoWin.exe");
-  HWND main = WaitForWindow(first, kMainCaption, kWait);
+  Program* first;
+  HWND main = StartRyvoWin(&first);
   REQUIRE(main != NULL);
   Program* second = StartProgram("RyvoWin.exe");
   REQUIRE(second != NULL);
@@ -46,22 +40,22 @@ DRIVER_TEST(start_second_instance_exits_silently) {
   CHECK(IsRunning(first));
   CHECK_NO_MESSAGE_BOX(first, kQuiet);
   CHECK_LIST(main, 150, "7203|ソニー");
-  CloseWith104(first, main);
+  CloseRyvoWin(first, main);
 }
 
 DRIVER_TEST(start_any_window_with_the_title_blocks) {
   // The rule looks at the title alone: a second RyvoWin is refused even
   // when the first one runs from another folder with other settings.
   ResetState();
-  Program* first = StartProgram("RyvoWin.exe");
-  HWND main = WaitForWindow(first, kMainCaption, kWait);
+  Program* first;
+  HWND main = StartRyvoWin(&first);
   REQUIRE(main != NULL);
   StandInSetDesktopAbsent();   // would show a message if it got that far
   Program* second = StartProgram("RyvoWin.exe");
   REQUIRE(second != NULL);
   CHECK_INT(WaitForExit(second, kWait), -1);
   CHECK(strstr(StandInCallLog(), "=-1001") == NULL);
-  CloseWith104(first, main);
+  CloseRyvoWin(first, main);
 }
 
 DRIVER_TEST(start_palm_desktop_absent) {
@@ -100,8 +94,8 @@ DRIVER_TEST(start_path_ends_with_palm_desktop_folder) {
   ResetState();
   PrepareTwoStocks();
   StandInSetDesktopFolder("C:\\Palm Stand-In");
-  Program* app = StartProgram("RyvoWin.exe");
-  HWND main = WaitForWindow(app, kMainCaption, kWait);
+  Program* app;
+  HWND main = StartRyvoWin(&app);
   REQUIRE(main != NULL);
   // The program inherited the driver's PATH; it appended ";" and the folder.
   static char inherited[32768], expected[33000];
@@ -114,7 +108,7 @@ DRIVER_TEST(start_path_ends_with_palm_desktop_folder) {
   static char after[32768];
   GetEnvironmentVariableA("PATH", after, sizeof after);
   CHECK_STR(after, inherited);
-  CloseWith104(app, main);
+  CloseRyvoWin(app, main);
 }
 
 DRIVER_TEST(start_path_default_folder_is_the_libraries) {
@@ -122,14 +116,14 @@ DRIVER_TEST(start_path_default_folder_is_the_libraries) {
   // is the driver's: the PATH must end with it.
   ResetState();
   PrepareTwoStocks();
-  Program* app = StartProgram("RyvoWin.exe");
-  HWND main = WaitForWindow(app, kMainCaption, kWait);
+  Program* app;
+  HWND main = StartRyvoWin(&app);
   REQUIRE(main != NULL);
   char tail[MAX_PATH + 2];
   snprintf(tail, sizeof tail, ";%s", DriverFolder());
   const char* seen = StandInPathAtConduitQuery();
   if (!CHECK(EndsWith(seen, tail, 1))) Note("PATH seen: %s", seen);
-  CloseWith104(app, main);
+  CloseRyvoWin(app, main);
 }
 
 DRIVER_TEST(start_registered_conduit_changes_nothing) {
@@ -138,19 +132,19 @@ DRIVER_TEST(start_registered_conduit_changes_nothing) {
   ResetState();
   PrepareTwoStocks();
   StandInRegisterRyvo("C:\\RyvoWin\\RyvoPC.dll");
-  Program* app = StartProgram("RyvoWin.exe");
-  HWND main = WaitForWindow(app, kMainCaption, kWait);
+  Program* app;
+  HWND main = StartRyvoWin(&app);
   REQUIRE(main != NULL);
   CHECK_STR(StandInCallLog(), "88()=0\n47(Ryvo)=0\n");
   CHECK_LIST(main, 150, "7203|ソニー");
-  CloseWith104(app, main);
+  CloseRyvoWin(app, main);
 }
 
 DRIVER_TEST(start_main_window_layout) {
   ResetState();
   PrepareTwoStocks();
-  Program* app = StartProgram("RyvoWin.exe");
-  HWND main = WaitForWindow(app, kMainCaption, kWait);
+  Program* app;
+  HWND main = StartRyvoWin(&app);
   REQUIRE(main != NULL);
   CHECK_NO_MESSAGE_BOX(app, kQuiet);
   // The stock list: list box 150, unsorted (ソニー sorts before 7203 in no
@@ -188,14 +182,14 @@ DRIVER_TEST(start_main_window_layout) {
   CHECK(GetDlgItem(main, 103) == NULL);
   // No system menu, so no close box.
   CHECK_INT(GetWindowLongA(main, GWL_STYLE) & WS_SYSMENU, 0);
-  CloseWith104(app, main);
+  CloseRyvoWin(app, main);
 }
 
 DRIVER_TEST(start_main_window_menu) {
   ResetState();
   PrepareTwoStocks();
-  Program* app = StartProgram("RyvoWin.exe");
-  HWND main = WaitForWindow(app, kMainCaption, kWait);
+  Program* app;
+  HWND main = StartRyvoWin(&app);
   REQUIRE(main != NULL);
   // The window carries a menu; its items are read from the program's menu
   // resource (menus cannot be read across processes under Wine).
@@ -206,7 +200,7 @@ DRIVER_TEST(start_main_window_menu) {
   HMENU menu = LoadMenuA(image, "ID_MENU");
   if (!CHECK(menu != NULL)) {
     FreeLibrary(image);
-    CloseWith104(app, main);
+    CloseRyvoWin(app, main);
     return;
   }
   // Three menus with their items and command numbers.
@@ -245,16 +239,16 @@ DRIVER_TEST(start_main_window_menu) {
     for (int i = 0; i < 200 && IsWindow(about); i++) Sleep(20);
     CHECK(!IsWindow(about));
   }
-  CloseWith104(app, main);
+  CloseRyvoWin(app, main);
 }
 
 DRIVER_TEST(start_close_command_exits_0) {
   ResetState();
   PrepareTwoStocks();
-  Program* app = StartProgram("RyvoWin.exe");
-  HWND main = WaitForWindow(app, kMainCaption, kWait);
+  Program* app;
+  HWND main = StartRyvoWin(&app);
   REQUIRE(main != NULL);
-  CloseWith104(app, main);
+  CloseRyvoWin(app, main);
   // Nothing is written at exit.
   char direction[80];
   RegistryRead(kRyvoKey, "SyncDir", direction, sizeof direction);
@@ -264,8 +258,8 @@ DRIVER_TEST(start_close_command_exits_0) {
 DRIVER_TEST(start_close_button_exits_0) {
   ResetState();
   PrepareTwoStocks();
-  Program* app = StartProgram("RyvoWin.exe");
-  HWND main = WaitForWindow(app, kMainCaption, kWait);
+  Program* app;
+  HWND main = StartRyvoWin(&app);
   REQUIRE(main != NULL);
   CHECK(ClickButton(main, 104));
   CHECK_INT(WaitForExit(app, kWait), 0);
@@ -275,24 +269,24 @@ DRIVER_TEST(start_without_settings) {
   // No settings key at all: the window opens with an empty list and no
   // message; the program still closes normally.
   ResetState();
-  Program* app = StartProgram("RyvoWin.exe");
-  HWND main = WaitForWindow(app, kMainCaption, kWait);
+  Program* app;
+  HWND main = StartRyvoWin(&app);
   REQUIRE(main != NULL);
   CHECK_NO_MESSAGE_BOX(app, kQuiet);
   CHECK_LIST(main, 150, "");
-  CloseWith104(app, main);
+  CloseRyvoWin(app, main);
 }
 
 DRIVER_TEST(start_escape_does_not_close) {
   // Command 2 (the Escape key of a dialog) does nothing.
   ResetState();
   PrepareTwoStocks();
-  Program* app = StartProgram("RyvoWin.exe");
-  HWND main = WaitForWindow(app, kMainCaption, kWait);
+  Program* app;
+  HWND main = StartRyvoWin(&app);
   REQUIRE(main != NULL);
   SendCommand(main, IDCANCEL);
   SendCommand(main, 103);
   CHECK_INT(WaitForExit(app, kQuiet), kStillRunning);
   CHECK_NO_MESSAGE_BOX(app, kQuiet);
-  CloseWith104(app, main);
+  CloseRyvoWin(app, main);
 }
