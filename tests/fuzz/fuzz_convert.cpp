@@ -30,6 +30,7 @@
 
 #include "exchange.h"
 #include "fuzz_platform.h"
+#include "fuzz_text_model.h"
 #include "stock_paths.h"
 
 namespace {
@@ -39,14 +40,8 @@ const unsigned char kCarried[8] = {'R', 'y', 'v', 'o', 'D', 'B', 0, 0};
 
 // The lines of a text file: Ctrl-Z ends the file, CR LF is one line feed,
 // a line ends after its line feed or after 258 characters.
-FUZZ_MODEL std::vector<std::string> TextLines(std::string bytes) {
-  size_t eof = bytes.find('\x1a');
-  if (eof != std::string::npos) bytes.resize(eof);
-  std::string text;
-  for (size_t i = 0; i < bytes.size(); ++i) {
-    if (bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') continue;
-    text += bytes[i];
-  }
+FUZZ_MODEL std::vector<std::string> TextLines(const std::string& bytes) {
+  const std::string text = TextModeBytes(bytes);
   std::vector<std::string> lines;
   std::string line;
   for (char c : text) {
@@ -58,22 +53,6 @@ FUZZ_MODEL std::vector<std::string> TextLines(std::string bytes) {
   }
   if (!line.empty()) lines.push_back(line);
   return lines;
-}
-
-// A line as the C string the reader sees: up to its first zero byte.
-std::string CText(const std::string& s) { return std::string(s.c_str()); }
-
-FUZZ_MODEL int32_t ReferenceInt(const std::string& text) {
-  const char* p = text.c_str();
-  while (*p == ' ' || *p == '\t' || *p == '\n' || *p == '\v' || *p == '\f' || *p == '\r') ++p;
-  bool negative = false;
-  if (*p == '+' || *p == '-') negative = *p++ == '-';
-  uint32_t v = 0;
-  while (*p >= '0' && *p <= '9') v = v * 10u + (uint32_t)(*p++ - '0');
-  if (negative) v = 0u - v;
-  int32_t out;
-  memcpy(&out, &v, sizeof out);
-  return out;
 }
 
 FUZZ_MODEL void PutBE16(unsigned char* p, uint32_t v) {

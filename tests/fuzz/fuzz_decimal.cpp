@@ -12,6 +12,7 @@
 
 #include "exchange.h"
 #include "fuzz_platform.h"
+#include "fuzz_text_model.h"
 
 namespace {
 
@@ -49,18 +50,6 @@ void TextValue(const char* text, uint64_t* hundredths, bool* tooLarge) {
     ++decimals;
   }
   *hundredths = *tooLarge ? 0 : whole * 100 + fraction;
-}
-
-int32_t ReferenceInt(const char* p) {
-  while (*p == ' ' || *p == '\t' || *p == '\n' || *p == '\v' || *p == '\f' || *p == '\r') ++p;
-  bool negative = false;
-  if (*p == '+' || *p == '-') negative = *p++ == '-';
-  uint32_t v = 0;
-  while (*p >= '0' && *p <= '9') v = v * 10u + (uint32_t)(*p++ - '0');
-  if (negative) v = 0u - v;
-  int32_t out;
-  memcpy(&out, &v, sizeof out);
-  return out;
 }
 
 void CheckDecimal(const char* text) {

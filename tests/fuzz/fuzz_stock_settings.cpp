@@ -23,6 +23,7 @@
 
 #include "exchange.h"
 #include "fuzz_platform.h"
+#include "fuzz_text_model.h"
 #include "stock_paths.h"
 #include "stock_settings.h"
 
@@ -33,14 +34,8 @@ const char kSplit[] = "\n#@#\n";
 // The lines as the dialog reads them: Ctrl-Z ends the file, CR LF is one
 // line feed, a line keeps at most 258 characters (its line feed included)
 // and the rest of a longer line is dropped.
-FUZZ_MODEL std::vector<std::string> DialogLines(std::string bytes) {
-  size_t eof = bytes.find('\x1a');
-  if (eof != std::string::npos) bytes.resize(eof);
-  std::string text;
-  for (size_t i = 0; i < bytes.size(); ++i) {
-    if (bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') continue;
-    text += bytes[i];
-  }
+FUZZ_MODEL std::vector<std::string> DialogLines(const std::string& bytes) {
+  const std::string text = TextModeBytes(bytes);
   std::vector<std::string> lines;
   size_t start = 0;
   while (start < text.size()) {
@@ -51,8 +46,6 @@ FUZZ_MODEL std::vector<std::string> DialogLines(std::string bytes) {
   }
   return lines;
 }
-
-std::string CText(const std::string& s) { return std::string(s.c_str()); }
 
 FUZZ_MODEL std::string Stripped(const std::string& line) {
   std::string s = CText(line);
