@@ -23,10 +23,27 @@ if [ -z "${DISPLAY:-}" ]; then
     [ -e /tmp/.X11-unix/X$n ] || [ -e /tmp/.X$n-lock ] && continue
     Xvfb :$n -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
     xvfb_pid=$!
-    for _ in $(seq 50); do [ -e /tmp/.X11-unix/X$n ] && break; sleep 0.1; done
-    if kill -0 "$xvfb_pid" 2>/dev/null; then export DISPLAY=:$n; break; fi
+    # Two sessions that start together may both find :n free. Only the
+    # Xvfb whose pid is in the lock file owns the display; the other one
+    # exits, and this session tries the next number. A socket alone proves
+    # nothing: it may be the other session's.
+    owned=0
+    for _ in $(seq 100); do
+      kill -0 "$xvfb_pid" 2>/dev/null || break
+      if [ -e /tmp/.X11-unix/X$n ] &&
+         [ "$(tr -d ' \n' </tmp/.X$n-lock 2>/dev/null)" = "$xvfb_pid" ]; then
+        owned=1; break
+      fi
+      sleep 0.1
+    done
+    if [ "$owned" = 1 ]; then export DISPLAY=:$n; break; fi
+    kill "$xvfb_pid" 2>/dev/null; wait "$xvfb_pid" 2>/dev/null
     xvfb_pid=
   done
+  if [ -z "${DISPLAY:-}" ]; then
+    echo "wine-session: no X display could be started (Xvfb :90 to :140)" >&2
+    exit 1
+  fi
 fi
 
 if [ ! -f "$WINEPREFIX/system.reg" ]; then

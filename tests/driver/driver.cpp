@@ -224,7 +224,24 @@ int WaitForExit(Program* program, int timeout) {
 
 HWND StartRyvoWin(Program** app) {
   *app = StartProgram("RyvoWin.exe");
-  return *app != NULL ? WaitForWindow(*app, kMainCaption, kWait) : NULL;
+  if (*app == NULL) return NULL;
+  HWND main = WaitForWindow(*app, kMainCaption, kWait);
+  if (main == NULL) {
+    // Say what the program did instead, for the log of a failed run.
+    char caption[512], text[512];
+    int code = WaitForExit(*app, 0);
+    if (code != kStillRunning)
+      Note("RyvoWin ended with code %d before its window opened", code);
+    else if (FindAnyMessageBox(*app, caption, text)) {
+      char c[1024], t[1024];
+      Note("RyvoWin shows the box \"%s\": \"%s\"", Shown(caption, c, sizeof c),
+           Shown(text, t, sizeof t));
+    }
+    else
+      Note("RyvoWin runs with %d visible windows, none of them the main one",
+           CountWindows(*app));
+  }
+  return main;
 }
 
 void CloseRyvoWin(Program* app, HWND main) {
