@@ -847,6 +847,27 @@ int DeleteOneFile(const char* path) {
   return DeleteFileA(path) ? 0 : -1;
 }
 
+int CheckFile(const char* path, const void* expected, int size, const char* file, int line) {
+  static unsigned char data[kDumpCapacity];
+  int n = ReadWholeFile(path, data, sizeof data);
+  if (n < 0) {
+    CheckFailed(file, line, "%s cannot be read", path);
+    return 0;
+  }
+  return CheckBytes(file, line, path, data, n, (const unsigned char*)expected, size);
+}
+
+void Keep(Copy* copy, const char* path) {
+  copy->size = ReadWholeFile(path, copy->data, sizeof copy->data);
+  CHECK(copy->size > 0);
+}
+
+const char* SyncDir(void) {
+  static char text[80];
+  RegistryRead(kRyvoKey, "SyncDir", text, sizeof text);
+  return text;
+}
+
 int SameFileContent(const char* a, const char* b) {
   static unsigned char first[kDumpCapacity], second[kDumpCapacity];
   int n = ReadWholeFile(a, first, sizeof first);

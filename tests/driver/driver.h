@@ -265,6 +265,14 @@ int FileExists(const char* path);
 int DeleteOneFile(const char* path);
 // 1 when both files exist and hold the same bytes.
 int SameFileContent(const char* a, const char* b);
+// A check that the whole file `path` is the expected bytes (a missing file
+// fails it).
+int CheckFile(const char* path, const void* expected, int size, const char* file, int line);
+#define CHECK_FILE(path, expected, size) CheckFile(path, expected, size, __FILE__, __LINE__)
+#define CHECK_FILE_TEXT(path, text) CHECK_FILE(path, text, (int)strlen(text))
+#define CHECK_FILE_DUMP(path, dump) CHECK_FILE(path, (dump).data, (dump).size)
+// RyvoWin's SyncDir setting ("" when missing), in a static buffer.
+const char* SyncDir(void);
 
 // ---- Sample dumps -----------------------------------------------------------
 // A dump built byte by byte: 4-byte little-endian RecordLength, then the
@@ -295,6 +303,14 @@ int DumpAddStock(Dump* dump, const char* name, int recordLength, int rows,
 void DumpSetRow(Dump* dump, int recordOffset, int row, int year, int month,
                 int day, const int mantissa[5], const int exponent[5]);
 int DumpWrite(const Dump* dump, const char* path);
+
+// A file's bytes kept to compare with later.
+struct Copy {
+  unsigned char data[kDumpCapacity];
+  int size;
+};
+// Reads `path` into `copy`; the file must exist and not be empty.
+void Keep(Copy* copy, const char* path);
 
 // Reads the stock names of a dump file in order, joined with "|" (e.g.
 // "7203|ソニー"); the header's recordCount goes to *recordCount when given.

@@ -67,12 +67,6 @@ int Convert(Session* s) {
   return EXPECT_MESSAGE_BOX(s->app, kCaption, kConverted, IDOK);
 }
 
-const char* SyncDir(void) {
-  static char text[80];
-  RegistryRead(kRyvoKey, "SyncDir", text, sizeof text);
-  return text;
-}
-
 int CompareNames(const void* a, const void* b) {
   return strcmp(*(const char* const*)a, *(const char* const*)b);
 }
@@ -104,31 +98,6 @@ const char* FolderFiles(const char* folder) {
   for (int i = 0; i < count; i++)
     used += snprintf(joined + used, sizeof joined - used, "%s%s", i ? "|" : "", order[i]);
   return joined;
-}
-
-// Compares a whole file with the expected bytes.
-int CheckFile(const char* path, const void* expected, int size, const char* file, int line) {
-  static unsigned char data[kDumpCapacity];
-  int n = ReadWholeFile(path, data, sizeof data);
-  if (n < 0) {
-    CheckFailed(file, line, "%s cannot be read", path);
-    return 0;
-  }
-  return CheckBytes(file, line, path, data, n, (const unsigned char*)expected, size);
-}
-#define CHECK_FILE(path, expected, size) CheckFile(path, expected, size, __FILE__, __LINE__)
-#define CHECK_FILE_TEXT(path, text) CHECK_FILE(path, text, (int)strlen(text))
-#define CHECK_FILE_DUMP(path, dump) CHECK_FILE(path, (dump).data, (dump).size)
-
-// A file's bytes kept to compare with later.
-struct Copy {
-  unsigned char data[kDumpCapacity];
-  int size;
-};
-
-void Keep(Copy* copy, const char* path) {
-  copy->size = ReadWholeFile(path, copy->data, sizeof copy->data);
-  CHECK(copy->size > 0);
 }
 
 // Three stocks with a few rows each; "ソニー" has the byte 0x5C in its name.

@@ -159,6 +159,15 @@ void PretendInstalled(const char* installFolder, const char* winVersion,
   StandInRegisterRyvo(path);
 }
 
+// An earlier installation in old\RyvoWin of the test folder, registered
+// with these versions; its folder, in a buffer of its own.
+const char* OldInstallation(const char* winVersion, const char* pcVersion) {
+  static char folder[MAX_PATH];
+  snprintf(folder, sizeof folder, "%s", Folder("old\\RyvoWin"));
+  PretendInstalled(folder, winVersion, pcVersion);
+  return folder;
+}
+
 int RyvoRegistered(void) {
   char key[128];
   snprintf(key, sizeof key, "%s\\Creators\\Ryvo", kStandInKey);
@@ -296,7 +305,7 @@ DRIVER_TEST(installer_registered_start) {
   // Registered: four buttons, the uninstall picture, and the folder button
   // refused without opening the browser.
   ResetState();
-  PretendInstalled(Folder("old\\RyvoWin"), "Ver. 0.80", "Ver. 0.80");
+  OldInstallation("Ver. 0.80", "Ver. 0.80");
   HWND window;
   Program* installer = StartInstaller(StandardMedium(), &window);
   REQUIRE(window != NULL);
@@ -620,10 +629,8 @@ DRIVER_TEST(installer_update_cases) {
     Note("case %d: RyvoWin \"%s\", RyvoPC \"%s\"", index++, c.winVersion, c.pcVersion);
     ResetState();
     const char* medium = StandardMedium();
-    char installFolder[MAX_PATH];
-    snprintf(installFolder, sizeof installFolder, "%s", Folder("old\\RyvoWin"));
+    OldInstallation(c.winVersion, c.pcVersion);
     WriteText(File("old\\RyvoWin", "RyvoWin.exe"), "old program");
-    PretendInstalled(installFolder, c.winVersion, c.pcVersion);
     HWND window;
     Program* installer = StartInstaller(medium, &window);
     REQUIRE(window != NULL);
@@ -675,13 +682,11 @@ DRIVER_TEST(installer_update_after_fresh_install_and_restart) {
 
 DRIVER_TEST(installer_uninstall_keeps_tmp) {
   ResetState();
-  char installFolder[MAX_PATH];
-  snprintf(installFolder, sizeof installFolder, "%s", Folder("old\\RyvoWin"));
+  const char* installFolder = OldInstallation("Ver. 0.80", "Ver. 0.80");
   WriteText(File("old\\RyvoWin", "RyvoWin.exe"), "program");
   WriteText(File("old\\RyvoWin", "RyvoPC.dll"), "conduit");
   WriteText(File("old\\RyvoWin", "notes.txt"), "anything in the folder");
   WriteText(File("old\\RyvoWin\\tmp", "Ryvo.dmp"), "dump");
-  PretendInstalled(installFolder, "Ver. 0.80", "Ver. 0.80");
   HWND window;
   Program* installer = StartInstaller(StandardMedium(), &window);
   REQUIRE(window != NULL);
@@ -706,10 +711,8 @@ DRIVER_TEST(installer_uninstall_keeps_tmp) {
 
 DRIVER_TEST(installer_uninstall_cancelled) {
   ResetState();
-  char installFolder[MAX_PATH];
-  snprintf(installFolder, sizeof installFolder, "%s", Folder("old\\RyvoWin"));
+  OldInstallation("Ver. 0.80", "Ver. 0.80");
   WriteText(File("old\\RyvoWin", "RyvoWin.exe"), "program");
-  PretendInstalled(installFolder, "Ver. 0.80", "Ver. 0.80");
   HWND window;
   Program* installer = StartInstaller(StandardMedium(), &window);
   REQUIRE(window != NULL);
@@ -726,11 +729,9 @@ DRIVER_TEST(installer_uninstall_stops_on_subfolder) {
   // Another folder than tmp cannot be deleted as a file: uninstall names
   // it and stops before the settings and the registration.
   ResetState();
-  char installFolder[MAX_PATH];
-  snprintf(installFolder, sizeof installFolder, "%s", Folder("old\\RyvoWin"));
+  OldInstallation("Ver. 0.80", "Ver. 0.80");
   WriteText(File("old\\RyvoWin\\data", "kept.csv"), "csv");
   WriteText(File("old\\RyvoWin\\tmp", "Ryvo.dmp"), "dump");
-  PretendInstalled(installFolder, "Ver. 0.80", "Ver. 0.80");
   HWND window;
   Program* installer = StartInstaller(StandardMedium(), &window);
   REQUIRE(window != NULL);
@@ -753,10 +754,8 @@ DRIVER_TEST(installer_uninstall_removal_call_fails) {
     Note("removal call returns %d", result);
     ResetState();
     StandInFailCall(65, result);
-    char installFolder[MAX_PATH];
-    snprintf(installFolder, sizeof installFolder, "%s", Folder("old\\RyvoWin"));
+    OldInstallation("Ver. 0.80", "Ver. 0.80");
     WriteText(File("old\\RyvoWin", "RyvoWin.exe"), "program");
-    PretendInstalled(installFolder, "Ver. 0.80", "Ver. 0.80");
     HWND window;
     Program* installer = StartInstaller(StandardMedium(), &window);
     REQUIRE(window != NULL);
@@ -778,7 +777,7 @@ DRIVER_TEST(installer_without_install_folder_touches_nothing) {
   // take the empty text for a folder (uninstall would list "\*.*", the
   // root of the current drive).
   ResetState();
-  PretendInstalled(Folder("old\\RyvoWin"), "V1.00", "V1.00");
+  OldInstallation("V1.00", "V1.00");
   HKEY key;
   REQUIRE(RegOpenKeyExA(HKEY_CURRENT_USER, kRyvoKey, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS);
   RegDeleteValueA(key, "RyvoWinInst");

@@ -73,9 +73,7 @@ DRIVER_TEST(window_busy_guard_while_about_box_open) {
   CHECK_INT(CountWindows(app), 2);
   CHECK(!FileExists(TestFile("csv", "A.csv")));
   CHECK(!FileExists(TestFile("work", "SaveRyvo.dmp")));
-  char direction[80];
-  RegistryRead(kRyvoKey, "SyncDir", direction, sizeof direction);
-  CHECK_STR(direction, "ToPC");
+  CHECK_STR(SyncDir(), "ToPC");
   // Once the box is closed the commands work again.
   CloseAbout(about);
   CHECK(!IsWindow(about));
@@ -104,12 +102,8 @@ DRIVER_TEST(window_csv_guard_on_export_direction_new_edit) {
   }
   CHECK(!FileExists(TestFile("work", "SaveRyvo.dmp")));
   CHECK(!FileExists(TestFile("csv", "A.csv")));
-  char direction[80];
-  RegistryRead(kRyvoKey, "SyncDir", direction, sizeof direction);
-  CHECK_STR(direction, "ToPC");
-  static unsigned char data[kDumpCapacity];
-  int n = ReadWholeFile(TestFile("work", "Ryvo.dmp"), data, sizeof data);
-  CHECK_BYTES(data, n, threeStocks.data, threeStocks.size);
+  CHECK_STR(SyncDir(), "ToPC");
+  CHECK_FILE_DUMP(TestFile("work", "Ryvo.dmp"), threeStocks);
   // The guard also answers the buttons themselves.
   CHECK(ClickButton(main, 100));
   CHECK(EXPECT_MESSAGE_BOX(app, "RyvoWin", kCsvGuard, IDOK));
@@ -184,9 +178,7 @@ DRIVER_TEST(window_move_up_and_down) {
   CHECK_INT(ListSelection(main, 150), 2);
   CHECK_NO_MESSAGE_BOX(app, 300);
   // Moving changes no file.
-  static unsigned char data[kDumpCapacity];
-  int n = ReadWholeFile(TestFile("work", "Ryvo.dmp"), data, sizeof data);
-  CHECK_BYTES(data, n, threeStocks.data, threeStocks.size);
+  CHECK_FILE_DUMP(TestFile("work", "Ryvo.dmp"), threeStocks);
   CloseRyvoWin(app, main);
 }
 
@@ -198,10 +190,8 @@ DRIVER_TEST(window_delete_asks_and_keeps_files) {
   Program* app;
   HWND main = StartRyvoWin(&app);
   REQUIRE(main != NULL);
-  static unsigned char settingsBefore[4096], settingsAfter[4096];
-  int settingsSize = ReadWholeFile(TestFile("work", "ソニー.txt"), settingsBefore,
-                                   sizeof settingsBefore);
-  CHECK(settingsSize > 0);
+  static Copy settings;
+  Keep(&settings, TestFile("work", "ソニー.txt"));
   // No selection: nothing is asked.
   ListSelect(main, 150, -1);
   SendCommand(main, 109);
@@ -223,14 +213,9 @@ DRIVER_TEST(window_delete_asks_and_keeps_files) {
   CHECK_LIST(main, 150, "A|7203");
   CHECK_INT(ListSelection(main, 150), -1);
   // No file changes: the dump, the settings file and the CSV file stay.
-  static unsigned char data[kDumpCapacity];
-  int n = ReadWholeFile(TestFile("work", "Ryvo.dmp"), data, sizeof data);
-  CHECK_BYTES(data, n, threeStocks.data, threeStocks.size);
-  int after = ReadWholeFile(TestFile("work", "ソニー.txt"), settingsAfter,
-                            sizeof settingsAfter);
-  CHECK_BYTES(settingsAfter, after, settingsBefore, settingsSize);
-  n = ReadWholeFile(TestFile("csv", "ソニー.csv"), data, sizeof data);
-  CHECK_BYTES(data, n, csvText, strlen(csvText));
+  CHECK_FILE_DUMP(TestFile("work", "Ryvo.dmp"), threeStocks);
+  CHECK_FILE(TestFile("work", "ソニー.txt"), settings.data, settings.size);
+  CHECK_FILE_TEXT(TestFile("csv", "ソニー.csv"), csvText);
   CloseRyvoWin(app, main);
 }
 
@@ -257,9 +242,7 @@ DRIVER_TEST(window_start_over_restores_begin_copy) {
   SendCommand(main, 401);
   CHECK_NO_MESSAGE_BOX(app, kQuiet);
   CHECK_LIST(main, 150, "X|表示");
-  static unsigned char data[kDumpCapacity];
-  int n = ReadWholeFile(TestFile("work", "Ryvo.dmp"), data, sizeof data);
-  CHECK_BYTES(data, n, otherStocks.data, otherStocks.size);
+  CHECK_FILE_DUMP(TestFile("work", "Ryvo.dmp"), otherStocks);
   CHECK(FileExists(TestFile("work", "表示.txt")));
   CloseRyvoWin(app, main);
 }
@@ -275,16 +258,11 @@ DRIVER_TEST(window_back_before_conversion_restores_save_copy) {
   SendCommand(main, 402);
   CHECK_NO_MESSAGE_BOX(app, kQuiet);
   CHECK_LIST(main, 150, "X|表示");
-  static unsigned char data[kDumpCapacity];
-  int n = ReadWholeFile(TestFile("work", "Ryvo.dmp"), data, sizeof data);
-  CHECK_BYTES(data, n, otherStocks.data, otherStocks.size);
+  CHECK_FILE_DUMP(TestFile("work", "Ryvo.dmp"), otherStocks);
   // The reload kept the restored dump as BeginRyvo.dmp.
-  n = ReadWholeFile(TestFile("work", "BeginRyvo.dmp"), data, sizeof data);
-  CHECK_BYTES(data, n, otherStocks.data, otherStocks.size);
+  CHECK_FILE_DUMP(TestFile("work", "BeginRyvo.dmp"), otherStocks);
   // Neither command touches the direction.
-  char direction[80];
-  RegistryRead(kRyvoKey, "SyncDir", direction, sizeof direction);
-  CHECK_STR(direction, "ToPC");
+  CHECK_STR(SyncDir(), "ToPC");
   CloseRyvoWin(app, main);
 }
 
@@ -310,9 +288,7 @@ DRIVER_TEST(window_restore_without_copy_keeps_list) {
   CHECK(EXPECT_MESSAGE_BOX(app, "System Error", "RyvoDB file copy error", IDOK));
   CHECK_NO_MESSAGE_BOX(app, 500);
   CHECK_LIST(main, 150, "A|ソニー");
-  static unsigned char data[kDumpCapacity];
-  int n = ReadWholeFile(TestFile("work", "Ryvo.dmp"), data, sizeof data);
-  CHECK_BYTES(data, n, threeStocks.data, threeStocks.size);
+  CHECK_FILE_DUMP(TestFile("work", "Ryvo.dmp"), threeStocks);
   CloseRyvoWin(app, main);
 }
 
@@ -362,13 +338,9 @@ DRIVER_TEST(window_long_csv_folder_keeps_the_direction) {
   REQUIRE(main != NULL);
   SendCommand(main, 101);
   CHECK_NO_MESSAGE_BOX(app, kQuiet);
-  char direction[80];
-  RegistryRead(kRyvoKey, "SyncDir", direction, sizeof direction);
-  CHECK_STR(direction, "ToPC");
+  CHECK_STR(SyncDir(), "ToPC");
   CHECK(!FileExists(TestFile("work", "SaveRyvo.dmp")));
-  static unsigned char data[kDumpCapacity];
-  int n = ReadWholeFile(TestFile("work", "Ryvo.dmp"), data, sizeof data);
-  CHECK_BYTES(data, n, threeStocks.data, threeStocks.size);
+  CHECK_FILE_DUMP(TestFile("work", "Ryvo.dmp"), threeStocks);
   CloseRyvoWin(app, main);
 }
 

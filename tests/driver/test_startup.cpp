@@ -250,9 +250,7 @@ DRIVER_TEST(start_close_command_exits_0) {
   REQUIRE(main != NULL);
   CloseRyvoWin(app, main);
   // Nothing is written at exit.
-  char direction[80];
-  RegistryRead(kRyvoKey, "SyncDir", direction, sizeof direction);
-  CHECK_STR(direction, "ToPC");
+  CHECK_STR(SyncDir(), "ToPC");
 }
 
 DRIVER_TEST(start_close_button_exits_0) {
