@@ -108,6 +108,12 @@ void ThreeStocks(Dump* dump) {
   DumpAddStock(dump, "7203", 4412, 4, 3, 5, 100);
 }
 
+// Start with the three stocks in `dump`; 1 when the main window is there.
+int StartThreeStocks(Session* s, Dump* dump) {
+  ThreeStocks(dump);
+  return Start(s, dump);
+}
+
 }  // namespace
 
 // ---- Export -----------------------------------------------------------------
@@ -212,9 +218,8 @@ DRIVER_TEST(exchange_export_names_stocks_it_could_not_write) {
 DRIVER_TEST(exchange_export_unreadable_dump) {
   ResetState();
   static Dump dump;
-  ThreeStocks(&dump);
   Session s;
-  REQUIRE(Start(&s, &dump));
+  REQUIRE(StartThreeStocks(&s, &dump));
   static const unsigned char cutHeader[14] = {0x20, 0, 0, 0, 0x00, 0xD2, 0, 3};
   struct Case {
     const char* what;
@@ -321,9 +326,8 @@ DRIVER_TEST(exchange_direction_converts_and_takes_back) {
 DRIVER_TEST(exchange_failed_conversion_changes_nothing) {
   ResetState();
   static Dump dump;
-  ThreeStocks(&dump);
   Session s;
-  REQUIRE(Start(&s, &dump));
+  REQUIRE(StartThreeStocks(&s, &dump));
   REQUIRE(Export(&s));
   char working[MAX_PATH];
   snprintf(working, sizeof working, "%s", TestFolder("work"));
@@ -402,9 +406,8 @@ DRIVER_TEST(exchange_failed_conversion_changes_nothing) {
 DRIVER_TEST(exchange_back_before_conversion_restores_dump) {
   ResetState();
   static Dump dump;
-  ThreeStocks(&dump);
   Session s;
-  REQUIRE(Start(&s, &dump));
+  REQUIRE(StartThreeStocks(&s, &dump));
   REQUIRE(Export(&s));
   // The handheld is to lose ソニー.
   ListSelect(s.main, kListId, 1);
@@ -432,9 +435,8 @@ DRIVER_TEST(exchange_back_before_conversion_restores_dump) {
 DRIVER_TEST(exchange_back_before_second_conversion) {
   ResetState();
   static Dump dump;
-  ThreeStocks(&dump);
   Session s;
-  REQUIRE(Start(&s, &dump));
+  REQUIRE(StartThreeStocks(&s, &dump));
   REQUIRE(Export(&s));
   REQUIRE(Convert(&s));
   static Copy first;
