@@ -124,3 +124,14 @@ void WritePriceRow(unsigned char* p, const PriceRow* row) {
   p[13] = (unsigned char)((v >> 4) & 0xFF);
   p[14] = (unsigned char)((v & 0xF) << 4);
 }
+
+int CountPriceRows(const unsigned char* rec, int32_t length) {
+  int rows = 0;
+  for (; rows < kMaxPriceRows; ++rows) {
+    int32_t end = kPriceTableOffset + kPriceRowSize * (rows + 1);
+    if (end > length) break;
+    const unsigned char* row = rec + kPriceTableOffset + kPriceRowSize * rows;
+    if (row[0] == 0 && row[1] == 0) break;
+  }
+  return rows;
+}

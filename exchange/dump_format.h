@@ -79,3 +79,10 @@ struct PriceRow {
 };
 void ReadPriceRow(const unsigned char* p, PriceRow* row);
 void WritePriceRow(unsigned char* p, const PriceRow* row);   // spare nibble 0
+
+// The number of rows in the price table of the DataRec `rec` whose
+// RecordLength is `length`: the table ends at the first row whose date is
+// zero, after row 260, or at the first row that does not lie whole inside
+// the record, whichever comes first. Every reader of the table (export,
+// info, charts, the check) counts its rows here.
+int CountPriceRows(const unsigned char* rec, int32_t length);
