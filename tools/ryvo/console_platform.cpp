@@ -9,11 +9,11 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
-#include <iconv.h>
 #include "settings.h"
 #endif
 
 #include "stock_paths.h"
+#include "text_codec.h"
 
 namespace {
 
@@ -29,21 +29,6 @@ int HostPath(const char* path, char* out) {
   return HostPathFromDosPath(out, kHostPathSize, path);
 }
 
-#ifndef _WIN32
-// Converts with iconv; -1 when a byte cannot be converted or out is full.
-int Convert(const char* to, const char* from, const char* text, char* out, int size) {
-  iconv_t cd = iconv_open(to, from);
-  if (cd == (iconv_t)-1) return -1;
-  char* in = const_cast<char*>(text);
-  size_t inLeft = strlen(text);
-  char* o = out;
-  size_t outLeft = (size_t)size - 1;
-  size_t r = iconv(cd, &in, &inLeft, &o, &outLeft);
-  iconv_close(cd);
-  *o = '\0';
-  return r == (size_t)-1 ? -1 : 0;
-}
-#endif
 
 }  // namespace
 
@@ -58,29 +43,10 @@ void ConsoleSetQuiet(int quiet) { Quiet = quiet; }
 const char* ConsoleDisplayText(const char* cp932, char* out, int size) {
 #ifdef _WIN32
   snprintf(out, (size_t)size, "%s", cp932);
-#else
-  // Convert piece by piece so that one bad byte shows as "?" and no more.
-  int used = 0;
-  out[0] = '\0';
-  const unsigned char* p = (const unsigned char*)cp932;
-  while (*p != '\0' && used < size - 1) {
-    char piece[3] = {(char)p[0], 0, 0};
-    int n = 1;
-    if (IsLeadByte932(p[0]) && p[1] != '\0') {
-      piece[1] = (char)p[1];
-      n = 2;
-    }
-    char utf8[8];
-    if (Convert("UTF-8", "CP932", piece, utf8, sizeof utf8) != 0) strcpy(utf8, "?");
-    int len = (int)strlen(utf8);
-    if (used + len > size - 1) break;
-    memcpy(out + used, utf8, (size_t)len);
-    used += len;
-    out[used] = '\0';
-    p += n;
-  }
-#endif
   return out;
+#else
+  return Cp932ToUtf8Shown(cp932, out, size);
+#endif
 }
 
 int ConsoleArgumentText(const char* argument, char* out, int size) {
@@ -88,11 +54,7 @@ int ConsoleArgumentText(const char* argument, char* out, int size) {
   int n = snprintf(out, (size_t)size, "%s", argument);
   return n >= 0 && n < size ? 0 : -1;
 #else
-  if (Convert("CP932", "UTF-8", argument, out, size) != 0) {
-    out[0] = '\0';
-    return -1;
-  }
-  return 0;
+  return Utf8ToCp932(argument, out, size);
 #endif
 }
 
