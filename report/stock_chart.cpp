@@ -58,7 +58,7 @@ void LayoutScales(ChartLayout* c) {
     c->volumeMax = c->scale[2];
   } else {
     double step;
-    RoundAxis(0, volumeHigh, 2, &c->volumeMin, &c->volumeMax, &step);
+    RoundAxis(0, volumeHigh, 4, &c->volumeMin, &c->volumeMax, &step);
   }
 }
 
