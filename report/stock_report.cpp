@@ -9,7 +9,7 @@
 namespace {
 
 const char kStyle[] =
-    "body{font-family:IPAGothic,IPAPGothic,'Noto Sans CJK JP',Meiryo,'MS Gothic',"
+    "body{font-family:IPAPGothic,IPAGothic,'Noto Sans CJK JP',Meiryo,'MS Gothic',"
     "'Hiragino Sans',sans-serif;margin:24px;color:#222;background:#fff}\n"
     "h1{font-size:22px;margin:0 0 6px}h2{font-size:18px;margin:0 0 6px}\n"
     "p.where{color:#555;margin:0 0 14px;font-size:13px}\n"

@@ -8,7 +8,7 @@ have() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok ins
 
 for p in g++-mingw-w64-i686 binutils-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 cmake make g++ clang libclang-rt-14-dev \
          googletest libgtest-dev wine wine64 wine32:i386 xvfb xauth x11-apps xdotool \
-         fonts-ipafont-gothic locales imagemagick zip unzip; do
+         fonts-ipafont-gothic locales imagemagick zip unzip libxml2-utils chromium; do
   have "$p" || need+=("$p")
 done
 
