@@ -135,7 +135,7 @@ void DrawTitle(const ChartLayout* c, TextSink* out) {
     char attributes[96];
     snprintf(attributes, sizeof attributes,
              " font-size=\"13\" font-weight=\"bold\" fill=\"%s\" class=\"outside\"", kClipColour);
-    Text(out, kPlotRight, 50, "end", attributes, line);
+    Text(out, kPlotRight, 28, "end", attributes, line);
   }
 }
 
