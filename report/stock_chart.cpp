@@ -111,8 +111,9 @@ void DrawTitle(const ChartLayout* c, TextSink* out) {
     snprintf(line, sizeof line, "0日");
   }
   if (c->onlyClose) strcat(line, "・１本値");
+  if (c->priceFixed || c->volumeFixed) strcat(line, "・固定スケール");
   if (c->priceFixed) {
-    snprintf(line + strlen(line), sizeof line - strlen(line), "・固定スケール 株価 %s～%s",
+    snprintf(line + strlen(line), sizeof line - strlen(line), " 株価 %s～%s",
              FormatGrouped(c->scale[1], a, sizeof a), FormatGrouped(c->scale[0], b, sizeof b));
   }
   if (c->volumeFixed) {
