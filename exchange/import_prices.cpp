@@ -239,7 +239,7 @@ int ReadHeader(int count, int encoding, int* column) {
   }
   if (column[kImportDate] < 0) return 0;
   // This system's own header names five columns; the sixth is the volume.
-  if (column[kImportVolume] < 0 && count >= 6) {
+  if (column[kImportVolume] < 0) {
     int own = 1;
     for (int i = 0; i < kImportVolume; ++i)
       if (column[i] != i) own = 0;
@@ -376,6 +376,13 @@ int ParseImportValue(const char* text, char separator, uint32_t* field, int* cha
   } else if (marks.commas == 1) {
     const char* after = marks.lastMark + 1;
     decimal = strlen(after) == 3 && separator != ';' ? '\0' : ',';
+  }
+  // Every thousands mark is followed by three digits.
+  for (const char* q = p; *q != '\0'; ++q) {
+    if ((*q != '.' && *q != ',') || *q == decimal) continue;
+    int group = 0;
+    while (q[group + 1] >= '0' && q[group + 1] <= '9') ++group;
+    if (group != 3) return kSkipValueUnreadable;
   }
   if (negative) return kSkipValueTooLarge;
 
@@ -524,7 +531,7 @@ int ReadImportFile(const char* path, ImportSummary* s) {
     const char* p = Line;
     while (IsBlank(*p)) ++p;
     if (*p == '\0') continue;
-    if (s->separator == '\0') s->separator = ChooseSeparator(Line);
+    if (!header) s->separator = ChooseSeparator(Line);   // a title may have none
     int count = SplitCells(Line, s->separator);
     if (!header) {
       unsigned date;
