@@ -32,6 +32,7 @@ ryvo_paths() {
   local b; b=$(cd "$1" && pwd)
   NATIVE=$b/native
   WIN=$b/win
+  [ "${RYVO_WINEARCH:-win32}" = win64 ] && WIN=$b/win64   # see wine-arch.sh
   RYVOWIN_EXE=$WIN/app/RyvoWin.exe
   CONDMGR_DLL=$WIN/tools/condmgr/CONDMGR.dll
   WINSHOT_EXE=$WIN/tools/winshot/winshot.exe

@@ -6,7 +6,7 @@ set -euo pipefail
 need=()
 have() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
 
-for p in g++-mingw-w64-i686 binutils-mingw-w64-i686 cmake make g++ clang libclang-rt-14-dev \
+for p in g++-mingw-w64-i686 binutils-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 cmake make g++ clang libclang-rt-14-dev \
          googletest libgtest-dev wine wine64 wine32:i386 xvfb xauth x11-apps xdotool \
          fonts-ipafont-gothic locales imagemagick zip unzip; do
   have "$p" || need+=("$p")
