@@ -91,9 +91,9 @@ int ReadImportLine(ImportReader* r, char* line, int size) {
 // sequences with at least one beyond ASCII, make it UTF-8; other bytes
 // beyond ASCII make it code page 932.
 int ScanEncoding(ImportReader* r) {
-  int c0 = NextByte(r), c1 = NextByte(r), c2 = NextByte(r);
-  if (c0 == 0xEF && c1 == 0xBB && c2 == 0xBF) return kEncodingUtf8Bom;
-  r->pos = 0;   // the first chunk holds the three bytes read
+  PeekByte(r);   // the first chunk
+  if (r->len >= 3 && r->data[0] == 0xEF && r->data[1] == 0xBB && r->data[2] == 0xBF)
+    return kEncodingUtf8Bom;
   int needed = 0;     // continuation bytes still due
   int wide = 0;       // a multi-byte sequence was seen
   int valid = 1;
