@@ -97,7 +97,7 @@ void PrintSummary(const ImportSummary& s, const char* csvPath, const char* setti
   printf("\n");
   printf("existing: %d rows in %s\n", s.existingRows, ShownPath(csvPath, shown, sizeof shown));
   if (s.existingStopLine > 0)
-    printf("  its line %d ends the conversion's reading: it and the lines after it are gone\n",
+    printf("  its line %d ends the conversion's reading: it and the lines after it are not kept\n",
            s.existingStopLine);
   if (s.rowsStored == 0) return;
   printf("merged: %d dates replaced, %d added, %d older dates left out beyond 260\n",
