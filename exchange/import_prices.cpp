@@ -227,15 +227,11 @@ int ColumnOfName(const char* cell) {
 // filled), 0 when it names none.
 int ReadHeader(int count, int encoding, int* column) {
   for (int i = 0; i < kImportColumns; ++i) column[i] = -1;
-  int named = 0;
   for (int i = 0; i < count; ++i) {
     const char* cell = Cp932Cell(Cells[i], encoding);
     if (cell == NULL) continue;
     int c = ColumnOfName(cell);
-    if (c >= 0 && c < kImportColumns && column[c] < 0) {
-      column[c] = i;
-      ++named;
-    }
+    if (c >= 0 && c < kImportColumns && column[c] < 0) column[c] = i;
   }
   if (column[kImportDate] < 0) return 0;
   // This system's own header names five columns; the sixth is the volume.
