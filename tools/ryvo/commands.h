@@ -15,6 +15,7 @@ int RunLoad(int argc, char** argv);
 int RunExport(int argc, char** argv);
 int RunConvert(int argc, char** argv);
 int RunSample(int argc, char** argv);
+int RunImport(int argc, char** argv);
 int RunChart(int argc, char** argv);
 // Built only with the stock check (RYVO_HAVE_CHECK).
 int RunReport(int argc, char** argv);

@@ -18,6 +18,7 @@ const Command kCommands[] = {
     {"load", RunLoad, "load WORKDIR                   load Ryvo.dmp: BeginRyvo.dmp, settings files"},
     {"export", RunExport, "export WORKDIR CSVDIR          write the price CSV files"},
     {"convert", RunConvert, "convert WORKDIR CSVDIR [NAME..] rebuild Ryvo.dmp from the files"},
+    {"import", RunImport, "import WORKDIR CSVDIR NAME FILE merge a price history into NAME.csv"},
     {"sample", RunSample, "sample WORKDIR                 write the sample Ryvo.dmp"},
     {"chart", RunChart, "chart WORKDIR CSVDIR NAME      one stock's chart as SVG (or: chart DUMP NAME)"},
 #ifdef RYVO_HAVE_CHECK
