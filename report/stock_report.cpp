@@ -5,6 +5,7 @@
 #include <string.h>
 
 #include "stock_chart.h"
+#include "stock_paths.h"
 
 namespace {
 
@@ -59,6 +60,14 @@ void Cell(TextSink* out, const char* cp932, const char* cls) {
     SinkPut(out, "<td>");
   SinkText(out, cp932);
   SinkPut(out, "</td>");
+}
+
+// A path as the conversion forms it ("<folder>\<name>.csv"), as the host
+// names the file.
+void PathText(TextSink* out, const char* path) {
+  char host[kPathSize * 2];
+  if (HostPathFromDosPath(host, sizeof host, path) != 0) snprintf(host, sizeof host, "%s", path);
+  SinkText(out, host);
 }
 
 const char* FlagsText(int flags, char* out) {
@@ -231,7 +240,9 @@ void WriteFindings(const StockCheck* check, TextSink* out) {
     SinkPut(out, "<td><code>");
     SinkText(out, CheckKindName(f.kind));
     SinkPut(out, "</code></td>");
-    Cell(out, f.file == kCheckCsvFile ? check->csvPath : check->settingsPath, "text");
+    SinkPut(out, "<td class=\"text\">");
+    PathText(out, f.file == kCheckCsvFile ? check->csvPath : check->settingsPath);
+    SinkPut(out, "</td>");
     if (f.line <= 0)
       snprintf(text, sizeof text, "-");
     else if (f.column >= 0 && f.column < 5)
@@ -267,11 +278,11 @@ void WriteStockSection(int index, const unsigned char* rec, int32_t length,
   SinkPut(out, "</h2>\n<p class=\"where\">");
   SinkText(out, "設定ファイル ");
   SinkPut(out, "<code>");
-  SinkText(out, check->settingsPath);
+  PathText(out, check->settingsPath);
   SinkPut(out, "</code>");
   SinkText(out, "・価格 CSV ファイル ");
   SinkPut(out, "<code>");
-  SinkText(out, check->csvPath);
+  PathText(out, check->csvPath);
   SinkPut(out, "</code></p>\n");
   if (rec == NULL) {
     SinkPut(out, "<p class=\"stop\">");
