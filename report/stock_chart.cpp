@@ -140,7 +140,10 @@ void DrawTitle(const ChartLayout* c, TextSink* out) {
   }
 }
 
+// An empty table has no prices to scale: its axes carry no ticks unless
+// the settings fix them.
 void DrawPriceAxis(const ChartLayout* c, TextSink* out) {
+  if (c->rows == 0 && !c->priceFixed) return;
   SinkPut(out, "<g class=\"price-axis\" font-size=\"11\" fill=\"#444\">\n");
   double first = ceil(c->priceMin / c->priceStep - 1e-9) * c->priceStep;
   for (int i = 0; i < 100; ++i) {
@@ -161,10 +164,12 @@ void DrawVolumeAxis(const ChartLayout* c, TextSink* out) {
   SinkPut(out, "<g class=\"volume-axis\" font-size=\"11\" fill=\"#444\">\n");
   SinkPrintf(out, "<line x1=\"%d\" y1=\"%d\" x2=\"%d\" y2=\"%d\" stroke=\"#e3e3e3\"/>",
              kPlotLeft, kVolumeTop, kPlotRight, kVolumeTop);
-  Text(out, kPlotLeft - 6, kVolumeTop + 10, "end", "",
-       FormatVolumeText(c->volumeMax, label, sizeof label));
-  Text(out, kPlotLeft - 6, kVolumeBottom, "end", "",
-       FormatVolumeText(c->volumeMin, label, sizeof label));
+  if (c->rows > 0 || c->volumeFixed) {
+    Text(out, kPlotLeft - 6, kVolumeTop + 10, "end", "",
+         FormatVolumeText(c->volumeMax, label, sizeof label));
+    Text(out, kPlotLeft - 6, kVolumeBottom, "end", "",
+         FormatVolumeText(c->volumeMin, label, sizeof label));
+  }
   Text(out, kPlotLeft + 4, kVolumeTop + 12, "start", " fill=\"#777\"", "売買高");
   SinkPut(out, "</g>\n");
 }

@@ -169,6 +169,7 @@ TEST(Chart, AnEmptyTableSaysSo) {
   EXPECT_NE(svg.find(u8"価格データなし"), std::string::npos);
   EXPECT_NE(svg.find(u8">0日<"), std::string::npos);
   EXPECT_EQ(CountOf(svg, "<g class=\"candle "), 0);
+  EXPECT_EQ(CountOf(svg, "class=\"price-axis\""), 0);   // no prices, no ticks
   // A record too short for even one row has an empty table too.
   s.rows = {Row(2025, 1, 6, Yen(1), Yen(1), Yen(1), Yen(1), Yen(1))};
   s.length = kPriceTableOffset + kPriceRowSize - 1;
