@@ -124,13 +124,14 @@ TEST_F(ReportPage, OneSectionAndOneChartPerStockInListOrder) {
   sony.keyword = "<td>";
   sony.document = "a&b \"q\" 'r'";
   Stock empty;
-  empty.name = "9984";
+  empty.name = "99<&>\"'";
   Stocks = {{ThreeDays("7203", kFlagFixedScale), 0, {}, 0}, {sony, 0, {}, 0}, {empty, 0, {}, 0}};
-  std::string page = Page({"ソニー", "7203", "9984"});
+  std::string page = Page({"ソニー", "7203", "99<&>\"'"});
   ASSERT_EQ(WellFormedError(page), "");
   EXPECT_EQ(CountOf(page, "<svg "), 3);
   EXPECT_EQ(CountOf(page, "<section class=\"stock\""), 3);
-  const char* const kOrder[3] = {u8"<h2>1. ソニー</h2>", u8"<h2>2. 7203</h2>", u8"<h2>3. 9984</h2>"};
+  const char* const kOrder[3] = {u8"<h2>1. ソニー</h2>", u8"<h2>2. 7203</h2>",
+                                 "<h2>3. 99&lt;&amp;&gt;&quot;&#39;</h2>"};   // name escaped
   for (int n = 1; n <= 3; ++n) {
     std::string section = Section(page, n);
     EXPECT_NE(section.find(kOrder[n - 1]), std::string::npos) << n;
