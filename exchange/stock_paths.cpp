@@ -1,5 +1,6 @@
 // File names made from stock names and folders: the one place that decides
-// whether a stock name may be a file name, and how paths are formed.
+// whether a stock name may be a file name, how the host spells it (UTF-8
+// outside Windows) and how paths are formed.
 #include "stock_paths.h"
 
 #include <stdio.h>
