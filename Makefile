@@ -63,14 +63,14 @@ test: all native
 test-native:
 	@cd $(NATIVE) && ctest --output-on-failure -j$(JOBS)
 
-# The end-to-end tests run the 32-bit programs under Wine; where the kernel
-# cannot run 32-bit code (some virtual machines), they run the same sources
-# built for 64-bit Windows instead.
 # make install into a scratch DESTDIR: an optimised binary without
 # sanitizer runtime, and a man page that man renders, of every command.
 test-install: release
 	@bash tools/test-install.sh $(B)
 
+# The end-to-end tests run the 32-bit programs under Wine; where the kernel
+# cannot run 32-bit code (some virtual machines), they run the same sources
+# built for 64-bit Windows instead.
 test-wine: win-run
 	@if [ "$$(bash tools/wine-arch.sh)" = win32 ]; then \
 	  bash tools/wine-tests.sh $(WIN) 2; \
