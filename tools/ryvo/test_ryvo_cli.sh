@@ -66,5 +66,19 @@ mkdir -p "$T/old" && printf '\x06\x00\x00\x00\x00\xD1\x00\x00\x00\x00' >"$T/old/
 "$RYVO" load "$T/old" 2>"$T/err.txt" >/dev/null; check "load of an old version" 1 $?
 expect "version message" grep -q 'Ryvo Error' "$T/err.txt"
 
+# Folders with Japanese names given in UTF-8 (あ is E3 81 82: no byte of it
+# pairs with the "\" before the file name), the files named in UTF-8 and
+# the paths shown as they are.
+W="$T/作業あ" C="$T/株価い"
+mkdir -p "$W" "$C"
+cp "$T/original.dmp" "$W/Ryvo.dmp"
+"$RYVO" load "$W" >/dev/null && "$RYVO" export "$W" "$C" 2>/dev/null &&
+  "$RYVO" convert "$W" "$C" >/dev/null; check "load, export, convert in Japanese folders" 0 $?
+expect "the files in Japanese folders" test -f "$W/表示灯.txt" -a -f "$C/表示灯.csv"
+expect "the same dump" cmp -s "$W/Ryvo.dmp" "$T/original.dmp"
+printf 'Date,Open,High,Low,Close,Volume\n2024-01-04,10,11,9,10.5,1000\n' >"$T/download.csv"
+"$RYVO" import "$W" "$C" 任天堂 "$T/download.csv" >"$T/out.txt"; check "import of 任天堂" 0 $?
+expect "the path shown in UTF-8" grep -qF "existing: 260 rows in $C/任天堂.csv" "$T/out.txt"
+
 if [ $fails -ne 0 ]; then echo "$fails failure(s)"; exit 1; fi
 echo "ryvo: all checks passed"
