@@ -31,7 +31,7 @@ const Command kCommands[] = {
 int Usage(FILE* out) {
   fputs("usage: ryvo COMMAND ARGS...   (ryvo COMMAND --help for more)\n", out);
   for (const Command& c : kCommands) fprintf(out, "  ryvo %s\n", c.summary);
-  fputs("  ryvo --version                 print the version\n", out);
+  fputs("  ryvo --version                      print the version\n", out);
   fputs("Exit status: 0 success, 1 a reported failure, 2 a usage error.\n", out);
   return out == stdout ? 0 : 2;
 }
