@@ -22,6 +22,32 @@ void Append(TextSink* sink, const char* bytes, int n) {
   sink->data[sink->length] = '\0';
 }
 
+// UTF-8 text with <, >, &, " and ' as references and control characters
+// other than tab and line ends as U+FFFD.
+void AppendEscaped(TextSink* sink, const char* utf8) {
+  const char* start = utf8;
+  const char* p = utf8;
+  for (; *p != '\0'; ++p) {
+    const char* replacement = NULL;
+    switch (*p) {
+      case '<': replacement = "&lt;"; break;
+      case '>': replacement = "&gt;"; break;
+      case '&': replacement = "&amp;"; break;
+      case '"': replacement = "&quot;"; break;
+      case '\'': replacement = "&#39;"; break;
+      case '\t': case '\n': case '\r': break;
+      default:
+        if ((unsigned char)*p < 0x20) replacement = "\xEF\xBF\xBD";   // U+FFFD
+        break;
+    }
+    if (replacement == NULL) continue;
+    Append(sink, start, (int)(p - start));
+    Append(sink, replacement, (int)strlen(replacement));
+    start = p + 1;
+  }
+  Append(sink, start, (int)(p - start));
+}
+
 }  // namespace
 
 void SinkInit(TextSink* sink, char* buffer, int capacity) {
@@ -52,34 +78,34 @@ void SinkText(TextSink* sink, const char* cp932) {
   // message; three UTF-8 bytes per code page 932 byte is the worst case.
   static char utf8[4 * 1024];
   Cp932ToUtf8Shown(cp932, utf8, sizeof utf8);
-  const char* start = utf8;
-  const char* p = utf8;
-  for (; *p != '\0'; ++p) {
-    const char* replacement = NULL;
-    switch (*p) {
-      case '<': replacement = "&lt;"; break;
-      case '>': replacement = "&gt;"; break;
-      case '&': replacement = "&amp;"; break;
-      case '"': replacement = "&quot;"; break;
-      case '\'': replacement = "&#39;"; break;
-      case '\t': case '\n': case '\r': break;
-      default:
-        if ((unsigned char)*p < 0x20) replacement = "\xEF\xBF\xBD";   // U+FFFD
-        break;
-    }
-    if (replacement == NULL) continue;
-    Append(sink, start, (int)(p - start));
-    SinkPut(sink, replacement);
-    start = p + 1;
-  }
-  Append(sink, start, (int)(p - start));
+  AppendEscaped(sink, utf8);
 }
 
-void SinkTextField(TextSink* sink, const unsigned char* field, int width) {
-  char text[kWebDocumentSize + 1];
-  if (width > kWebDocumentSize) width = kWebDocumentSize;
-  ReadTextField(field, width, text);
+void SinkHostText(TextSink* sink, const char* text) {
+#ifdef _WIN32
   SinkText(sink, text);
+#else
+  // Valid UTF-8 passes; anything else becomes "?" byte by byte.
+  static char checked[4 * 1024];
+  const unsigned char* p = (const unsigned char*)text;
+  int n = 0;
+  while (*p != '\0' && n < (int)sizeof checked - 5) {
+    int length = *p < 0x80 ? 1 : (*p >> 5) == 6 ? 2 : (*p >> 4) == 14 ? 3 : (*p >> 3) == 30 ? 4 : 0;
+    for (int k = 1; k < length; ++k)
+      if ((p[k] & 0xC0) != 0x80) {
+        length = 0;   // a zero byte ends the loop here too
+        break;
+      }
+    if (length == 0) {
+      checked[n++] = '?';
+      ++p;
+      continue;
+    }
+    for (int k = 0; k < length; ++k) checked[n++] = (char)*p++;
+  }
+  checked[n] = '\0';
+  AppendEscaped(sink, checked);
+#endif
 }
 
 const char* FormatGrouped(int64_t value, char* out, int size) {

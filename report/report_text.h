@@ -25,9 +25,10 @@ void SinkPrintf(TextSink* sink, const char* format, ...)
 // ends) as U+FFFD, so that the page stays well-formed XML whatever the
 // files hold.
 void SinkText(TextSink* sink, const char* cp932);
-// The same for a text field of a record (`width` bytes, ends at the first
-// zero byte or after `width`).
-void SinkTextField(TextSink* sink, const unsigned char* field, int width);
+// A file name or folder as the host spells it (on Windows code page 932,
+// elsewhere UTF-8, the names of the stocks' files included), escaped in the
+// same way; outside Windows a byte that is not UTF-8 shows as "?".
+void SinkHostText(TextSink* sink, const char* text);
 
 // Numbers with thousands separators: "1,234", "-2,000".
 const char* FormatGrouped(int64_t value, char* out, int size);

@@ -62,12 +62,12 @@ void Cell(TextSink* out, const char* cp932, const char* cls) {
   SinkPut(out, "</td>");
 }
 
-// A path as the conversion forms it ("<folder>\<name>.csv"), as the host
-// names the file.
+// A path as the conversion forms it ("<folder>\<name>.csv", the name as
+// the host spells it), as the host names the file.
 void PathText(TextSink* out, const char* path) {
   char host[kPathSize * 2];
   if (HostPathFromDosPath(host, sizeof host, path) != 0) snprintf(host, sizeof host, "%s", path);
-  SinkText(out, host);
+  SinkHostText(out, host);
 }
 
 const char* FlagsText(int flags, char* out) {
@@ -103,11 +103,11 @@ void WriteHeading(const ReportSource* source, StockList list, int count, int fir
   SinkPut(out, "</h1>\n<p class=\"where\">");
   SinkText(out, "作業フォルダ ");
   SinkPut(out, "<code>");
-  SinkText(out, source->workFolder);
+  PathText(out, source->workFolder);
   SinkPut(out, "</code>");
   SinkText(out, "・CSV フォルダ ");
   SinkPut(out, "<code>");
-  SinkText(out, source->csvFolder);
+  PathText(out, source->csvFolder);
   SinkPut(out, "</code>");
   snprintf(line, sizeof line, "・%d 銘柄・レコード長 %d バイト", count, (int)source->recordLength);
   SinkText(out, line);

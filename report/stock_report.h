@@ -19,7 +19,7 @@
 typedef int (*ReadStockFunction)(const char* name, int32_t recordLength, StockCheck* check);
 
 struct ReportSource {
-  const char* workFolder;   // shown in the page's heading (code page 932)
+  const char* workFolder;   // shown in the page's heading (as the host spells it)
   const char* csvFolder;
   int32_t recordLength;     // the record template length of the conversion
   ReadStockFunction readStock;

@@ -14,7 +14,7 @@ mkdir -p "$dir/work" "$dir/csv"
 "$ryvo" export "$dir/work" "$dir/csv" 2>/dev/null
 "$ryvo" report "$dir/work" "$dir/csv" -o "$dir/ryvo-report.html"
 if [ "$clipped" = --clipped ]; then
-  settings="$dir/work/$(printf 'ソニー' | iconv -f UTF-8 -t CP932).txt"
+  settings="$dir/work/ソニー.txt"
   sed -i '13s/.*/3600,3000\r/' "$settings"
   "$ryvo" chart "$dir/work" "$dir/csv" ソニー -o "$dir/chart-clipped.svg"
 fi

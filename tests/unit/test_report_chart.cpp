@@ -212,11 +212,12 @@ TEST(Chart, AutomaticAxesHaveRoundTicksAndAYearLabelPerYear) {
   EXPECT_NE(svg.find(">2025<"), std::string::npos);
 }
 
+struct Case {
+  const char* cp932;   // the text given
+  const char* shown;   // the text on the page
+};
+
 TEST(ReportText, EscapesMarkupControlsAndShowsCodePage932AsUtf8) {
-  struct Case {
-    const char* cp932;
-    const char* shown;
-  };
   const Case kCases[] = {
       {"<td>", "&lt;td&gt;"},
       {"<a&b>", "&lt;a&amp;b&gt;"},
@@ -232,6 +233,23 @@ TEST(ReportText, EscapesMarkupControlsAndShowsCodePage932AsUtf8) {
     TextSink sink;
     SinkInit(&sink, buffer, sizeof buffer);
     SinkText(&sink, c.cp932);
+    EXPECT_STREQ(buffer, c.shown) << c.cp932;
+  }
+}
+
+// File names and folders are the host's: UTF-8 here, kept as they are.
+TEST(ReportText, HostTextsStayUtf8AndAreEscaped) {
+  const Case kCases[] = {
+      {u8"/home/太郎/作業/ソニー.txt", u8"/home/太郎/作業/ソニー.txt"},
+      {"a<b>&'\"", "a&lt;b&gt;&amp;&#39;&quot;"},
+      {"\x83\x5C.txt", "?\\.txt"},        // code page 932 bytes are no UTF-8
+      {"\xE3\x82", "??"},                 // cut short at the end
+  };
+  for (const Case& c : kCases) {
+    char buffer[256];
+    TextSink sink;
+    SinkInit(&sink, buffer, sizeof buffer);
+    SinkHostText(&sink, c.cp932);
     EXPECT_STREQ(buffer, c.shown) << c.cp932;
   }
 }

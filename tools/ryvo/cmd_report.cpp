@@ -144,7 +144,7 @@ void PrintFindings(const StockCheck* check) {
   char shown[1024], text[512], path[520];
   for (int i = 0; i < check->findingCount; ++i) {
     const CheckFinding& f = check->findings[i];
-    ConsoleDisplayText(f.file == kCheckCsvFile ? check->csvPath : check->settingsPath, path,
+    ConsoleDisplayPath(f.file == kCheckCsvFile ? check->csvPath : check->settingsPath, path,
                        sizeof path);
     fprintf(stderr, "%s:%d: %s: %s %s\n", path, f.line, CheckKindName(f.kind),
             ConsoleDisplayText(f.text, text, sizeof text),
