@@ -336,6 +336,7 @@ int CheckStock(const char* name, int32_t recordLength, StockCheck* check) {
   if (check->csvPath[0] == '\0') snprintf(check->csvPath, sizeof check->csvPath, "%s", name);
   State.check = check;
   State.name = name;
+  State.physical = 1;   // the header line, read before the data lines
   StockReadObserver observer = {&State, OnStop, OnSettingsLine, OnSettingsCut,
                                 OnSettingsNumber, OnPriceLine};
   int result = FillStockRecord(name, &observer);
