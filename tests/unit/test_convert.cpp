@@ -110,8 +110,8 @@ class ConvertTest : public ::testing::Test {
     FakeWriteFile(work + "/Ryvo.dmp", oldDump);
   }
   void PutStock(const std::string& name, const std::string& settings, const std::string& prices) {
-    FakeWriteFile(work + "/" + name + ".txt", settings);
-    FakeWriteFile(csv + "/" + name + ".csv", prices);
+    FakeWriteFile(work + "/" + FakeHostName(name) + ".txt", settings);
+    FakeWriteFile(csv + "/" + FakeHostName(name) + ".csv", prices);
   }
   std::string NewDump() { return FakeReadFile(work + "/Ryvo.dmp"); }
   std::vector<std::string> Messages() {

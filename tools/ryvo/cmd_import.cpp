@@ -66,9 +66,7 @@ void PrintColumns(const ImportSummary& s) {
 
 // A path as the host names it, as the console shows it.
 const char* ShownPath(const char* path, char* out, int size) {
-  char host[kPathSize];
-  if (HostPathFromDosPath(host, sizeof host, path) != 0) return path;
-  return ConsoleDisplayText(host, out, size);
+  return ConsoleDisplayPath(path, out, size);
 }
 
 void PrintSummary(const ImportSummary& s, const char* csvPath, const char* settingsPath) {

@@ -7,6 +7,9 @@
 
 namespace {
 
+// The version of the product this tool belongs to (RyvoWin 0.80).
+const char kVersion[] = "0.80";
+
 struct Command {
   const char* name;
   int (*run)(int argc, char** argv);
@@ -29,6 +32,7 @@ const Command kCommands[] = {
 int Usage(FILE* out) {
   fputs("usage: ryvo COMMAND ARGS...   (ryvo COMMAND --help for more)\n", out);
   for (const Command& c : kCommands) fprintf(out, "  ryvo %s\n", c.summary);
+  fputs("  ryvo --version                      print the version\n", out);
   fputs("Exit status: 0 success, 1 a reported failure, 2 a usage error.\n", out);
   return out == stdout ? 0 : 2;
 }
@@ -49,6 +53,10 @@ int main(int argc, char** argv) {
   if (strcmp(argv[1], "--help") == 0 || strcmp(argv[1], "-h") == 0 ||
       strcmp(argv[1], "help") == 0)
     return Usage(stdout);
+  if (strcmp(argv[1], "--version") == 0) {
+    printf("ryvo %s\n", kVersion);
+    return 0;
+  }
   for (const Command& c : kCommands) {
     if (strcmp(argv[1], c.name) == 0) {
       int code = c.run(argc - 2, argv + 2);

@@ -17,6 +17,7 @@ mkdir -p "$T/work" "$T/csv"
 "$RYVO" >/dev/null 2>&1; check "no command" 2 $?
 "$RYVO" frobnicate >/dev/null 2>&1; check "unknown command" 2 $?
 "$RYVO" --help >/dev/null; check "--help" 0 $?
+expect "--version" test "$("$RYVO" --version)" = "ryvo 0.80"
 for c in info load export convert sample; do
   "$RYVO" $c --help | grep -q "usage: ryvo $c"; check "$c --help" 0 $?
   "$RYVO" $c >/dev/null 2>&1; check "$c without arguments" 2 $?
@@ -31,12 +32,15 @@ expect "info shows the header" grep -q 'version 210 (00 D2), recordCount 6' "$T/
 "$RYVO" load "$T/work" >"$T/list.txt"; check "load" 0 $?
 expect "load prints ソニー" grep -qx 'ソニー' "$T/list.txt"
 expect "BeginRyvo.dmp" cmp -s "$T/work/BeginRyvo.dmp" "$T/original.dmp"
-expect "settings file named in CP932" test -f "$T/work/$(printf 'ソニー' | iconv -f UTF-8 -t CP932).txt"
+expect "settings file named in UTF-8" test -f "$T/work/ソニー.txt"
+expect "its first line the name in CP932" test "$(head -1 "$T/work/ソニー.txt" | iconv -f CP932 -t UTF-8)" = $'ソニー\r'
+expect "every file name is UTF-8" sh -c "ls '$T/work' | iconv -f UTF-8 -t UTF-8 >/dev/null"
 expect "settings file has CR LF" grep -q $'^7203\r$' "$T/work/7203.txt"
 
 "$RYVO" export "$T/work" "$T/csv" 2>"$T/err.txt"; check "export" 0 $?
 expect "export says 変換完了" grep -qx '\[RyvoWin\] 変換完了' "$T/err.txt"
 expect "six CSV files" test "$(ls "$T/csv" | wc -l)" = 6
+expect "CSV files named as the stock list" test "$(ls "$T/csv" | LC_ALL=C sort)" = "$(sed 's/$/.csv/' "$T/list.txt" | LC_ALL=C sort)"
 expect "CSV header line" test "$(head -1 "$T/csv/7203.csv" | iconv -f CP932 -t UTF-8)" = $'日付,始値,高値,安値,終値\r'
 
 "$RYVO" convert "$T/work" "$T/csv" >/dev/null; check "convert" 0 $?
@@ -61,6 +65,20 @@ printf '\x50\x00\x00\x00\x00\xD1' >"$T/old.dmp"
 mkdir -p "$T/old" && printf '\x06\x00\x00\x00\x00\xD1\x00\x00\x00\x00' >"$T/old/Ryvo.dmp"
 "$RYVO" load "$T/old" 2>"$T/err.txt" >/dev/null; check "load of an old version" 1 $?
 expect "version message" grep -q 'Ryvo Error' "$T/err.txt"
+
+# Folders with Japanese names given in UTF-8 (あ is E3 81 82: no byte of it
+# pairs with the "\" before the file name), the files named in UTF-8 and
+# the paths shown as they are.
+W="$T/作業あ" C="$T/株価い"
+mkdir -p "$W" "$C"
+cp "$T/original.dmp" "$W/Ryvo.dmp"
+"$RYVO" load "$W" >/dev/null && "$RYVO" export "$W" "$C" 2>/dev/null &&
+  "$RYVO" convert "$W" "$C" >/dev/null; check "load, export, convert in Japanese folders" 0 $?
+expect "the files in Japanese folders" test -f "$W/表示灯.txt" -a -f "$C/表示灯.csv"
+expect "the same dump" cmp -s "$W/Ryvo.dmp" "$T/original.dmp"
+printf 'Date,Open,High,Low,Close,Volume\n2024-01-04,10,11,9,10.5,1000\n' >"$T/download.csv"
+"$RYVO" import "$W" "$C" 任天堂 "$T/download.csv" >"$T/out.txt"; check "import of 任天堂" 0 $?
+expect "the path shown in UTF-8" grep -qF "existing: 260 rows in $C/任天堂.csv" "$T/out.txt"
 
 if [ $fails -ne 0 ]; then echo "$fails failure(s)"; exit 1; fi
 echo "ryvo: all checks passed"
