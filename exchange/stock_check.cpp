@@ -331,9 +331,6 @@ int CheckStock(const char* name, int32_t recordLength, StockCheck* check) {
   snprintf(check->name, sizeof check->name, "%s", name);
   FormatStockPath(check->settingsPath, WorkFolder, name, ".txt");
   FormatStockPath(check->csvPath, CsvFolder, name, ".csv");
-  // A name that cannot be a file name is shown as it is.
-  if (check->settingsPath[0] == '\0') snprintf(check->settingsPath, sizeof check->settingsPath, "%s", name);
-  if (check->csvPath[0] == '\0') snprintf(check->csvPath, sizeof check->csvPath, "%s", name);
   State.check = check;
   State.name = name;
   State.physical = 1;   // the header line, read before the data lines

@@ -32,11 +32,12 @@ int32_t TemplateLength(void) {
   return length;
 }
 
-// A file of the check as the host names it, in the console's encoding.
-const char* ShownPath(const char* dosPath, char* out, int size) {
-  char host[kPathSize];
-  if (HostPathFromDosPath(host, sizeof host, dosPath) != 0) snprintf(host, sizeof host, "%s", dosPath);
-  return ConsoleDisplayText(host, out, size);
+// A file of the check as the host names it, in the console's encoding;
+// a stock whose name cannot be a file name has no path: its name is shown.
+const char* ShownPath(const StockCheck* c, int file, char* out, int size) {
+  const char* path = file == kCheckSettingsFile ? c->settingsPath : c->csvPath;
+  if (path[0] == '\0') return ConsoleDisplayText(c->name, out, size);
+  return ConsoleDisplayPath(path, out, size);
 }
 
 const char* DateText(unsigned packed, char* out) {
@@ -68,7 +69,7 @@ void PrintStock(const StockCheck* c) {
            DateText(c->lastDate, last), flags[0] != '\0' ? flags : " -");
   for (int i = 0; i < c->findingCount; ++i) {
     const CheckFinding* f = &c->findings[i];
-    ShownPath(f->file == kCheckSettingsFile ? c->settingsPath : c->csvPath, path, sizeof path);
+    ShownPath(c, f->file, path, sizeof path);
     if (f->line > 0)
       printf("%s:%d: %s: ", path, f->line, CheckKindName(f->kind));
     else
@@ -79,10 +80,8 @@ void PrintStock(const StockCheck* c) {
   if (c->findingsLeftOut > 0) printf("(%d more findings not shown)\n", c->findingsLeftOut);
 }
 
-// A code page 932 text as a JSON string in UTF-8.
-void PrintJsonString(const char* cp932) {
-  static char utf8[4096];
-  Cp932ToUtf8Shown(cp932, utf8, sizeof utf8);
+// A UTF-8 text as a JSON string.
+void PrintJsonUtf8(const char* utf8) {
   putchar('"');
   for (const unsigned char* p = (const unsigned char*)utf8; *p != '\0'; ++p) {
     if (*p == '"' || *p == '\\')
@@ -95,9 +94,26 @@ void PrintJsonString(const char* cp932) {
   putchar('"');
 }
 
+// A code page 932 text as a JSON string in UTF-8.
+void PrintJsonString(const char* cp932) {
+  static char utf8[4096];
+  PrintJsonUtf8(Cp932ToUtf8Shown(cp932, utf8, sizeof utf8));
+}
+
+// A file of the check as a JSON string: outside Windows the host's path
+// is UTF-8 already; on Windows it is code page 932.
+void PrintJsonPath(const StockCheck* c, int file) {
+  static char host[1024];
+  ShownPath(c, file, host, sizeof host);
+#ifdef _WIN32
+  PrintJsonString(host);
+#else
+  PrintJsonUtf8(host);
+#endif
+}
+
 void PrintJsonStock(const StockCheck* c, int first) {
   char date[24], flags[48];
-  static char host[kPathSize];
   printf("%s\n    {\"name\": ", first ? "" : ",");
   PrintJsonString(c->name);
   printf(", \"rows\": %d, \"first\": ", c->rows);
@@ -112,9 +128,7 @@ void PrintJsonStock(const StockCheck* c, int first) {
   for (int i = 0; i < c->findingCount; ++i) {
     const CheckFinding* f = &c->findings[i];
     printf("%s\n      {\"kind\": \"%s\", \"file\": ", i == 0 ? "" : ",", CheckKindName(f->kind));
-    const char* dos = f->file == kCheckSettingsFile ? c->settingsPath : c->csvPath;
-    if (HostPathFromDosPath(host, sizeof host, dos) != 0) snprintf(host, sizeof host, "%s", dos);
-    PrintJsonString(host);
+    PrintJsonPath(c, f->file);
     printf(", \"line\": %d", f->line);
     if (f->column >= 0) {
       printf(", \"column\": ");
