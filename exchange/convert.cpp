@@ -331,11 +331,12 @@ static int ReadStockSettings(const char* path, const StockReadObserver* observer
   TextReaderInit(&Reader, file);
   unsigned char* rec = RecordBuffer;
   for (int line = 0; line < 14; ++line) {
-    if (ReadTextLine(&Reader, LineBuffer, kMaxLineChars + 1) < 0)
+    int length = ReadTextLine(&Reader, LineBuffer, kMaxLineChars + 1);
+    if (length < 0)
       return StopStock(observer, kCheckSettingsShort, kCheckSettingsFile, line + 1,
                        kMissingLine[line]);
     if (observer != NULL && observer->SettingsLine != NULL)
-      observer->SettingsLine(observer->context, line + 1, LineBuffer);
+      observer->SettingsLine(observer->context, line + 1, LineBuffer, length);
     if (line >= 1 && line <= 3) {
       if (LineBuffer[0] == '1') rec[kDataFlags] |= (unsigned char)(1 << (line - 1));
     } else if (line == 4 || line == 5) {
@@ -378,8 +379,11 @@ static int ReadPriceFile(const char* path, const StockReadObserver* observer) {
   if (file == NULL) return StopStock(observer, kCheckCsvMissing, kCheckCsvFile, 0, NULL);
   PfFileCloser closer(file);
   TextReaderInit(&Reader, file);
-  if (ReadTextLine(&Reader, LineBuffer, kMaxLineChars + 1) < 0)
+  int headerLength = ReadTextLine(&Reader, LineBuffer, kMaxLineChars + 1);
+  if (headerLength < 0)
     return StopStock(observer, kCheckCsvEmpty, kCheckCsvFile, 0, "Data file read error");
+  if (observer != NULL && observer->PriceLine != NULL)
+    observer->PriceLine(observer->context, 0, LineBuffer, headerLength, -3, NULL, NULL);
   memset(PriceSlots, 0, sizeof PriceSlots);
   int next = 0;
   int wrapped = 0;
@@ -400,7 +404,8 @@ static int ReadPriceFile(const char* path, const StockReadObserver* observer) {
   PriceLineNotes notes;
   int line = 0;
   int ended = 0;
-  while (ReadTextLine(&Reader, LineBuffer, kMaxLineChars + 1) >= 0) {
+  int length;
+  while ((length = ReadTextLine(&Reader, LineBuffer, kMaxLineChars + 1)) >= 0) {
     ++line;
     PriceSlot slot;
     int at = -2;
@@ -418,7 +423,7 @@ static int ReadPriceFile(const char* path, const StockReadObserver* observer) {
       }
     }
     if (observer->PriceLine != NULL)
-      observer->PriceLine(observer->context, line, LineBuffer, at, at >= 0 ? &slot : NULL,
+      observer->PriceLine(observer->context, line, LineBuffer, length, at, at >= 0 ? &slot : NULL,
                           at != -2 ? &notes : NULL);
   }
   return wrapped ? kMaxPriceRows : next;

@@ -96,9 +96,8 @@ int DaysInMonth(int year, int month) {
 
 // A physical line of a file read in pieces: a read that took the whole
 // buffer without a line end continues on the next read.
-int IsPiece(const char* text) {
-  size_t n = strlen(text);
-  return (int)n == kMaxLineChars && text[n - 1] != '\n';
+int IsPiece(const char* text, int length) {
+  return length == kMaxLineChars && text[length - 1] != '\n';
 }
 
 void OnStop(void* context, int kind, int file, int line) {
@@ -125,11 +124,11 @@ void OnStop(void* context, int kind, int file, int line) {
   }
 }
 
-void OnSettingsLine(void* context, int line, const char* text) {
+void OnSettingsLine(void* context, int line, const char* text, int length) {
   CheckState* s = (CheckState*)context;
   int continues = s->settingsSplit;
   if (!continues) ++s->settingsPhysical;
-  s->settingsSplit = IsPiece(text);
+  s->settingsSplit = IsPiece(text, length);
   if (s->settingsSplit && s->settingsSplitLine != s->settingsPhysical) {
     s->settingsSplitLine = s->settingsPhysical;
     Add(s, kCheckLineSplit, kCheckSettingsFile, s->settingsPhysical, -1, NULL,
@@ -190,18 +189,19 @@ void NoteSlot(CheckState* s, int slot, const PriceSlot* row, const PriceLineNote
   LineText(text, n->text, sizeof n->text);
 }
 
-void OnPriceLine(void* context, int line, const char* text, int slot, const PriceSlot* row,
-                 const PriceLineNotes* notes) {
+void OnPriceLine(void* context, int line, const char* text, int length, int slot,
+                 const PriceSlot* row, const PriceLineNotes* notes) {
   CheckState* s = (CheckState*)context;
   (void)line;
   int continues = s->pendingSplit;
-  if (!continues) ++s->physical;   // the header is physical line 1
-  s->pendingSplit = IsPiece(text);
+  if (!continues) ++s->physical;
+  s->pendingSplit = IsPiece(text, length);
   if (s->pendingSplit && s->splitToldLine != s->physical && slot != -2) {
     s->splitToldLine = s->physical;
     Add(s, kCheckLineSplit, kCheckCsvFile, s->physical, -1, NULL,
         "the line is longer than %d bytes and is read as several lines", kMaxLineChars);
   }
+  if (slot == -3) return;   // the header
   if (slot == -2) {
     if (!continues) ++s->ignoredAfter;
     return;
@@ -333,7 +333,6 @@ int CheckStock(const char* name, int32_t recordLength, StockCheck* check) {
   FormatStockPath(check->csvPath, CsvFolder, name, ".csv");
   State.check = check;
   State.name = name;
-  State.physical = 1;   // the header line, read before the data lines
   StockReadObserver observer = {&State, OnStop, OnSettingsLine, OnSettingsCut,
                                 OnSettingsNumber, OnPriceLine};
   int result = FillStockRecord(name, &observer);

@@ -41,18 +41,21 @@ struct StockReadObserver {
   // The conversion stops at this stock: a CheckKind (stock_check.h), the
   // file it concerns and the line read when it stopped (0 for none).
   void (*Stop)(void* context, int kind, int file, int line);
-  // Settings line `line` (1-14) as read, line end included.
-  void (*SettingsLine)(void* context, int line, const char* text);
+  // Settings line `line` (1-14) as read, line end included: `length`
+  // bytes (a zero byte inside it ends `text` early).
+  void (*SettingsLine)(void* context, int line, const char* text, int length);
   // A text of line 5 or 6 longer than its field: `length` bytes, `width` kept.
   void (*SettingsCut)(void* context, int line, int length, int width);
   // A number of lines 7-14 stored other than written: the piece's text and
   // the value the record holds (16 or 32 `bits` wide).
   void (*SettingsNumber)(void* context, int line, const char* text, int32_t stored,
                          int bits);
-  // Data line `line` (counted from 1 after the header) as read. `slot` is
+  // Data line `line` (counted from 1 after the header) as read, `length`
+  // bytes. `slot` is
   // the slot it went into, -1 when the line was incomplete (the reading
-  // ends), -2 for a line after the end that the conversion never reads.
-  void (*PriceLine)(void* context, int line, const char* text, int slot,
+  // ends), -2 for a line after the end that the conversion never reads,
+  // -3 for the header line (line 0), which is read and passed over.
+  void (*PriceLine)(void* context, int line, const char* text, int length, int slot,
                     const PriceSlot* row, const PriceLineNotes* notes);
 };
 
