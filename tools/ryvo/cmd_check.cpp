@@ -149,7 +149,7 @@ void PrintJsonStock(const StockCheck* c, int first) {
 
 int RunCheck(int argc, char** argv) {
   static const char kUsage[] =
-      "usage: ryvo check [--json] WORKDIR CSVDIR [NAME ...]\n"
+      "usage: ryvo check WORKDIR CSVDIR [NAME ...] [--json]\n"
       "Reads each stock's settings file in WORKDIR and price CSV file in CSVDIR\n"
       "exactly as 'ryvo convert' (and RyvoWin's direction button) would, writes\n"
       "nothing, and says everything the handheld would not get as the files say\n"
@@ -163,12 +163,17 @@ int RunCheck(int argc, char** argv) {
       "(date-duplicate and name-differs only inform), 1 when anything would be\n"
       "lost or changed or the conversion would stop, 2 for a usage error or\n"
       "when there is no stock to check.\n";
-  int json = 0;
-  if (argc >= 1 && strcmp(argv[0], "--json") == 0) {
-    json = 1;
-    --argc;
-    ++argv;
+  // --json may stand anywhere among the arguments.
+  static char* rest[1024];
+  int json = 0, n = 0;
+  for (int i = 0; i < argc && n < (int)(sizeof rest / sizeof rest[0]); ++i) {
+    if (strcmp(argv[i], "--json") == 0)
+      json = 1;
+    else
+      rest[n++] = argv[i];
   }
+  argc = n;
+  argv = rest;
   if (int code = CheckArguments(argc, argv, 2, kAnyNumber, kUsage); code >= 0) return code;
   if (!SetFolder(WorkFolder, argv[0], "working folder") ||
       !SetFolder(CsvFolder, argv[1], "CSV folder"))
