@@ -53,6 +53,7 @@ struct CheckFinding {
 struct StockCheck {
   char name[81];                  // the stock name, as given
   char settingsPath[260];         // the two files, as the conversion names them
+                                  // (empty when the name cannot be a file name)
   char csvPath[260];
   int stopsConversion;            // 1: the conversion stops at this stock
   int rows;                       // rows the DataRec holds (0 when it stops)

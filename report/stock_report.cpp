@@ -70,6 +70,16 @@ void PathText(TextSink* out, const char* path) {
   SinkHostText(out, host);
 }
 
+// One of the stock's two files; a stock whose name cannot be a file name
+// has none, and its name stands there.
+void StockFileText(TextSink* out, const StockCheck* check, int file) {
+  const char* path = file == kCheckCsvFile ? check->csvPath : check->settingsPath;
+  if (path[0] == '\0')
+    SinkText(out, check->name);
+  else
+    PathText(out, path);
+}
+
 const char* FlagsText(int flags, char* out) {
   out[0] = '\0';
   if (flags & kFlagOnlyClose) strcat(out, "１本値 ");
@@ -241,7 +251,7 @@ void WriteFindings(const StockCheck* check, TextSink* out) {
     SinkText(out, CheckKindName(f.kind));
     SinkPut(out, "</code></td>");
     SinkPut(out, "<td class=\"text\">");
-    PathText(out, f.file == kCheckCsvFile ? check->csvPath : check->settingsPath);
+    StockFileText(out, check, f.file);
     SinkPut(out, "</td>");
     if (f.line <= 0)
       snprintf(text, sizeof text, "-");
@@ -278,11 +288,11 @@ void WriteStockSection(int index, const unsigned char* rec, int32_t length,
   SinkPut(out, "</h2>\n<p class=\"where\">");
   SinkText(out, "設定ファイル ");
   SinkPut(out, "<code>");
-  PathText(out, check->settingsPath);
+  StockFileText(out, check, kCheckSettingsFile);
   SinkPut(out, "</code>");
   SinkText(out, "・価格 CSV ファイル ");
   SinkPut(out, "<code>");
-  PathText(out, check->csvPath);
+  StockFileText(out, check, kCheckCsvFile);
   SinkPut(out, "</code></p>\n");
   if (rec == NULL) {
     SinkPut(out, "<p class=\"stop\">");

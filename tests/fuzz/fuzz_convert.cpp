@@ -102,10 +102,30 @@ struct Row {
   bool operator==(const Row& o) const { return !(*this < o) && !(o < *this); }
 };
 
+// A line with double quotes as CSV: the quotes that open and close a
+// quoted stretch are dropped, "" inside it is one quote, and a comma
+// inside it is a blank. A line without quotes stays as it is.
+FUZZ_MODEL std::string Unquoted(const std::string& s) {
+  if (s.find('"') == std::string::npos) return s;
+  std::string out;
+  bool inside = false;
+  for (size_t i = 0; i < s.size(); ++i) {
+    if (s[i] != '"') {
+      out += inside && s[i] == ',' ? ' ' : s[i];
+    } else if (inside && i + 1 < s.size() && s[i + 1] == '"') {
+      out += '"';
+      ++i;
+    } else {
+      inside = !inside;
+    }
+  }
+  return out;
+}
+
 // The eight pieces of a price line; false when one is missing.
 FUZZ_MODEL bool PriceLine(const std::string& line, Row* row) {
   static const char* const kSeparators[8] = {"/", "/", ",", ",", ",", ",", ",", ",\n"};
-  std::string s = CText(line);
+  std::string s = Unquoted(CText(line));
   std::string piece[8];
   size_t p = 0;
   for (int i = 0; i < 8; ++i) {

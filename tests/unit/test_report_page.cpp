@@ -3,7 +3,6 @@
 // the table of all stocks; the fourteen settings under their labels; the
 // findings with file and line; a stock at which the conversion stops; every
 // file text escaped; nothing fetched from anywhere.
-#ifdef RYVO_HAVE_CHECK
 #include <gtest/gtest.h>
 #include <stdio.h>
 #include <string.h>
@@ -236,4 +235,3 @@ TEST_F(ReportPage, NoStocksAndAPageTooLargeForItsBuffer) {
 }
 
 }  // namespace
-#endif

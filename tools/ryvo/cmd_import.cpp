@@ -117,16 +117,6 @@ bool FileExists(const char* path) {
   return true;
 }
 
-bool SetFolder(char* folder, const char* argument, const char* what) {
-  size_t n = strlen(argument);
-  if (n == 0 || n >= 260) {
-    fprintf(stderr, "ryvo import: the %s must be 1 to 259 bytes long\n", what);
-    return false;
-  }
-  memcpy(folder, argument, n + 1);
-  return true;
-}
-
 }  // namespace
 
 int RunImport(int argc, char** argv) {

@@ -17,10 +17,8 @@ namespace {
 enum { kChartTextSize = 1 << 20, kReportTextSize = 64 << 20 };
 char ChartText[kChartTextSize];
 ChartLayout Layout;
-#ifdef RYVO_HAVE_CHECK
 char ReportText[kReportTextSize];
 StockCheck Check;
-#endif
 
 // Takes "-o FILE" out of the arguments; the rest stay in order.
 // false after a usage error ("-o" without a file).
@@ -105,50 +103,37 @@ int DrawChart(const char* output, int32_t length) {
   return WriteOut("chart", output, &text);
 }
 
-#ifdef RYVO_HAVE_CHECK
-bool SetFolder(char* folder, const char* argument, const char* what) {
-  size_t n = strlen(argument);
-  if (n == 0 || n >= 260) {
-    fprintf(stderr, "ryvo: the %s must be 1 to 259 bytes long\n", what);
-    return false;
-  }
-  memcpy(folder, argument, n + 1);
-  return true;
-}
-
-// The stocks of WORKDIR/Ryvo.dmp in file order into the tool's list, as
-// `ryvo convert` takes them, and the record template length of the
-// conversion: the length of the dump's first DataRec, or a full record
-// when it has none. 0, or 1 when the dump cannot be read (no message).
-int ReadDumpOrder(StockList list, int32_t* recordLength) {
-  *recordLength = kFullDataRecLength;
+// The record template length the conversion takes: the length of the
+// first DataRec of WorkFolder's Ryvo.dmp, else a full record.
+int32_t RecordTemplateLength(void) {
+  int32_t length = kFullDataRecLength;
   char path[kPathSize];
-  if (FormatFolderPath(path, WorkFolder, "Ryvo.dmp") != 0) return 1;
+  if (FormatFolderPath(path, WorkFolder, "Ryvo.dmp") != 0) return length;
   FILE* dump = PfOpenFile(path, "rb");
-  if (dump == NULL) return 1;
+  if (dump == NULL) return length;
   PfFileCloser closer(dump);
-  int32_t length;
-  if (ReadDumpRecord(dump, &length) != kRecordRead) return 1;
-  int first = 1;
-  while (ReadDumpRecord(dump, &length) == kRecordRead) {
-    if (first) *recordLength = length;
-    first = 0;
-    char name[kStockNameSize + 1];
-    ReadTextField(RecordBuffer + kDataStockName, kStockNameSize, name);
-    if (PfListAppend(list, name) < 0) break;
-  }
-  return 0;
+  int32_t n;
+  if (ReadDumpRecord(dump, &n) == kRecordRead && ReadDumpRecord(dump, &n) == kRecordRead &&
+      n >= 1)
+    length = n;
+  return length;
 }
 
 void PrintFindings(const StockCheck* check) {
   char shown[1024], text[512], path[520];
   for (int i = 0; i < check->findingCount; ++i) {
     const CheckFinding& f = check->findings[i];
-    ConsoleDisplayPath(f.file == kCheckCsvFile ? check->csvPath : check->settingsPath, path,
-                       sizeof path);
-    fprintf(stderr, "%s:%d: %s: %s %s\n", path, f.line, CheckKindName(f.kind),
-            ConsoleDisplayText(f.text, text, sizeof text),
-            ConsoleDisplayText(f.message, shown, sizeof shown));
+    const char* file = f.file == kCheckCsvFile ? check->csvPath : check->settingsPath;
+    if (file[0] == '\0')
+      ConsoleDisplayText(check->name, path, sizeof path);
+    else
+      ConsoleDisplayPath(file, path, sizeof path);
+    if (f.line > 0)
+      fprintf(stderr, "%s:%d: %s: ", path, f.line, CheckKindName(f.kind));
+    else
+      fprintf(stderr, "%s: %s: ", path, CheckKindName(f.kind));
+    if (f.text[0] != '\0') fprintf(stderr, "\"%s\" ", ConsoleDisplayText(f.text, text, sizeof text));
+    fprintf(stderr, "%s\n", ConsoleDisplayText(f.message, shown, sizeof shown));
   }
 }
 
@@ -157,10 +142,7 @@ int ChartFromFiles(char** argv, const char* output) {
   if (!SetFolder(WorkFolder, argv[0], "working folder") ||
       !SetFolder(CsvFolder, argv[1], "CSV folder") || !StockNameArgument("chart", argv[2], name))
     return 2;
-  StockList list = ConsoleStockList();
-  ConsoleListClear();
-  int32_t recordLength;
-  ReadDumpOrder(list, &recordLength);
+  int32_t recordLength = RecordTemplateLength();
   if (CheckStock(name, recordLength, &Check) != 0) {
     char shown[128];
     fprintf(stderr, "ryvo chart: the conversion stops at '%s':\n",
@@ -170,7 +152,6 @@ int ChartFromFiles(char** argv, const char* output) {
   }
   return DrawChart(output, recordLength);
 }
-#endif
 
 }  // namespace
 
@@ -189,14 +170,7 @@ int RunChart(int argc, char** argv) {
     return 2;
   }
   if (int code = CheckArguments(argc, argv, 2, 3, kUsage); code >= 0) return code;
-  if (argc == 3) {
-#ifdef RYVO_HAVE_CHECK
-    return ChartFromFiles(argv, output);
-#else
-    fputs("ryvo chart: this build reads charts from dumps only\n", stderr);
-    return 2;
-#endif
-  }
+  if (argc == 3) return ChartFromFiles(argv, output);
   char name[81];
   if (!StockNameArgument("chart", argv[1], name)) return 2;
   int32_t length;
@@ -204,7 +178,6 @@ int RunChart(int argc, char** argv) {
   return DrawChart(output, length);
 }
 
-#ifdef RYVO_HAVE_CHECK
 int RunReport(int argc, char** argv) {
   static const char kUsage[] =
       "usage: ryvo report WORKDIR CSVDIR [-o FILE.html]\n"
@@ -221,13 +194,14 @@ int RunReport(int argc, char** argv) {
   if (!SetFolder(WorkFolder, argv[0], "working folder") ||
       !SetFolder(CsvFolder, argv[1], "CSV folder"))
     return 2;
+  // The stocks as the conversion takes them: those of Ryvo.dmp, in order.
+  if (int code = TakeStockList("report", 0, NULL); code != 0) return code;
   StockList list = ConsoleStockList();
-  ConsoleListClear();
-  ReportSource source = {WorkFolder, CsvFolder, kFullDataRecLength, CheckStock};
-  if (ReadDumpOrder(list, &source.recordLength) != 0) {
-    fprintf(stderr, "ryvo report: cannot read %s/Ryvo.dmp\n", argv[0]);
+  if (PfListCount(list) == 0) {
+    fprintf(stderr, "ryvo report: no stocks (no readable Ryvo.dmp, or one without stocks)\n");
     return 1;
   }
+  ReportSource source = {WorkFolder, CsvFolder, RecordTemplateLength(), CheckStock};
   TextSink text;
   SinkInit(&text, ReportText, sizeof ReportText);
   if (WriteStockReport(list, &source, &text) != 0) {
@@ -236,4 +210,3 @@ int RunReport(int argc, char** argv) {
   }
   return WriteOut("report", output, &text);
 }
-#endif

@@ -22,11 +22,10 @@ const Command kCommands[] = {
     {"export", RunExport, "export WORKDIR CSVDIR          write the price CSV files"},
     {"convert", RunConvert, "convert WORKDIR CSVDIR [NAME..] rebuild Ryvo.dmp from the files"},
     {"import", RunImport, "import WORKDIR CSVDIR NAME FILE merge a price history into NAME.csv"},
+    {"check", RunCheck, "check WORKDIR CSVDIR [NAME..]   say what the conversion would lose"},
     {"sample", RunSample, "sample WORKDIR                 write the sample Ryvo.dmp"},
     {"chart", RunChart, "chart WORKDIR CSVDIR NAME      one stock's chart as SVG (or: chart DUMP NAME)"},
-#ifdef RYVO_HAVE_CHECK
     {"report", RunReport, "report WORKDIR CSVDIR          every stock on one HTML page"},
-#endif
 #ifdef RYVO_HAVE_HOTSYNC
     {"hotsync", RunHotsync, "hotsync WORKDIR PDBFILE        move RyvoDB between a .pdb and Ryvo.dmp"},
 #endif

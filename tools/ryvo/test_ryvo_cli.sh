@@ -18,7 +18,7 @@ mkdir -p "$T/work" "$T/csv"
 "$RYVO" frobnicate >/dev/null 2>&1; check "unknown command" 2 $?
 "$RYVO" --help >/dev/null; check "--help" 0 $?
 expect "--version" test "$("$RYVO" --version)" = "ryvo 0.80"
-for c in info load export convert sample; do
+for c in info load export convert check sample; do
   "$RYVO" $c --help | grep -q "usage: ryvo $c"; check "$c --help" 0 $?
   "$RYVO" $c >/dev/null 2>&1; check "$c without arguments" 2 $?
 done
@@ -42,6 +42,21 @@ expect "export says 変換完了" grep -qx '\[RyvoWin\] 変換完了' "$T/err.tx
 expect "six CSV files" test "$(ls "$T/csv" | wc -l)" = 6
 expect "CSV files named as the stock list" test "$(ls "$T/csv" | LC_ALL=C sort)" = "$(sed 's/$/.csv/' "$T/list.txt" | LC_ALL=C sort)"
 expect "CSV header line" test "$(head -1 "$T/csv/7203.csv" | iconv -f CP932 -t UTF-8)" = $'日付,始値,高値,安値,終値\r'
+
+# The check: the exported files convert exactly; a damaged price file of
+# ソニー and a missing stock are told with their lines, and nothing is written.
+"$RYVO" check "$T/work" "$T/csv" >"$T/check.txt"; check "check of the exported files" 0 $?
+expect "check: six stocks, nothing lost" grep -qx 'ryvo check: 6 stocks, 0 findings; the handheld would get exactly what the files say' "$T/check.txt"
+printf '2030/2/31,1,2,3,4\r\n' >>"$T/csv/ソニー.csv"
+(cd "$T" && ls -lR --time-style=full-iso work csv) >"$T/before.ls"
+"$RYVO" check "$T/work" "$T/csv" ソニー nosuch 7203 >"$T/check.txt"; check "check of a damaged file" 1 $?
+expect "check names file and line" grep -qF "$T/csv/ソニー.csv:262: line-incomplete: \"2030/2/31,1,2,3,4\" has no volume" "$T/check.txt"
+expect "check says where the conversion stops" grep -qx 'ryvo check: the conversion stops at nosuch; not reached: 7203' "$T/check.txt"
+"$RYVO" check --json "$T/work" "$T/csv" ソニー nosuch >"$T/check.json"; check "check --json" 1 $?
+expect "check --json is JSON" python3 -c "import json,sys; d=json.load(open(sys.argv[1])); assert d['stocks'][0]['findings'][0]['kind']=='line-incomplete' and d['stocks'][1]['stops_conversion']" "$T/check.json"
+expect "check writes nothing" sh -c "cd '$T' && ls -lR --time-style=full-iso work csv | cmp -s - before.ls"
+"$RYVO" check "$T/nowhere" "$T/csv" >/dev/null 2>&1; check "check without stocks" 2 $?
+head -n -1 "$T/csv/ソニー.csv" >"$T/sony.csv" && mv "$T/sony.csv" "$T/csv/ソニー.csv"
 
 "$RYVO" convert "$T/work" "$T/csv" >/dev/null; check "convert" 0 $?
 expect "unedited round trip gives the same dump" cmp -s "$T/work/Ryvo.dmp" "$T/original.dmp"
