@@ -19,6 +19,7 @@ const char kStyle[] =
     "th{background:#f0f2f5;font-weight:bold}\n"
     "td.number{text-align:right;white-space:nowrap}\n"
     "td.text{word-break:break-all}\n"
+    "td.kind,td.file{white-space:nowrap}\n"
     "tr.stops td{background:#fde8e8}\n"
     "tr.info td{color:#666}\n"
     ".stop{color:#b00000;font-weight:bold}\n"
@@ -247,10 +248,10 @@ void WriteFindings(const StockCheck* check, TextSink* out) {
   for (int i = 0; i < check->findingCount; ++i) {
     const CheckFinding& f = check->findings[i];
     SinkPrintf(out, "<tr%s>", CheckKindLoses(f.kind) ? "" : " class=\"info\"");
-    SinkPut(out, "<td><code>");
+    SinkPut(out, "<td class=\"kind\"><code>");
     SinkText(out, CheckKindName(f.kind));
     SinkPut(out, "</code></td>");
-    SinkPut(out, "<td class=\"text\">");
+    SinkPut(out, "<td class=\"file\">");
     StockFileText(out, check, f.file);
     SinkPut(out, "</td>");
     if (f.line <= 0)

@@ -189,10 +189,10 @@ TEST_F(ReportPage, FindingsWithFileAndLineAndTheStockWhereTheConversionStops) {
   EXPECT_NE(first.find(std::string("<code>") + CheckKindName(kCheckValueZeroed) + "</code>"),
             std::string::npos);
   // Files named as the host names them ("C\\1001.csv" is C/1001.csv here).
-  EXPECT_NE(first.find("<td class=\"text\">C/1001.csv</td>"), std::string::npos);
+  EXPECT_NE(first.find("<td class=\"file\">C/1001.csv</td>"), std::string::npos);
   EXPECT_NE(first.find(u8"<td class=\"number\">12（終値）</td>"), std::string::npos);
   EXPECT_NE(first.find("<code>1&lt;2</code> becomes 0"), std::string::npos);
-  EXPECT_NE(first.find("<td class=\"text\">W/1001.txt</td><td class=\"number\">1</td>"),
+  EXPECT_NE(first.find("<td class=\"file\">W/1001.txt</td><td class=\"number\">1</td>"),
             std::string::npos);
   EXPECT_EQ(CountOf(first, "<tr class=\"info\">"), 1);   // name-differs only informs
   EXPECT_NE(first.find(u8"指摘 7 件"), std::string::npos);
@@ -208,7 +208,7 @@ TEST_F(ReportPage, FindingsWithFileAndLineAndTheStockWhereTheConversionStops) {
   std::string second = Section(page, 2);
   EXPECT_EQ(second.find("<table class=\"settings\">"), std::string::npos);
   EXPECT_NE(second.find(u8"価格データは書き込まれません"), std::string::npos);
-  EXPECT_NE(second.find("<td class=\"text\">W/1002.txt</td><td class=\"number\">14</td>"),
+  EXPECT_NE(second.find("<td class=\"file\">W/1002.txt</td><td class=\"number\">14</td>"),
             std::string::npos);
   EXPECT_NE(Section(page, 3).find(u8"なし: ファイルのとおりに変換されます。"), std::string::npos);
 }
