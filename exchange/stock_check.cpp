@@ -325,6 +325,20 @@ const char* CheckKindName(int kind) {
 
 int CheckKindLoses(int kind) { return kind != kCheckDateDuplicate && kind != kCheckNameDiffers; }
 
+int32_t CheckRecordLength(void) {
+  int32_t length = kFullDataRecLength;
+  char path[kPathSize];
+  if (FormatFolderPath(path, WorkFolder, "Ryvo.dmp") != 0) return length;
+  FILE* dump = PfOpenFile(path, "rb");
+  if (dump == NULL) return length;
+  PfFileCloser closer(dump);
+  int32_t n;
+  if (ReadDumpRecord(dump, &n) == kRecordRead && ReadDumpRecord(dump, &n) == kRecordRead &&
+      n >= 1)
+    length = n;
+  return length;
+}
+
 int CheckStock(const char* name, int32_t recordLength, StockCheck* check) {
   memset(check, 0, sizeof *check);
   memset(&State, 0, sizeof State);

@@ -64,6 +64,11 @@ struct StockCheck {
   CheckFinding findings[kMaxCheckFindings];
 };
 
+// The record template length the conversion would take: the RecordLength
+// of the first DataRec of WorkFolder's Ryvo.dmp, else kFullDataRecLength
+// (no dump, or one without a stock record).
+int32_t CheckRecordLength(void);
+
 // Reads the files of stock `name` (WorkFolder, CsvFolder) as the
 // conversion does for a record of `recordLength` bytes (the record
 // template length; kFullDataRecLength holds a full table), leaves the

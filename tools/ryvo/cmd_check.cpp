@@ -16,22 +16,6 @@ StockCheck Check;   // one stock at a time
 
 const char* const kColumnNames[5] = {"始値", "高値", "安値", "終値", "売買高"};
 
-// The record template length the conversion would take: the length of
-// the first DataRec of WorkFolder's Ryvo.dmp, else a full table.
-int32_t TemplateLength(void) {
-  char path[kPathSize];
-  int32_t length = kFullDataRecLength;
-  if (FormatFolderPath(path, WorkFolder, "Ryvo.dmp") != 0) return length;
-  FILE* dump = PfOpenFile(path, "rb");
-  if (dump == NULL) return length;
-  int32_t n;
-  if (ReadDumpRecord(dump, &n) == kRecordRead && ReadDumpRecord(dump, &n) == kRecordRead &&
-      n >= 1)
-    length = n;
-  PfCloseFile(dump);
-  return length;
-}
-
 // A file of the check as the host names it, in the console's encoding;
 // a stock whose name cannot be a file name has no path: its name is shown.
 const char* ShownPath(const StockCheck* c, int file, char* out, int size) {
@@ -185,7 +169,7 @@ int RunCheck(int argc, char** argv) {
     fprintf(stderr, "ryvo check: no stocks to check (no NAME, and no readable Ryvo.dmp)\n");
     return 2;
   }
-  int32_t recordLength = TemplateLength();
+  int32_t recordLength = CheckRecordLength();
   int loses = 0;
   int stoppedAt = -1;
   int findings = 0;

@@ -103,22 +103,6 @@ int DrawChart(const char* output, int32_t length) {
   return WriteOut("chart", output, &text);
 }
 
-// The record template length the conversion takes: the length of the
-// first DataRec of WorkFolder's Ryvo.dmp, else a full record.
-int32_t RecordTemplateLength(void) {
-  int32_t length = kFullDataRecLength;
-  char path[kPathSize];
-  if (FormatFolderPath(path, WorkFolder, "Ryvo.dmp") != 0) return length;
-  FILE* dump = PfOpenFile(path, "rb");
-  if (dump == NULL) return length;
-  PfFileCloser closer(dump);
-  int32_t n;
-  if (ReadDumpRecord(dump, &n) == kRecordRead && ReadDumpRecord(dump, &n) == kRecordRead &&
-      n >= 1)
-    length = n;
-  return length;
-}
-
 void PrintFindings(const StockCheck* check) {
   char shown[1024], text[512], path[520];
   for (int i = 0; i < check->findingCount; ++i) {
@@ -142,7 +126,7 @@ int ChartFromFiles(char** argv, const char* output) {
   if (!SetFolder(WorkFolder, argv[0], "working folder") ||
       !SetFolder(CsvFolder, argv[1], "CSV folder") || !StockNameArgument("chart", argv[2], name))
     return 2;
-  int32_t recordLength = RecordTemplateLength();
+  int32_t recordLength = CheckRecordLength();
   if (CheckStock(name, recordLength, &Check) != 0) {
     char shown[128];
     fprintf(stderr, "ryvo chart: the conversion stops at '%s':\n",
@@ -201,7 +185,7 @@ int RunReport(int argc, char** argv) {
     fprintf(stderr, "ryvo report: no stocks (no readable Ryvo.dmp, or one without stocks)\n");
     return 1;
   }
-  ReportSource source = {WorkFolder, CsvFolder, RecordTemplateLength(), CheckStock};
+  ReportSource source = {WorkFolder, CsvFolder, CheckRecordLength(), CheckStock};
   TextSink text;
   SinkInit(&text, ReportText, sizeof ReportText);
   if (WriteStockReport(list, &source, &text) != 0) {
