@@ -50,7 +50,11 @@ struct CheckState {
   int droppedCount, droppedFirst, droppedLast;
   unsigned droppedMin, droppedMax;
   int endLine;              // physical line of the incomplete line, 0 none
+  int endBlank;             // that line holds nothing but blanks
+  char endText[kCheckTextSize];
+  char endWhy[96];
   int ignoredAfter;         // physical lines after it
+  int ignoredData;          // those of them that are not blank
   SlotNote slots[kMaxPriceRows];
 };
 
@@ -96,6 +100,13 @@ int DaysInMonth(int year, int month) {
 
 // A physical line of a file read in pieces: a read that took the whole
 // buffer without a line end continues on the next read.
+// A line of nothing but blanks and its line end: it holds no price.
+int IsBlank(const char* text, int length) {
+  for (int i = 0; i < length; ++i)
+    if (text[i] != ' ' && text[i] != '\t' && text[i] != '\r' && text[i] != '\n') return 0;
+  return 1;
+}
+
 int IsPiece(const char* text, int length) {
   return length == kMaxLineChars && text[length - 1] != '\n';
 }
@@ -204,21 +215,20 @@ void OnPriceLine(void* context, int line, const char* text, int length, int slot
   if (slot == -3) return;   // the header
   if (slot == -2) {
     if (!continues) ++s->ignoredAfter;
+    if (!IsBlank(text, length)) ++s->ignoredData;
     return;
   }
   if (slot == -1) {
-    char shown[kCheckTextSize];
-    LineText(text, shown, sizeof shown);
+    // Told after the reading, when the lines it leaves unread are known.
+    LineText(text, s->endText, sizeof s->endText);
     s->endLine = s->physical;
-    static char why[96];
-    if (shown[0] == '\0' || notes->missing == 0)
-      snprintf(why, sizeof why, "is empty");
+    s->endBlank = IsBlank(text, length);
+    if (s->endText[0] == '\0' || notes->missing == 0)
+      snprintf(s->endWhy, sizeof s->endWhy, "is empty");
     else if (notes->missing == 7)
-      snprintf(why, sizeof why, "has no volume");
+      snprintf(s->endWhy, sizeof s->endWhy, "has no volume");
     else
-      snprintf(why, sizeof why, "has no %s (%d of 8 pieces)", kPieces[notes->missing],
-               notes->missing);
-    Add(s, kCheckLineIncomplete, kCheckCsvFile, s->physical, -1, shown, "%s", why);
+      snprintf(s->endWhy, sizeof s->endWhy, "has no %s", kPieces[notes->missing]);
     return;
   }
   ++s->complete;
@@ -229,7 +239,11 @@ void OnPriceLine(void* context, int line, const char* text, int length, int slot
 void TellKeptRows(CheckState* s, int rows) {
   static const char* const kZeroWhy[4] = {"", "it is above the largest value, 13107100000",
                                           "it has a sign", "it has no digits"};
-  StockCheck* c = s->check;
+  // The line where the reading ends. Blank lines at the very end of a file
+  // lose nothing: the conversion ends there, but no price follows.
+  if (s->endLine > 0 && !(s->endBlank && s->ignoredData == 0))
+    Add(s, kCheckLineIncomplete, kCheckCsvFile, s->endLine, -1, s->endText,
+        "%s; reading ends here, %d lines after it are ignored", s->endWhy, s->ignoredAfter);
   for (int j = 0; j < rows; ++j) {
     const SlotNote* n = &s->slots[j];
     for (int i = 0; i < 5; ++i) {
@@ -284,16 +298,6 @@ void TellKeptRows(CheckState* s, int rows) {
         "%d complete lines (lines %d-%d, dates %s to %s) are left out: only the last %d "
         "lines are kept%s", s->droppedCount, s->droppedFirst, s->droppedLast, from, to,
         kMaxPriceRows, " (the last lines, which are the newest dates only in a file in date order)");
-  }
-  if (s->endLine > 0) {
-    // Say how many lines the end of the reading leaves unread.
-    for (int i = 0; i < c->findingCount; ++i) {
-      CheckFinding* f = &c->findings[i];
-      if (f->kind != kCheckLineIncomplete) continue;
-      size_t used = strlen(f->message);
-      snprintf(f->message + used, sizeof f->message - used,
-               "; reading ends here, %d lines after it are ignored", s->ignoredAfter);
-    }
   }
 }
 

@@ -75,6 +75,8 @@ std::vector<CheckCase> Cases() {
        false, {{kCheckLineIncomplete, C, 4}}, 2},
       {"blank line", kSettings, kHeader + Rows(1) + "\r\n" + Rows(1), false,
        {{kCheckLineIncomplete, C, 3}}, 1},
+      {"blank lines at the end lose nothing", kSettings, kHeader + Rows(2) + "\r\n \r\n", false,
+       {}, 2},
       // The first piece is a complete line whose volume is a 260-digit number.
       {"long price line", kSettings, kHeader + Rows(1) + "2001/2/1,1,2,3,4," + longLine + "\r\n",
        false, {{kCheckLineSplit, C, 3}, {kCheckLineIncomplete, C, 3}, {kCheckValueZeroed, C, 3}},
