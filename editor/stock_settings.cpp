@@ -166,12 +166,15 @@ int ValidateStockFields(const StockFields* fields) {
     PfMessageBox("キーワードは半角２０文字以下以下です。", kInputError, PF_MB_OK);
     return -1;
   }
-  // The name becomes two file names; one that could leave its folder is
-  // refused here rather than failing silently when saved. An empty name is
-  // left to the save, which ignores it.
+  // The name becomes two file names; one that could leave its folder, or
+  // that Windows takes for a device, is refused here rather than failing
+  // silently when saved. An empty name is left to the save, which ignores
+  // it.
   if (fields->name[0] != '\0' && !IsStockFileName(fields->name)) {
     PfMessageBox("銘柄名に使用できない文字が含まれています。\n"
-                 "「\\」「/」「:」を含む名前と「.」「..」は使えません。",
+                 "「\\」「/」「:」「*」「?」「\"」「<」「>」「|」と制御文字を含む名前、\n"
+                 "「.」「..」と、CON、PRN、AUX、NUL、COM1-COM9、LPT1-LPT9\n"
+                 "（「.」の前にあっても）は使えません。",
                  kInputError, PF_MB_OK);
     return -1;
   }

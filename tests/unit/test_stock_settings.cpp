@@ -319,6 +319,7 @@ TEST_F(StockSettingsTest, NamesThatCannotBeFileNamesAreRefused) {
     int valid;
   } cases[] = {
       {"a\\b", 0}, {"a/b", 0}, {"a:b", 0}, {".", 0}, {"..", 0}, {"\\", 0},
+      {"CON", 0}, {"nul.x", 0}, {"A*B", 0}, {"a|b", 0},   // devices, wildcards
       {"ソニー", 1},   // ソ is 83 5C
       {"表示", 1},     // 表 is 95 5C
       {"7203", 1}, {"a.b", 1}, {"...", 1}, {"", 1},   // empty: left to the save
