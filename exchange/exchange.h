@@ -28,7 +28,9 @@ int LoadDump(StockList list);
 // (ReplaceWholeFile).
 int WriteStockSettings(void);
 // The 14 lines of the settings file of the DataRec in RecordBuffer, CR LF
-// after each, into `out` (at least 1024 bytes); returns the byte count.
+// after each and in place of every line feed inside a text field (as a
+// text-mode write gives it), into `out` (at least 1024 bytes); returns the
+// byte count.
 int FormatStockSettings(char* out);
 // Keeps the carriedBytes of the ContRec at `contRec` as loading does: the
 // bytes from offset 10 up to the first zero, at most 8, zero-padded.

@@ -43,6 +43,16 @@ static char* PutText(char* out, const char* text) {
   return out + n;
 }
 
+// A text field as a text-mode write gives it: a line feed inside it (a
+// dump may hold byte 0x0A there) becomes CR LF like every other one.
+static char* PutFieldText(char* out, const char* text) {
+  for (; *text != '\0'; ++text) {
+    if (*text == '\n') *out++ = '\r';
+    *out++ = *text;
+  }
+  return out;
+}
+
 static char* PutLineEnd(char* out) {
   *out++ = '\r';
   *out++ = '\n';
@@ -50,7 +60,8 @@ static char* PutLineEnd(char* out) {
 }
 
 // The 14 lines of the stock settings file of the DataRec in RecordBuffer,
-// CR LF after each; returns the number of bytes (at most about 400).
+// CR LF after each and for every line feed inside a text field; returns
+// the number of bytes (at most about 600).
 int FormatStockSettings(char* out) {
   const unsigned char* rec = RecordBuffer;
   char name[kStockNameSize + 1];
@@ -61,12 +72,12 @@ int FormatStockSettings(char* out) {
   ReadTextField(rec + kDataKeyword, kKeywordSize, keyword);
   int flags = rec[kDataFlags];
   char* p = out;
-  p = PutLineEnd(PutText(p, name));
+  p = PutLineEnd(PutFieldText(p, name));
   p = PutLineEnd(PutText(p, (flags & kFlagOnlyClose) ? "1" : "0"));
   p = PutLineEnd(PutText(p, (flags & kFlagWebScrap) ? "1" : "0"));
   p = PutLineEnd(PutText(p, (flags & kFlagFixedScale) ? "1" : "0"));
-  p = PutLineEnd(PutText(p, document));
-  p = PutLineEnd(PutText(p, keyword));
+  p = PutLineEnd(PutFieldText(p, document));
+  p = PutLineEnd(PutFieldText(p, keyword));
   p = PutLineEnd(PutInt(p, ReadBE32(rec + kDataPurchaseCount)));
   for (int i = 0; i < 5; ++i) {
     p = PutInt(p, ReadBE16(rec + kDataWebFetch + i * 4));

@@ -326,9 +326,14 @@ TEST(TextLines, SettingsPairRule) {
   SplitSettingsPair("123456,7890\n", first, sizeof first, second, sizeof second);
   EXPECT_STREQ(first, "123");
   EXPECT_STREQ(second, "78");
-  char line[] = "abc\r\n";
-  StripLineEnd(line);
-  EXPECT_STREQ(line, "abc");
+  // Only the line feed goes: a CR before it is a lone CR of the text
+  // ("abc" CR CR LF reads as "abc" CR LF).
+  struct Strip { char line[8]; const char* text; } strips[] = {
+      {"abc\n", "abc"}, {"abc\r\n", "abc\r"}, {"abc\r", "abc\r"}, {"\n", ""}, {"abc", "abc"}};
+  for (Strip& c : strips) {
+    StripLineEnd(c.line);
+    EXPECT_STREQ(c.line, c.text);
+  }
 }
 
 }  // namespace

@@ -86,7 +86,13 @@ TEST_F(LoadDumpTest, SettingsFieldsSignsFlagsAndTexts) {
   texts.flags = 0x07;
   texts.document = std::string(120, 'D');   // fills the field: no zero byte
   texts.keyword = "表示";
+  Stock lineFeeds = Named("lf");   // byte 0x0A inside text fields
+  lineFeeds.document = "a\nb\r\nc";
+  lineFeeds.keyword = "k\n";
   Case cases[] = {
+      {"line feeds inside texts are CR LF", lineFeeds,
+       "lf\r\n0\r\n0\r\n0\r\na\r\nb\r\r\nc\r\nk\r\n\r\n0\r\n0,0\r\n0,0\r\n0,0\r\n0,0\r\n"
+       "0,0\r\n0,0\r\n0,0\r\n"},
       {"negative numbers", negative,
        "neg\r\n0\r\n0\r\n0\r\n\r\n\r\n-1\r\n-2,0\r\n0,0\r\n0,0\r\n0,0\r\n0,-32768\r\n"
        "0,-2147483648\r\n0,0\r\n"},
@@ -219,11 +225,14 @@ TEST_F(LoadDumpTest, TwentyByteNameAndDuplicates) {
 TEST_F(LoadDumpTest, NamesThatCannotBeFileNamesAreListedButSkipped) {
   FakeFolder("outside");
   std::vector<Stock> stocks = {Named("..\\outside\\x"), Named("a/b"), Named("C:x"),
-                               Named(".."), Named(""), Named("ソニー")};
+                               Named(".."), Named(""), Named("ソニー"),
+                               Named("nul.x"), Named("A*B")};
   PutDump(Dump(stocks));
   EXPECT_EQ(LoadDump(FakeStockList()), 0);
   EXPECT_TRUE(FakeMessages().empty());
-  EXPECT_EQ(FakeListItems().size(), 6u);
+  EXPECT_EQ(FakeListItems().size(), 8u);
+  EXPECT_FALSE(HasSettings("nul.x"));
+  EXPECT_FALSE(HasSettings("A*B"));
   EXPECT_FALSE(FakeFileExists(FakeRoot() + "/outside/x.txt"));
   EXPECT_FALSE(FakeFileExists(work + "/a/b.txt"));
   EXPECT_FALSE(FakeFileExists(work + "/.txt"));
