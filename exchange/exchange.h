@@ -32,6 +32,12 @@ int WriteStockSettings(void);
 // text-mode write gives it), into `out` (at least 1024 bytes); returns the
 // byte count.
 int FormatStockSettings(char* out);
+// Puts the kept copy `copyFile` ("BeginRyvo.dmp" or "SaveRyvo.dmp" of the
+// working folder) in place of Ryvo.dmp: the copy goes to Ryvo.dmp.tmp
+// beside it, which then replaces the dump. 0 when replaced; -1 after
+// "RyvoDB file copy error", Ryvo.dmp then as it was and no temporary file
+// left. The caller empties the stock list and loads again on 0.
+int RestoreDumpCopy(const char* copyFile);
 // Keeps the carriedBytes of the ContRec at `contRec` as loading does: the
 // bytes from offset 10 up to the first zero, at most 8, zero-padded.
 void KeepCarriedBytes(const unsigned char* contRec);

@@ -1,6 +1,7 @@
 // Loading the dump: the stock list, the stock settings files,
-// BeginRyvo.dmp and the kept carriedBytes. Owns the folder buffers of the
-// run and the kept carriedBytes.
+// BeginRyvo.dmp and the kept carriedBytes, and putting a kept copy back in
+// place of the dump before it is loaded again. Owns the folder buffers of
+// the run and the kept carriedBytes.
 #include <stdio.h>
 #include <string.h>
 
@@ -156,4 +157,41 @@ int LoadDump(StockList list) {
     PfListAppend(list, name);
     if (WriteStockSettings() < 0) return 0;
   }
+}
+
+// Copies `from` over `to` through `temporary` beside it, so that `to` is
+// replaced whole or left as it was (a full disk part way through the copy
+// changes nothing) and no temporary file stays. 0 or -1; reports nothing.
+static int CopyOverWhole(const char* from, const char* to, const char* temporary) {
+  static unsigned char chunk[16384];
+  FILE* in = PfOpenFile(from, "rb");
+  if (in == NULL) return -1;
+  PfFileCloser inCloser(in);
+  FILE* out = PfOpenFile(temporary, "wb");
+  if (out == NULL) return -1;
+  int failed = 0;
+  size_t n;
+  while (!failed && (n = fread(chunk, 1, sizeof chunk, in)) > 0)
+    failed = fwrite(chunk, 1, n, out) != n;
+  if (ferror(in)) failed = 1;
+  if (PfCloseFile(out) != 0) failed = 1;
+  if (failed || PfReplaceFile(temporary, to) != 0) {
+    PfDeleteFile(temporary);
+    return -1;
+  }
+  return 0;
+}
+
+int RestoreDumpCopy(const char* copyFile) {
+  char dumpPath[kPathSize];
+  char copyPath[kPathSize];
+  char newPath[kPathSize];
+  if (FormatFolderPath(dumpPath, WorkFolder, "Ryvo.dmp") != 0 ||
+      FormatFolderPath(copyPath, WorkFolder, copyFile) != 0 ||
+      FormatFolderPath(newPath, WorkFolder, "Ryvo.dmp.tmp") != 0 ||
+      CopyOverWhole(copyPath, dumpPath, newPath) != 0) {
+    PfMessageBox("RyvoDB file copy error", kSystemError, PF_MB_OK);
+    return -1;
+  }
+  return 0;
 }

@@ -297,4 +297,42 @@ TEST_F(LoadDumpTest, CopyAndWriteFailures) {
   EXPECT_TRUE(HasSettings("2222"));
 }
 
+// A kept copy goes back in place of the dump whole or not at all: a copy
+// that breaks off (a full disk) leaves the dump as it was, and no
+// temporary file stays.
+TEST_F(LoadDumpTest, RestoringACopyReplacesTheDumpWholeOrNotAtAll) {
+  const std::string current = Dump({Named("now")});
+  std::vector<Stock> many(40, Named("kept"));   // more than one chunk of copying
+  const std::string kept = Dump(many);
+  struct Case {
+    const char* what;
+    void (*fault)(void);
+  } cases[] = {
+      {"full disk part way", [] { FakeFailWriteAfter("Ryvo.dmp.tmp", 20000); }},
+      {"close fails", [] { FakeFailClose("Ryvo.dmp.tmp"); }},
+      {"cannot take the dump's place", [] { FakeFailReplace("Ryvo.dmp.tmp"); }},
+      {"no copy to restore", [] { FakeFailOpen("BeginRyvo.dmp (rb)"); }},
+  };
+  for (const Case& c : cases) {
+    SetUp();
+    PutDump(current);
+    FakeWriteFile(work + "/BeginRyvo.dmp", kept);
+    c.fault();
+    EXPECT_EQ(RestoreDumpCopy("BeginRyvo.dmp"), -1) << c.what;
+    EXPECT_EQ(Messages(), std::vector<std::string>({"System Error|RyvoDB file copy error"}))
+        << c.what;
+    EXPECT_TRUE(FakeReadFile(work + "/Ryvo.dmp") == current) << c.what;
+    EXPECT_FALSE(FakeFileExists(work + "/Ryvo.dmp.tmp")) << c.what;
+  }
+
+  SetUp();
+  PutDump(current);
+  FakeWriteFile(work + "/SaveRyvo.dmp", kept);
+  EXPECT_EQ(RestoreDumpCopy("SaveRyvo.dmp"), 0);
+  EXPECT_TRUE(FakeMessages().empty());
+  EXPECT_TRUE(FakeReadFile(work + "/Ryvo.dmp") == kept);
+  EXPECT_TRUE(FakeReadFile(work + "/SaveRyvo.dmp") == kept);
+  EXPECT_FALSE(FakeFileExists(work + "/Ryvo.dmp.tmp"));
+}
+
 }  // namespace
