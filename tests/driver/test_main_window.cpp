@@ -327,8 +327,9 @@ DRIVER_TEST(window_delete_takes_the_entry_asked_about) {
 }
 
 // A restore copies the kept dump beside Ryvo.dmp and puts it in place: a
-// copy that breaks off, or a dump that cannot be replaced, leaves Ryvo.dmp
-// and the list as they were, and no temporary file stays.
+// dump that cannot be replaced is left as it was with the list, and no
+// temporary file stays. (A copy that breaks off part way is the unit
+// tests' case: Wine enforces no locked byte ranges to make one here.)
 DRIVER_TEST(window_restore_replaces_the_dump_whole) {
   ResetState();
   PrepareThreeStocks(TestFolder("csv"));
@@ -336,18 +337,6 @@ DRIVER_TEST(window_restore_replaces_the_dump_whole) {
   Program* app;
   HWND main = StartRyvoWin(&app);
   REQUIRE(main != NULL);
-  // The copy breaks off: part of SaveRyvo.dmp cannot be read.
-  HANDLE save = CreateFileA(TestFile("work", "SaveRyvo.dmp"), GENERIC_READ | GENERIC_WRITE,
-                            FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_EXISTING, 0, NULL);
-  REQUIRE(save != INVALID_HANDLE_VALUE);
-  CHECK(LockFile(save, 6000, 0, 100, 0));
-  SendCommand(main, 402);
-  CHECK(EXPECT_MESSAGE_BOX(app, "System Error", "RyvoDB file copy error", IDOK));
-  UnlockFile(save, 6000, 0, 100, 0);
-  CloseHandle(save);
-  CHECK_LIST(main, 150, "A|ソニー|7203");
-  CHECK_FILE_DUMP(TestFile("work", "Ryvo.dmp"), threeStocks);
-  CHECK(!FileExists(TestFile("work", "Ryvo.dmp.tmp")));
   // Ryvo.dmp is held open by another program: it cannot be replaced.
   HANDLE dump = CreateFileA(TestFile("work", "Ryvo.dmp"), GENERIC_READ, 0, NULL, OPEN_EXISTING,
                             0, NULL);
