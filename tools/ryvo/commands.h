@@ -15,6 +15,7 @@ int RunLoad(int argc, char** argv);
 int RunExport(int argc, char** argv);
 int RunConvert(int argc, char** argv);
 int RunSample(int argc, char** argv);
+int RunImport(int argc, char** argv);
 // Built only when tools/ryvo/cmd_hotsync.cpp exists (RYVO_HAVE_HOTSYNC).
 int RunHotsync(int argc, char** argv);
 // "sample --pdb FILE": the sample as a Palm database file (with hotsync).

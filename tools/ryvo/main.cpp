@@ -18,6 +18,7 @@ const Command kCommands[] = {
     {"load", RunLoad, "load WORKDIR                   load Ryvo.dmp: BeginRyvo.dmp, settings files"},
     {"export", RunExport, "export WORKDIR CSVDIR          write the price CSV files"},
     {"convert", RunConvert, "convert WORKDIR CSVDIR [NAME..] rebuild Ryvo.dmp from the files"},
+    {"import", RunImport, "import WORKDIR CSVDIR NAME FILE merge a price history into NAME.csv"},
     {"sample", RunSample, "sample WORKDIR                 write the sample Ryvo.dmp"},
 #ifdef RYVO_HAVE_HOTSYNC
     {"hotsync", RunHotsync, "hotsync WORKDIR PDBFILE        move RyvoDB between a .pdb and Ryvo.dmp"},
