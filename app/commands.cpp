@@ -17,7 +17,6 @@
 namespace {
 
 char PathBuffer[kPathSize];      // scratch: a path formed from a folder
-char SourcePath[kPathSize];      // scratch: the file a restore copies from
 char EntryText[kNameSize];       // scratch: one list entry
 
 const char kCaption[] = "RyvoWin";
@@ -139,6 +138,9 @@ void NewStock(HWND window) {
   if (CsvFolderGuard() != 0) return;
   BusyFlag = 1;
   memset(CurrentStockName, 0, sizeof CurrentStockName);
+  // Only a name the dialog sets counts: a dialog that cannot open leaves
+  // the result empty, never the name of an earlier edit.
+  memset(ResultStockName, 0, sizeof ResultStockName);
   RunStockDialog(AppInstance);
   if (ResultStockName[0] == 0) {
     BusyFlag = 0;
@@ -170,7 +172,9 @@ void EditStock(HWND window) {
   memset(CurrentStockName, 0, sizeof CurrentStockName);
   PfListGetText(window, index, CurrentStockName, sizeof CurrentStockName);
   RunStockDialog(AppInstance);
-  if (strcmp(ResultStockName, CurrentStockName) == 0) {
+  // An empty result is no name the dialog set (it did not open): nothing
+  // changes.
+  if (ResultStockName[0] == 0 || strcmp(ResultStockName, CurrentStockName) == 0) {
     BusyFlag = 0;
     return;
   }
@@ -186,26 +190,45 @@ void EditStock(HWND window) {
   BusyFlag = 0;
 }
 
+// The index of the entry reading `text` nearest to `index` (`index`
+// itself when it still reads so; the lower of two as near), or -1 when no
+// entry reads so.
+static int NearestEntry(HWND window, const char* text, int index) {
+  char entry[kNameSize];
+  int found = -1;
+  int count = PfListCount(window);
+  for (int i = 0; i < count; ++i) {
+    if (PfListGetText(window, i, entry, sizeof entry) < 0 || strcmp(entry, text) != 0) continue;
+    int distance = i > index ? i - index : index - i;
+    int best = found > index ? found - index : index - found;
+    if (found < 0 || distance < best) found = i;
+  }
+  return found;
+}
+
 // Takes the selected stock out of the list; its files stay, and the
-// handheld loses it only with the next conversion.
+// handheld loses it only with the next conversion. The question has no
+// owner window, so the list can change while it is open: OK takes out the
+// entry that was asked about, where it is now (the one of that name
+// nearest to where it was), and nothing when it is gone.
 void DeleteStock(HWND window) {
   int index = PfListSelection(window);
   if (index < 0) return;
+  char asked[kNameSize];
+  if (PfListGetText(window, index, asked, sizeof asked) < 0) return;
   if (PfMessageBox("指定されたデータを削除します。", kCaption, PF_MB_OKCANCEL) != PF_IDOK)
     return;
-  PfListDelete(window, index);
+  int at = NearestEntry(window, asked, index);
+  if (at < 0) return;
+  PfListDelete(window, at);
+  PfListSelect(window, -1);
   PfMessageBox("Palmロードボタンを押下しないと設定内容が有効になりません。", "注意", PF_MB_OK);
 }
 
-// Copies BeginRyvo.dmp or SaveRyvo.dmp back over Ryvo.dmp and loads it
-// again; a failed copy changes nothing.
+// Puts BeginRyvo.dmp or SaveRyvo.dmp back in place of Ryvo.dmp and loads
+// it again; a failed copy changes neither the dump nor the list.
 void RestoreDump(HWND window, const char* sourceFile) {
-  if (FormatFolderPath(PathBuffer, WorkFolder, "Ryvo.dmp") != 0 ||
-      FormatFolderPath(SourcePath, WorkFolder, sourceFile) != 0 ||
-      PfCopyFile(SourcePath, PathBuffer) != 0) {
-    PfMessageBox("RyvoDB file copy error", kSystemError, PF_MB_OK);
-    return;
-  }
+  if (RestoreDumpCopy(sourceFile) != 0) return;
   SendDlgItemMessageA(window, IDC_STOCK_LIST, LB_RESETCONTENT, 0, 0);
   LoadDump(window);
 }

@@ -26,24 +26,14 @@ int FileExists(const char* path) {
   return 1;
 }
 
-// One line of the settings file, at most kMaxLineChars characters with its
-// line feed. The rest of a longer line is read and dropped. Returns the
-// number of characters kept, -1 at the end of the file, -2 when the file
-// could not be read.
+// One line of the settings file as the conversion reads it: at most
+// kMaxLineChars characters with its line feed; a longer line comes in
+// pieces, each read as a line of its own, so that the dialog shows what
+// the conversion gives the handheld. Returns the number of characters,
+// -1 at the end of the file, -2 when the file could not be read.
 int ReadSettingsLine(TextReader* reader, char* line) {
   int length = ReadTextLine(reader, line, kMaxLineChars + 1);
   if (length < 0) return ferror(reader->file) ? -2 : -1;
-  if (length > 0 && line[length - 1] != '\n') {
-    char rest[kLineBufferSize];
-    for (;;) {
-      int n = ReadTextLine(reader, rest, sizeof rest);
-      if (n < 0) {
-        if (ferror(reader->file)) return -2;
-        break;
-      }
-      if (n > 0 && rest[n - 1] == '\n') break;
-    }
-  }
   return length;
 }
 
@@ -166,12 +156,15 @@ int ValidateStockFields(const StockFields* fields) {
     PfMessageBox("キーワードは半角２０文字以下以下です。", kInputError, PF_MB_OK);
     return -1;
   }
-  // The name becomes two file names; one that could leave its folder is
-  // refused here rather than failing silently when saved. An empty name is
-  // left to the save, which ignores it.
+  // The name becomes two file names; one that could leave its folder, or
+  // that Windows takes for a device, is refused here rather than failing
+  // silently when saved. An empty name is left to the save, which ignores
+  // it.
   if (fields->name[0] != '\0' && !IsStockFileName(fields->name)) {
     PfMessageBox("銘柄名に使用できない文字が含まれています。\n"
-                 "「\\」「/」「:」を含む名前と「.」「..」は使えません。",
+                 "「\\」「/」「:」「*」「?」「\"」「<」「>」「|」と制御文字を含む名前、\n"
+                 "「.」「..」と、CON、PRN、AUX、NUL、COM1-COM9、LPT1-LPT9\n"
+                 "（「.」の前にあっても）は使えません。",
                  kInputError, PF_MB_OK);
     return -1;
   }

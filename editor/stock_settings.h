@@ -45,8 +45,10 @@ void ClearStockFields(StockFields* fields);
 //     failed (each with its message);
 // -1  the file ends after line 2: `fields` holds the lines read so far and
 //     the message has been shown.
-// A line longer than 258 characters is cut there; the rest of it is
-// skipped, so the following lines keep their meaning.
+// Lines are read as the conversion reads them: at most 258 characters
+// with the line feed, a longer line in pieces that count as lines of their
+// own (so a line of exactly 258 characters is followed by an empty one),
+// and only CR LF is a line end (a CR before it stays in the text).
 int ReadStockFields(const char* currentName, StockFields* fields);
 
 // Byte limits, in this order: name 20, document 120, keyword 20; then a

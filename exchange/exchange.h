@@ -28,8 +28,16 @@ int LoadDump(StockList list);
 // (ReplaceWholeFile).
 int WriteStockSettings(void);
 // The 14 lines of the settings file of the DataRec in RecordBuffer, CR LF
-// after each, into `out` (at least 1024 bytes); returns the byte count.
+// after each and in place of every line feed inside a text field (as a
+// text-mode write gives it), into `out` (at least 1024 bytes); returns the
+// byte count.
 int FormatStockSettings(char* out);
+// Puts the kept copy `copyFile` ("BeginRyvo.dmp" or "SaveRyvo.dmp" of the
+// working folder) in place of Ryvo.dmp: the copy goes to Ryvo.dmp.tmp
+// beside it, which then replaces the dump. 0 when replaced; -1 after
+// "RyvoDB file copy error", Ryvo.dmp then as it was and no temporary file
+// left. The caller empties the stock list and loads again on 0.
+int RestoreDumpCopy(const char* copyFile);
 // Keeps the carriedBytes of the ContRec at `contRec` as loading does: the
 // bytes from offset 10 up to the first zero, at most 8, zero-padded.
 void KeepCarriedBytes(const unsigned char* contRec);
@@ -37,17 +45,20 @@ void KeepCarriedBytes(const unsigned char* contRec);
 // Export: one price CSV file per DataRec of Ryvo.dmp.
 // 0 when every stock was written; -1 after a reported failure.
 int ExportCsv(void);
-// Writes the CSV file of the DataRec in RecordBuffer: 0 when written, 1
-// when the file could not be created (nothing written), -1 after a
-// reported write failure. The file is replaced whole or left as it was
-// (ReplaceWholeFile), so a failed export never cuts a user's file short.
-int ExportStockCsv(void);
+// Writes the CSV file of the DataRec in RecordBuffer, whose RecordLength
+// is `length` (the price table ends where the record ends, CountPriceRows):
+// 0 when written, 1 when the file could not be created (nothing written),
+// -1 after a reported write failure. The file is replaced whole or left as
+// it was (ReplaceWholeFile), so a failed export never cuts a user's file
+// short.
+int ExportStockCsv(int32_t length);
 // The header line of every price CSV file, CR LF included.
 extern const char kCsvHeaderLine[];
 // When a CSV file cannot be created (folder missing, a name that cannot be
 // a file name, a path too long), the export goes on with the next stock
 // and at its end names those stocks in one message (caption "RyvoWin")
-// and returns -1.
+// and returns -1. A write failure ends the export after its own message
+// and then that one, naming the stocks skipped so far.
 
 // The text of one packed value as "%12.2f" writes its decoded value (at
 // least 12 characters, right-aligned, two decimals); returns its length.
@@ -55,10 +66,10 @@ extern const char kCsvHeaderLine[];
 int FormatCsvValue(char* out, uint32_t field);
 // One price line, "y/m/d," then the five values, CR LF; returns its length.
 int FormatCsvLine(char* out, const PriceRow* row);
-// The whole CSV file of the DataRec in RecordBuffer into `out`
-// (kCsvTextSize bytes); returns its length.
+// The whole CSV file of the DataRec in RecordBuffer, whose RecordLength is
+// `length`, into `out` (kCsvTextSize bytes); returns its byte count.
 enum { kCsvTextSize = 32 + 260 * 96 };
-int FormatStockCsv(char* out);
+int FormatStockCsv(char* out, int32_t length);
 
 // Conversion: rebuilds Ryvo.dmp from the list, the settings files and the
 // CSV files, after copying the old dump to SaveRyvo.dmp. The new dump is

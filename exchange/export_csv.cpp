@@ -82,13 +82,13 @@ int FormatCsvLine(char* out, const PriceRow* row) {
   return (int)(p - out);
 }
 
-int FormatStockCsv(char* out) {
+int FormatStockCsv(char* out, int32_t length) {
   size_t header = strlen(kCsvHeaderLine);
   memcpy(out, kCsvHeaderLine, header);
   char* p = out + header;
-  for (int j = 0; j < kMaxPriceRows; ++j) {
+  int rows = CountPriceRows(RecordBuffer, length);
+  for (int j = 0; j < rows; ++j) {
     const unsigned char* raw = RecordBuffer + kPriceTableOffset + kPriceRowSize * j;
-    if (raw[0] == 0 && raw[1] == 0) break;
     PriceRow row;
     ReadPriceRow(raw, &row);
     p += FormatCsvLine(p, &row);
@@ -96,7 +96,7 @@ int FormatStockCsv(char* out) {
   return (int)(p - out);
 }
 
-int ExportStockCsv(void) {
+int ExportStockCsv(int32_t length) {
   char name[kStockNameSize + 1];
   char path[kPathSize];
   static char text[kCsvTextSize];
@@ -104,8 +104,8 @@ int ExportStockCsv(void) {
   if (FormatStockPath(path, CsvFolder, name, ".csv") != 0) return 1;
   // The user's file is replaced whole or not at all: a full disk never
   // leaves it cut short, which the conversion would take without a word.
-  int length = FormatStockCsv(text);
-  int status = ReplaceWholeFile(path, text, length);
+  int size = FormatStockCsv(text, length);
+  int status = ReplaceWholeFile(path, text, size);
   if (status > 0) return 1;
   if (status < 0) {
     PfMessageBox("RyvoDB file write error", kSystemError, PF_MB_OK);
@@ -180,8 +180,12 @@ int ExportCsv(void) {
       PfMessageBox("RyvoDB file Data.Rec. read error", kSystemError, PF_MB_OK);
       return -1;
     }
-    int result = ExportStockCsv();
-    if (result < 0) return -1;
+    int result = ExportStockCsv(length);
+    if (result < 0) {
+      // The stocks skipped before the failed write are named all the same.
+      if (SkippedCount > 0) ReportSkippedStocks();
+      return -1;
+    }
     if (result > 0) NoteSkippedStock();
   }
   if (SkippedCount > 0) {

@@ -1,6 +1,7 @@
 // Loading the dump: the stock list, the stock settings files,
-// BeginRyvo.dmp and the kept carriedBytes. Owns the folder buffers of the
-// run and the kept carriedBytes.
+// BeginRyvo.dmp and the kept carriedBytes, and putting a kept copy back in
+// place of the dump before it is loaded again. Owns the folder buffers of
+// the run and the kept carriedBytes.
 #include <stdio.h>
 #include <string.h>
 
@@ -43,6 +44,16 @@ static char* PutText(char* out, const char* text) {
   return out + n;
 }
 
+// A text field as a text-mode write gives it: a line feed inside it (a
+// dump may hold byte 0x0A there) becomes CR LF like every other one.
+static char* PutFieldText(char* out, const char* text) {
+  for (; *text != '\0'; ++text) {
+    if (*text == '\n') *out++ = '\r';
+    *out++ = *text;
+  }
+  return out;
+}
+
 static char* PutLineEnd(char* out) {
   *out++ = '\r';
   *out++ = '\n';
@@ -50,7 +61,8 @@ static char* PutLineEnd(char* out) {
 }
 
 // The 14 lines of the stock settings file of the DataRec in RecordBuffer,
-// CR LF after each; returns the number of bytes (at most about 400).
+// CR LF after each and for every line feed inside a text field; returns
+// the number of bytes (at most about 600).
 int FormatStockSettings(char* out) {
   const unsigned char* rec = RecordBuffer;
   char name[kStockNameSize + 1];
@@ -61,12 +73,12 @@ int FormatStockSettings(char* out) {
   ReadTextField(rec + kDataKeyword, kKeywordSize, keyword);
   int flags = rec[kDataFlags];
   char* p = out;
-  p = PutLineEnd(PutText(p, name));
+  p = PutLineEnd(PutFieldText(p, name));
   p = PutLineEnd(PutText(p, (flags & kFlagOnlyClose) ? "1" : "0"));
   p = PutLineEnd(PutText(p, (flags & kFlagWebScrap) ? "1" : "0"));
   p = PutLineEnd(PutText(p, (flags & kFlagFixedScale) ? "1" : "0"));
-  p = PutLineEnd(PutText(p, document));
-  p = PutLineEnd(PutText(p, keyword));
+  p = PutLineEnd(PutFieldText(p, document));
+  p = PutLineEnd(PutFieldText(p, keyword));
   p = PutLineEnd(PutInt(p, ReadBE32(rec + kDataPurchaseCount)));
   for (int i = 0; i < 5; ++i) {
     p = PutInt(p, ReadBE16(rec + kDataWebFetch + i * 4));
@@ -145,4 +157,41 @@ int LoadDump(StockList list) {
     PfListAppend(list, name);
     if (WriteStockSettings() < 0) return 0;
   }
+}
+
+// Copies `from` over `to` through `temporary` beside it, so that `to` is
+// replaced whole or left as it was (a full disk part way through the copy
+// changes nothing) and no temporary file stays. 0 or -1; reports nothing.
+static int CopyOverWhole(const char* from, const char* to, const char* temporary) {
+  static unsigned char chunk[16384];
+  FILE* in = PfOpenFile(from, "rb");
+  if (in == NULL) return -1;
+  PfFileCloser inCloser(in);
+  FILE* out = PfOpenFile(temporary, "wb");
+  if (out == NULL) return -1;
+  int failed = 0;
+  size_t n;
+  while (!failed && (n = fread(chunk, 1, sizeof chunk, in)) > 0)
+    failed = fwrite(chunk, 1, n, out) != n;
+  if (ferror(in)) failed = 1;
+  if (PfCloseFile(out) != 0) failed = 1;
+  if (failed || PfReplaceFile(temporary, to) != 0) {
+    PfDeleteFile(temporary);
+    return -1;
+  }
+  return 0;
+}
+
+int RestoreDumpCopy(const char* copyFile) {
+  char dumpPath[kPathSize];
+  char copyPath[kPathSize];
+  char newPath[kPathSize];
+  if (FormatFolderPath(dumpPath, WorkFolder, "Ryvo.dmp") != 0 ||
+      FormatFolderPath(copyPath, WorkFolder, copyFile) != 0 ||
+      FormatFolderPath(newPath, WorkFolder, "Ryvo.dmp.tmp") != 0 ||
+      CopyOverWhole(copyPath, dumpPath, newPath) != 0) {
+    PfMessageBox("RyvoDB file copy error", kSystemError, PF_MB_OK);
+    return -1;
+  }
+  return 0;
 }

@@ -18,17 +18,37 @@ int IsLeadByte932(unsigned char c) {
 int IsStockFileName(const char* name) {
   if (name == NULL || name[0] == '\0') return 0;
   if (strcmp(name, ".") == 0 || strcmp(name, "..") == 0) return 0;
+  // A name Windows keeps for a device (CON, PRN, AUX, NUL, COM1 to COM9,
+  // LPT1 to LPT9, any letter case), alone or before a dot and spaces
+  // before that dot: "nul.x" and "CON .txt" open a device, not a file.
+  size_t base = strcspn(name, ".");
+  while (base > 0 && name[base - 1] == ' ') --base;
+  if (base == 3 || base == 4) {
+    static const char* const kDevices[] = {"CON", "PRN", "AUX", "NUL", "COM", "LPT"};
+    char upper[5];
+    for (size_t i = 0; i < base; ++i)
+      upper[i] = name[i] >= 'a' && name[i] <= 'z' ? (char)(name[i] - 'a' + 'A') : name[i];
+    upper[base] = '\0';
+    for (int i = 0; i < 6; ++i) {
+      if (strncmp(upper, kDevices[i], 3) != 0) continue;
+      if (base == 3 && i < 4) return 0;
+      if (base == 4 && i >= 4 && upper[3] >= '1' && upper[3] <= '9') return 0;
+    }
+  }
   const unsigned char* p = (const unsigned char*)name;
   while (*p != '\0') {
     if (IsLeadByte932(*p)) {
       if (p[1] == '\0') break;   // a lone lead byte at the end: no separator
       // Only a real trail byte (0x40-0x7E, 0x80-0xFC) pairs with the lead
-      // byte; "/" or ":" after it would still part the path on Linux.
+      // byte; "/" or ":" after it would still part the path on Linux. A
+      // trail byte may be "\\" (ソ is 83 5C) or "|" (ポ is 83 7C).
       if (p[1] < 0x40 || p[1] == 0x7F || p[1] > 0xFC) return 0;
       p += 2;
       continue;
     }
-    if (*p == '\\' || *p == '/' || *p == ':') return 0;
+    // Separators, the wildcards and the other characters Windows refuses
+    // in a file name, and control characters.
+    if (*p < 0x20 || strchr("\\/:*?\"<>|", *p) != NULL) return 0;
     ++p;
   }
   return 1;

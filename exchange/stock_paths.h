@@ -12,9 +12,12 @@
 
 enum { kPathSize = 260 };   // every path buffer; paths hold at most 259 bytes
 
-// 1 when `name` can be a file name: not empty, not "." or "..", and no
-// "\", "/" or ":" as a character. Code page 932 aware: the second byte of
-// a double-byte character (ソ is 83 5C) is never taken for a separator.
+// 1 when `name` can be a file name on Windows and elsewhere: not empty,
+// not "." or "..", not a device name (CON, PRN, AUX, NUL, COM1-COM9,
+// LPT1-LPT9 in any letter case, alone or before a dot: "nul.x"), and no
+// "\", "/", ":", "*", "?", "<", ">", "|", double quote or byte below 0x20
+// as a character. Code page 932 aware: the second byte of a double-byte
+// character (ソ is 83 5C, 表 95 5C, ポ 83 7C) is never taken for one of them.
 int IsStockFileName(const char* name);
 
 // Forms "<folder>\<name><ext>" into `path` (kPathSize bytes), the name as

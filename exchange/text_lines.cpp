@@ -95,6 +95,8 @@ void SplitSettingsPair(const char* line, char* first, int firstSize,
 }
 
 void StripLineEnd(char* line) {
+  // ReadTextLine has already made CR LF one line feed; a CR before it is a
+  // lone CR ("abc" CR CR LF) and belongs to the text.
   size_t n = strlen(line);
-  while (n > 0 && (line[n - 1] == '\n' || line[n - 1] == '\r')) line[--n] = '\0';
+  if (n > 0 && line[n - 1] == '\n') line[n - 1] = '\0';
 }

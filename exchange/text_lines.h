@@ -35,5 +35,7 @@ int ReadTextLine(TextReader* reader, char* line, int size);
 void SplitSettingsPair(const char* line, char* first, int firstSize,
                        char* second, int secondSize);
 
-// The line without its line end (CR and LF removed at the end).
+// The line without its line end: the line feed at its end, if any, is
+// removed. A line from ReadTextLine ends in "\n" for CR LF, so a CR before
+// it is a lone CR of the text and stays, as in a text-mode read.
 void StripLineEnd(char* line);

@@ -173,6 +173,8 @@ DRIVER_TEST(editor_name_limits) {
       {"株株株株株株株株株株a", kNameText},     // 10 full-width + 1
       {"a/b", NULL},
       {"..", NULL},
+      {"A*B", NULL},   // Windows takes no wildcard in a file name
+      {"con", NULL},   // nor a device name
   };
   for (const Refused& r : refused) {
     SetField(dialog, 301, r.name);
@@ -342,4 +344,35 @@ DRIVER_TEST(editor_main_window_busy_while_open) {
   SendCommand(s.main, kMoveUp);
   CHECK_LIST(s.main, kListId, "C|A");
   CHECK_INT(ListSelection(s.main, kListId), 0);
+}
+
+// A dialog that ends without setting a result (its loop ends on WM_QUIT,
+// as when it cannot open) leaves no name behind: the name of the stock
+// edited before is not taken for a new stock, whose price file would
+// replace that stock's with a header-only one.
+DRIVER_TEST(editor_new_stock_without_a_result_uses_no_earlier_name) {
+  ResetState();
+  Session s;
+  REQUIRE(StartWith(&s, "7203|ソニー", "7203|ソニー"));
+  char before[2048];
+  snprintf(before, sizeof before, "%s", FileText(TestFile("csv", "7203.csv")));
+  // Edit 7203 and cancel: the result is 7203.
+  ListSelect(s.main, kListId, 0);
+  HWND dialog = OpenDialog(&s, kEdit);
+  REQUIRE(dialog != NULL);
+  ClickButton(dialog, IDCANCEL);
+  CHECK(WaitGone(dialog));
+  WaitIdle(s.main);
+  // A new stock whose dialog ends with no button pressed.
+  dialog = OpenDialog(&s, kNew);
+  REQUIRE(dialog != NULL);
+  PostThreadMessageA(GetWindowThreadProcessId(dialog, NULL), WM_QUIT, 0, 0);
+  CHECK(WaitGone(dialog));
+  // The quit may end RyvoWin too; while it runs, the list stays as it was.
+  if (WaitForExit(s.app, kQuiet) == kStillRunning) {
+    WaitIdle(s.main);
+    CHECK_NO_MESSAGE_BOX(s.app, 500);
+    CHECK_LIST(s.main, kListId, "7203|ソニー");
+  }
+  CHECK_STR(FileText(TestFile("csv", "7203.csv")), before);
 }

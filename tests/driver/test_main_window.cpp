@@ -292,6 +292,70 @@ DRIVER_TEST(window_restore_without_copy_keeps_list) {
   CloseRyvoWin(app, main);
 }
 
+// The delete question has no owner window, so the list can change while it
+// is open: OK takes out the entry that was asked about, where it is now,
+// and nothing when the list no longer holds it.
+DRIVER_TEST(window_delete_takes_the_entry_asked_about) {
+  ResetState();
+  PrepareThreeStocks(TestFolder("csv"));
+  Program* app;
+  HWND main = StartRyvoWin(&app);
+  REQUIRE(main != NULL);
+  // A is asked about, then moved down while the question is open.
+  ListSelect(main, 150, 0);
+  SendCommand(main, 109);
+  HWND ask = WaitForMessageBox(app, "RyvoWin", kAskDelete, kWait);
+  REQUIRE(ask != NULL);
+  SendCommand(main, 106);
+  CHECK_LIST(main, 150, "ソニー|A|7203");
+  AnswerMessageBox(ask, IDOK);
+  CHECK(EXPECT_MESSAGE_BOX(app, "注意", kDeleteNote, IDOK));
+  CHECK_LIST(main, 150, "ソニー|7203");
+  CHECK_INT(ListSelection(main, 150), -1);
+  // 7203 is asked about, then another dump is restored: it is gone.
+  MakeOtherDump(TestFile("work", "BeginRyvo.dmp"));
+  ListSelect(main, 150, 1);
+  SendCommand(main, 109);
+  ask = WaitForMessageBox(app, "RyvoWin", kAskDelete, kWait);
+  REQUIRE(ask != NULL);
+  SendCommand(main, 401);
+  CHECK_LIST(main, 150, "X|表示");
+  AnswerMessageBox(ask, IDOK);
+  CHECK_NO_MESSAGE_BOX(app, kQuiet);
+  CHECK_LIST(main, 150, "X|表示");
+  CloseRyvoWin(app, main);
+}
+
+// A restore copies the kept dump beside Ryvo.dmp and puts it in place: a
+// dump that cannot be replaced is left as it was with the list, and no
+// temporary file stays. (A copy that breaks off part way is the unit
+// tests' case: Wine enforces no locked byte ranges to make one here.)
+DRIVER_TEST(window_restore_replaces_the_dump_whole) {
+  ResetState();
+  PrepareThreeStocks(TestFolder("csv"));
+  MakeOtherDump(TestFile("work", "SaveRyvo.dmp"));
+  Program* app;
+  HWND main = StartRyvoWin(&app);
+  REQUIRE(main != NULL);
+  // Ryvo.dmp is held open by another program: it cannot be replaced.
+  HANDLE dump = CreateFileA(TestFile("work", "Ryvo.dmp"), GENERIC_READ, 0, NULL, OPEN_EXISTING,
+                            0, NULL);
+  REQUIRE(dump != INVALID_HANDLE_VALUE);
+  SendCommand(main, 402);
+  CHECK(EXPECT_MESSAGE_BOX(app, "System Error", "RyvoDB file copy error", IDOK));
+  CloseHandle(dump);
+  CHECK_LIST(main, 150, "A|ソニー|7203");
+  CHECK_FILE_DUMP(TestFile("work", "Ryvo.dmp"), threeStocks);
+  CHECK(!FileExists(TestFile("work", "Ryvo.dmp.tmp")));
+  // Then it works, and leaves only the restored dump.
+  SendCommand(main, 402);
+  CHECK_NO_MESSAGE_BOX(app, kQuiet);
+  CHECK_LIST(main, 150, "X|表示");
+  CHECK_FILE_DUMP(TestFile("work", "Ryvo.dmp"), otherStocks);
+  CHECK(!FileExists(TestFile("work", "Ryvo.dmp.tmp")));
+  CloseRyvoWin(app, main);
+}
+
 DRIVER_TEST(window_about_box) {
   ResetState();
   PrepareThreeStocks(TestFolder("csv"));

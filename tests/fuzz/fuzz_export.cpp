@@ -37,13 +37,13 @@ FUZZ_MODEL std::string ValueText(uint32_t field) {
 }
 
 // The CSV file of a DataRec: the header, then its rows up to the first
-// zero date or the 260th row, read from the record zero-padded to the
-// record buffer.
+// zero date, the 260th row or the first row that does not lie whole inside
+// the record.
 FUZZ_MODEL std::string CsvText(const std::string& rec, int* rows) {
   std::string p = Padded(rec);
   std::string out = kHeaderLine;
   *rows = 0;
-  for (int j = 0; j < 260; ++j) {
+  for (int j = 0; j < 260 && 512 + 15 * (j + 1) <= (int)rec.size(); ++j) {
     const unsigned char* r = (const unsigned char*)p.data() + 512 + 15 * j;
     unsigned date = (unsigned)r[0] << 8 | r[1];
     if (date == 0) break;

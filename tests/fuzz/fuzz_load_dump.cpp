@@ -24,8 +24,12 @@ namespace {
 // The stock settings file of a DataRec, built from its fields.
 FUZZ_MODEL std::string SettingsText(const std::string& rec) {
   std::string p = Padded(rec);
+  // A line feed inside a text field is written CR LF, as in text mode.
   auto text = [&](size_t at, size_t width) {
-    return std::string(p.c_str() + at, strnlen(p.c_str() + at, width));
+    std::string out;
+    for (char c : std::string(p.c_str() + at, strnlen(p.c_str() + at, width)))
+      out += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    return out;
   };
   char line[64];
   std::string out = text(4, 20) + "\r\n";

@@ -221,6 +221,21 @@ TEST(StockFileName, Cp932AwareSeparatorRule) {
   for (const Case& c : cases) EXPECT_EQ(IsStockFileName(c.name), c.ok) << c.name;
 }
 
+// Names Windows cannot take as a file name, or takes for a device (the
+// settings would go to the console or nowhere), are refused too.
+TEST(StockFileName, WindowsDevicesAndReservedCharacters) {
+  struct Case { const char* name; int ok; } cases[] = {
+      {"CON", 0},      {"con", 0},      {"Nul", 0},       {"nul.x", 0},    {"PRN", 0},
+      {"AUX.txt", 0},  {"COM1", 0},     {"com9.a.b", 0},  {"LPT1", 0},     {"lPt9", 0},
+      {"CON .x", 0},   {"COM0", 1},     {"LPT10", 1},     {"CONS", 1},     {"xCON", 1},
+      {"CO", 1},       {"COM", 1},      {"NUL_", 1},      {".CON", 1},     {"ＣＯＮ", 1},
+      {"A*B", 0},      {"A?", 0},       {"\"x", 0},       {"<a", 0},       {"a>", 0},
+      {"a|b", 0},      {"a\tb", 0},     {"\x1f", 0},      {"a\x01", 0},    {"a\x7f", 1},
+      {"ポ", 1},       {"表", 1},       {"ソ*", 0},       {"ｱ|", 0},       {"a b", 1},
+  };
+  for (const Case& c : cases) EXPECT_EQ(IsStockFileName(c.name), c.ok) << c.name;
+}
+
 TEST(StockPath, FormsPathsAndRefusesLongOnes) {
   char path[kPathSize];
   EXPECT_EQ(FormatStockPath(path, "C:\\Ryvo\\tmp", "ソニー", ".txt"), 0);
@@ -312,9 +327,14 @@ TEST(TextLines, SettingsPairRule) {
   SplitSettingsPair("123456,7890\n", first, sizeof first, second, sizeof second);
   EXPECT_STREQ(first, "123");
   EXPECT_STREQ(second, "78");
-  char line[] = "abc\r\n";
-  StripLineEnd(line);
-  EXPECT_STREQ(line, "abc");
+  // Only the line feed goes: a CR before it is a lone CR of the text
+  // ("abc" CR CR LF reads as "abc" CR LF).
+  struct Strip { char line[8]; const char* text; } strips[] = {
+      {"abc\n", "abc"}, {"abc\r\n", "abc\r"}, {"abc\r", "abc\r"}, {"\n", ""}, {"abc", "abc"}};
+  for (Strip& c : strips) {
+    StripLineEnd(c.line);
+    EXPECT_STREQ(c.line, c.text);
+  }
 }
 
 }  // namespace

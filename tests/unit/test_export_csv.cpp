@@ -118,8 +118,11 @@ TEST_F(ExportTest, EndOfThePriceTable) {
   Stock dayOne = WithRows("dayone", {Row(1904, 0, 1, 1, 1, 1, 1, 1)});   // date 00 01
   Stock cut = WithRows("cut", {Row(2001, 1, 10, 1, 1, 1, 1, 1), Row(2001, 1, 11, 1, 1, 1, 1, 1)});
   cut.length = 512 + 15;   // the second row lies beyond the record
+  Stock partial = cut;
+  partial.name = "partial";
+  partial.length = 512 + 15 + 14;   // the second row lacks its last byte
   PutDump(Record(ContRec()) + Record(rec) + Record(zeroRec) + Record(DataRec(dayOne)) +
-          Record(DataRec(cut)));
+          Record(DataRec(cut)) + Record(DataRec(partial)));
   EXPECT_EQ(ExportCsv(), 0);
   std::string text = Csv("full");
   size_t lines = 0;
@@ -129,6 +132,7 @@ TEST_F(ExportTest, EndOfThePriceTable) {
   EXPECT_EQ(Csv("dayone"), kHeader + "1904/0/1," + std::string(4, ' ') + "    0.01," +
                                "        0.01,        0.01,        0.01,        0.01\r\n");
   EXPECT_EQ(Csv("cut").size(), kHeader.size() + strlen("2001/1/10,") + 5 * 13 + 1);
+  EXPECT_EQ(Csv("partial"), Csv("cut"));
 }
 
 TEST_F(ExportTest, HeaderOnlyVersionIgnoredAndReplacement) {
@@ -213,6 +217,16 @@ TEST_F(ExportTest, ReadAndWriteFailures) {
   EXPECT_EQ(ExportCsv(), -1);
   EXPECT_EQ(Messages(), std::vector<std::string>({"System Error|RyvoDB file write error"}));
   EXPECT_FALSE(FakeFileExists(csv + "/2222.csv"));   // the export stops there
+
+  // A write failure after skipped stocks: its message, then the names.
+  SetUp();
+  PutDump(Dump({WithRows("A*B", {}), WithRows("1111", {}), WithRows("2222", {})}));
+  FakeFailWriteAfter("1111.cs~", 10);
+  EXPECT_EQ(ExportCsv(), -1);
+  EXPECT_EQ(Messages(), std::vector<std::string>(
+                            {"System Error|RyvoDB file write error",
+                             "RyvoWin|次の銘柄のＣＳＶファイルを作成できませんでした。\nA*B"}));
+  EXPECT_FALSE(FakeFileExists(csv + "/2222.csv"));
 
   SetUp();
   PutDump(good + rec);

@@ -90,7 +90,13 @@ TEST_F(LoadDumpTest, SettingsFieldsSignsFlagsAndTexts) {
   texts.flags = 0x07;
   texts.document = std::string(120, 'D');   // fills the field: no zero byte
   texts.keyword = "表示";
+  Stock lineFeeds = Named("lf");   // byte 0x0A inside text fields
+  lineFeeds.document = "a\nb\r\nc";
+  lineFeeds.keyword = "k\n";
   Case cases[] = {
+      {"line feeds inside texts are CR LF", lineFeeds,
+       "lf\r\n0\r\n0\r\n0\r\na\r\nb\r\r\nc\r\nk\r\n\r\n0\r\n0,0\r\n0,0\r\n0,0\r\n0,0\r\n"
+       "0,0\r\n0,0\r\n0,0\r\n"},
       {"negative numbers", negative,
        "neg\r\n0\r\n0\r\n0\r\n\r\n\r\n-1\r\n-2,0\r\n0,0\r\n0,0\r\n0,0\r\n0,-32768\r\n"
        "0,-2147483648\r\n0,0\r\n"},
@@ -223,11 +229,14 @@ TEST_F(LoadDumpTest, TwentyByteNameAndDuplicates) {
 TEST_F(LoadDumpTest, NamesThatCannotBeFileNamesAreListedButSkipped) {
   FakeFolder("outside");
   std::vector<Stock> stocks = {Named("..\\outside\\x"), Named("a/b"), Named("C:x"),
-                               Named(".."), Named(""), Named("ソニー")};
+                               Named(".."), Named(""), Named("ソニー"),
+                               Named("nul.x"), Named("A*B")};
   PutDump(Dump(stocks));
   EXPECT_EQ(LoadDump(FakeStockList()), 0);
   EXPECT_TRUE(FakeMessages().empty());
-  EXPECT_EQ(FakeListItems().size(), 6u);
+  EXPECT_EQ(FakeListItems().size(), 8u);
+  EXPECT_FALSE(HasSettings("nul.x"));
+  EXPECT_FALSE(HasSettings("A*B"));
   EXPECT_FALSE(FakeFileExists(FakeRoot() + "/outside/x.txt"));
   EXPECT_FALSE(FakeFileExists(work + "/a/b.txt"));
   EXPECT_FALSE(FakeFileExists(work + "/.txt"));
@@ -290,6 +299,44 @@ TEST_F(LoadDumpTest, CopyAndWriteFailures) {
   EXPECT_TRUE(FakeMessages().empty());
   EXPECT_EQ(FakeListItems().size(), 2u);
   EXPECT_TRUE(HasSettings("2222"));
+}
+
+// A kept copy goes back in place of the dump whole or not at all: a copy
+// that breaks off (a full disk) leaves the dump as it was, and no
+// temporary file stays.
+TEST_F(LoadDumpTest, RestoringACopyReplacesTheDumpWholeOrNotAtAll) {
+  const std::string current = Dump({Named("now")});
+  std::vector<Stock> many(40, Named("kept"));   // more than one chunk of copying
+  const std::string kept = Dump(many);
+  struct Case {
+    const char* what;
+    void (*fault)(void);
+  } cases[] = {
+      {"full disk part way", [] { FakeFailWriteAfter("Ryvo.dmp.tmp", 20000); }},
+      {"close fails", [] { FakeFailClose("Ryvo.dmp.tmp"); }},
+      {"cannot take the dump's place", [] { FakeFailReplace("Ryvo.dmp.tmp"); }},
+      {"no copy to restore", [] { FakeFailOpen("BeginRyvo.dmp (rb)"); }},
+  };
+  for (const Case& c : cases) {
+    SetUp();
+    PutDump(current);
+    FakeWriteFile(work + "/BeginRyvo.dmp", kept);
+    c.fault();
+    EXPECT_EQ(RestoreDumpCopy("BeginRyvo.dmp"), -1) << c.what;
+    EXPECT_EQ(Messages(), std::vector<std::string>({"System Error|RyvoDB file copy error"}))
+        << c.what;
+    EXPECT_TRUE(FakeReadFile(work + "/Ryvo.dmp") == current) << c.what;
+    EXPECT_FALSE(FakeFileExists(work + "/Ryvo.dmp.tmp")) << c.what;
+  }
+
+  SetUp();
+  PutDump(current);
+  FakeWriteFile(work + "/SaveRyvo.dmp", kept);
+  EXPECT_EQ(RestoreDumpCopy("SaveRyvo.dmp"), 0);
+  EXPECT_TRUE(FakeMessages().empty());
+  EXPECT_TRUE(FakeReadFile(work + "/Ryvo.dmp") == kept);
+  EXPECT_TRUE(FakeReadFile(work + "/SaveRyvo.dmp") == kept);
+  EXPECT_FALSE(FakeFileExists(work + "/Ryvo.dmp.tmp"));
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "dump_builder.h"
 #include "exchange.h"
 #include "fake_platform.h"
 #include "stock_settings.h"
@@ -185,34 +186,64 @@ TEST_F(StockSettingsTest, FileBrokenOffAfterLineFourKeepsWhatWasRead) {
   EXPECT_EQ(Message(0), "RyvoSetup file read error");
 }
 
-// A line is read up to 258 characters; the rest of a longer line is dropped
-// and the next line still holds the next field.
-TEST_F(StockSettingsTest, LongLinesAreCutAndDoNotShiftTheFollowingLines) {
+// The dialog reads the settings file as the conversion does: a line of
+// more than 258 characters comes in pieces that count as lines (so does the
+// line end of a line of exactly 258), and only CR LF is a line end, so
+// "abc" CR CR LF is "abc" CR. Each field shows what the conversion stores.
+TEST_F(StockSettingsTest, ReadsLinesAsTheConversionDoes) {
   struct Case {
-    size_t length;
-    size_t kept;
-  } cases[] = {{257, 257}, {258, 258}, {259, 258}, {300, 258}, {600, 258}};
+    const char* what;
+    std::string document;   // line 5 as written, without its CR LF
+    std::string shown;      // the document field
+    std::string keyword;    // the keyword field (line 6 is "kw")
+  } cases[] = {
+      {"257", std::string(257, 'd'), std::string(257, 'd'), "kw"},
+      {"258: its line end is the next line", std::string(258, 'd'), std::string(258, 'd'), ""},
+      {"300: the rest is the next line", std::string(300, 'd'), std::string(258, 'd'),
+       std::string(42, 'd')},
+      {"CR CR LF", "abc\r", "abc\r", "kw"},
+  };
   for (const Case& c : cases) {
     SetUp();
-    std::string document(c.length, 'd');
-    std::string purchase(c.length, '9');
     const char* lines[14];
     for (int i = 0; i < 14; ++i) lines[i] = kFullFileLines[i];
-    lines[4] = document.c_str();
+    lines[4] = c.document.c_str();
     lines[5] = "kw";
-    lines[6] = purchase.c_str();
-    std::string pair = std::string(c.length, '1') + ",2";
-    lines[7] = pair.c_str();
     PutStock("1234", Lines(lines, 14));
-    ASSERT_EQ(ReadStockFields("1234", &fields), 1) << c.length;
-    EXPECT_TRUE(FakeMessages().empty()) << c.length;
-    EXPECT_EQ(strlen(fields.document), c.kept) << c.length;
-    EXPECT_STREQ(fields.keyword, "kw") << c.length;
-    EXPECT_EQ(std::string(fields.purchaseCount), std::string(c.kept, '9')) << c.length;
-    // The pair's comma lies beyond the cut for every line over 258.
-    EXPECT_EQ(std::string(fields.pairSecond[0]), c.length + 2 <= 258 ? "2" : "") << c.length;
-    EXPECT_STREQ(fields.pairFirst[1], "12") << c.length;
-    EXPECT_STREQ(fields.pairSecond[6], "0") << c.length;
+    ASSERT_EQ(ReadStockFields("1234", &fields), 1) << c.what;
+    EXPECT_TRUE(FakeMessages().empty()) << c.what;
+    EXPECT_EQ(std::string(fields.document), c.shown) << c.what;
+    EXPECT_EQ(std::string(fields.keyword), c.keyword) << c.what;
+
+    dumpbuilder::Stock old;
+    old.name = "old";
+    FakeWriteFile(work + "/Ryvo.dmp", dumpbuilder::Dump({old}));
+    FakeListSet({"1234"});
+    ASSERT_EQ(ConvertToHandheld(FakeStockList()), 0) << c.what;
+    std::string rec = FakeReadFile(work + "/Ryvo.dmp").substr(4 + 80 + 4, kFullDataRecLength);
+    const unsigned char* p = reinterpret_cast<const unsigned char*>(rec.data());
+    std::string document(fields.document, strnlen(fields.document, kWebDocumentSize));
+    std::string keyword(fields.keyword, strnlen(fields.keyword, kKeywordSize));
+    EXPECT_EQ(rec.substr(kDataWebDocument, kWebDocumentSize),
+              document + std::string(kWebDocumentSize - document.size(), '\0')) << c.what;
+    EXPECT_EQ(rec.substr(kDataKeyword, kKeywordSize),
+              keyword + std::string(kKeywordSize - keyword.size(), '\0')) << c.what;
+    EXPECT_EQ(p[kDataFlags], fields.onlyClose | fields.webScrap << 1 | fields.fixedScale << 2)
+        << c.what;
+    EXPECT_EQ(ReadBE32(p + kDataPurchaseCount), ParseIntOrZero(fields.purchaseCount)) << c.what;
+    for (int i = 0; i < 5; ++i) {
+      EXPECT_EQ(ReadBE16(p + kDataWebFetch + 4 * i), (int16_t)ParseIntOrZero(fields.pairFirst[i]))
+          << c.what << " pair " << i;
+      EXPECT_EQ(ReadBE16(p + kDataWebFetch + 4 * i + 2),
+                (int16_t)ParseIntOrZero(fields.pairSecond[i]))
+          << c.what << " pair " << i;
+    }
+    for (int i = 0; i < 2; ++i) {
+      EXPECT_EQ(ReadBE32(p + kDataPriceScaleMax + 8 * i), ParseIntOrZero(fields.pairFirst[5 + i]))
+          << c.what;
+      EXPECT_EQ(ReadBE32(p + kDataPriceScaleMin + 8 * i), ParseIntOrZero(fields.pairSecond[5 + i]))
+          << c.what;
+    }
   }
 }
 
@@ -319,6 +350,7 @@ TEST_F(StockSettingsTest, NamesThatCannotBeFileNamesAreRefused) {
     int valid;
   } cases[] = {
       {"a\\b", 0}, {"a/b", 0}, {"a:b", 0}, {".", 0}, {"..", 0}, {"\\", 0},
+      {"CON", 0}, {"nul.x", 0}, {"A*B", 0}, {"a|b", 0},   // devices, wildcards
       {"ソニー", 1},   // ソ is 83 5C
       {"表示", 1},     // 表 is 95 5C
       {"7203", 1}, {"a.b", 1}, {"...", 1}, {"", 1},   // empty: left to the save

@@ -104,21 +104,15 @@ int RunInfo(int argc, char** argv) {
     char shown[128];
     char flags[48];
     ReadTextField(RecordBuffer + kDataStockName, kStockNameSize, name);
-    int rows = 0;
-    unsigned first = 0, last = 0;
-    for (; rows < kMaxPriceRows; ++rows) {
-      const unsigned char* row = RecordBuffer + kPriceTableOffset + kPriceRowSize * rows;
-      unsigned date = ((unsigned)row[0] << 8) | row[1];
-      if (date == 0) break;
-      if (rows == 0) first = date;
-      last = date;
-    }
+    int rows = CountPriceRows(RecordBuffer, length);
     printf("%d\t%s\tflags %s\trows %d", ++index, ConsoleDisplayText(name, shown, sizeof shown),
            FlagNames(RecordBuffer[kDataFlags], flags), rows);
     if (rows > 0) {
+      const unsigned char* first = RecordBuffer + kPriceTableOffset;
+      const unsigned char* last = first + kPriceRowSize * (rows - 1);
       int y1, m1, d1, y2, m2, d2;
-      DecodePackedDate(first, &y1, &m1, &d1);
-      DecodePackedDate(last, &y2, &m2, &d2);
+      DecodePackedDate(((unsigned)first[0] << 8) | first[1], &y1, &m1, &d1);
+      DecodePackedDate(((unsigned)last[0] << 8) | last[1], &y2, &m2, &d2);
       printf("\t%d/%d/%d - %d/%d/%d", y1, m1, d1, y2, m2, d2);
     }
     printf("\tlength %d\n", (int)length);

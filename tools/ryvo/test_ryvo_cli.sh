@@ -28,6 +28,13 @@ cp "$T/work/Ryvo.dmp" "$T/original.dmp"
 "$RYVO" info "$T/work/Ryvo.dmp" >"$T/info.txt"; check "info" 0 $?
 expect "info lists six stocks" test "$(grep -c 'rows 260' "$T/info.txt")" = 6
 expect "info shows the header" grep -q 'version 210 (00 D2), recordCount 6' "$T/info.txt"
+# The first stock alone, its record one byte short of 260 whole rows
+# (RecordLength 4411): the last row does not lie whole inside it.
+header=$(sed -n 's/^header: length \([0-9]*\),.*/\1/p' "$T/info.txt")
+head -c $((4 + header + 4 + 4411)) "$T/work/Ryvo.dmp" >"$T/short.dmp"
+printf '\x3B\x11\x00\x00' | dd of="$T/short.dmp" bs=1 seek=$((4 + header)) conv=notrunc 2>/dev/null
+"$RYVO" info "$T/short.dmp" >"$T/info3.txt"; check "info of a short record" 0 $?
+expect "info counts only whole rows" grep -q 'rows 259.*length 4411' "$T/info3.txt"
 
 "$RYVO" load "$T/work" >"$T/list.txt"; check "load" 0 $?
 expect "load prints ソニー" grep -qx 'ソニー' "$T/list.txt"
