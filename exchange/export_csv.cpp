@@ -22,7 +22,10 @@ static const char kDigitPairs[] =
     "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
     "8081828384858687888990919293949596979899";
 
-int FormatCsvValue(char* out, uint32_t field) {
+// The text of a packed value, right-aligned in 16 characters (spaces, the
+// whole part's digits, its zeros, the point and two decimals); returns
+// its length, counted from the end.
+static int MakeValueText(char* t, uint32_t field) {
   unsigned code = (field >> 17) & 7u;
   uint32_t m = field & 0x1FFFFu;
   uint32_t whole, cents;
@@ -36,31 +39,68 @@ int FormatCsvValue(char* out, uint32_t field) {
   } else {
     whole = m;
     cents = 0;
-    if (m != 0) zeros = code - 2;
+    if (m != 0) zeros = code - 2;   // at most 5
   }
-  // The text right-aligned in 16 characters: spaces, the whole part's
-  // digits, its zeros (at most 5), the point and two decimals.
-  char t[16];
   memcpy(t, "        00000.", 14);
   memcpy(t + 14, kDigitPairs + 2 * cents, 2);
   unsigned digits = 1 + (whole >= 10) + (whole >= 100) + (whole >= 1000) +
                     (whole >= 10000) + (whole >= 100000);
   uint32_t low = whole % 10000;
+  // Two spaces and six digits; the leading zeros then become spaces.
   char six[8] = {' ', ' '};
   memcpy(six + 2, kDigitPairs + 2 * (whole / 10000), 2);
   memcpy(six + 4, kDigitPairs + 2 * (low / 100), 2);
   memcpy(six + 6, kDigitPairs + 2 * (low % 100), 2);
-  // The leading zeros of the six digits become spaces (the first bytes of
-  // the word are the first characters on every byte order: memcpy).
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+  uint64_t word;   // character i is byte i, the low byte first
+  memcpy(&word, six, 8);
+  uint64_t blank = ~0ull >> (8 * digits);   // the first 8 - digits bytes
+  word = (word & ~blank) | (0x2020202020202020ull & blank);
+  memcpy(six, &word, 8);
+#else
   for (unsigned i = 2; i < 8 - digits; ++i) six[i] = ' ';
+#endif
   memcpy(t + 5 - zeros, six, 8);
-  int length = (int)(digits + zeros + 3);
-  if (length <= 12) {
-    memcpy(out, t + 4, 12);
-    return 12;
+  return (int)(digits + zeros + 3);
+}
+
+// The texts of recently formatted values: a stock's prices take few
+// distinct values over its rows, so most values are copied from here.
+// Direct-mapped on a hash of the field; a key is the field plus one (0:
+// empty). A text holds its field's characters from the start (12 to 14)
+// and the field width in its last byte.
+enum { kValueCacheSize = 4096 };
+static uint32_t ValueCacheKey[kValueCacheSize];
+static char ValueCacheText[kValueCacheSize][16];
+
+// Writes the value's field and returns its width; writes 16 bytes at
+// `out` whatever the width (the line buffer has the room; the caller
+// writes over the rest).
+static inline int PutValue(char* out, uint32_t field) {
+  field &= 0xFFFFFu;
+  unsigned slot = (field * 2654435761u) >> 20;   // 12 bits
+  char* text = ValueCacheText[slot];
+  if (ValueCacheKey[slot] != field + 1) {
+    char t[16];
+    int length = MakeValueText(t, field);
+    if (length <= 12) {
+      memcpy(text, t + 4, 12);
+      text[15] = 12;
+    } else {
+      memcpy(text, t + 16 - length, (size_t)length);
+      text[15] = (char)length;
+    }
+    ValueCacheKey[slot] = field + 1;
   }
-  memcpy(out, t + 16 - length, (size_t)length);
-  return length;
+  memcpy(out, text, 16);
+  return text[15];
+}
+
+int FormatCsvValue(char* out, uint32_t field) {
+  char text[16];
+  int width = PutValue(text, field);
+  memcpy(out, text, (size_t)width);
+  return width;
 }
 
 // The decimal text of 0 to 99 without a leading zero.
@@ -87,7 +127,7 @@ int FormatCsvLine(char* out, const PriceRow* row) {
   p = PutSmall(p, (unsigned)day);
   *p++ = ',';
   for (int i = 0; i < 5; ++i) {
-    p += FormatCsvValue(p, row->value[i]);
+    p += PutValue(p, row->value[i]);
     *p++ = i < 4 ? ',' : '\r';
   }
   *p++ = '\n';
