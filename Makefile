@@ -4,6 +4,7 @@
 #   make demo         open RyvoWin on the embedded sample
 #   make screenshots  PNG pictures of the windows under screenshots/
 #   make bench        time load, export and conversion (Release build)
+#   make bench-wine   time ryvo.exe and RyvoWin under Wine beside Wine's floors
 #   make dist         the installation medium under dist/
 #   make fuzz         run every fuzz target (FUZZ_SECONDS each)
 # B selects the build folder, so that several trees can build side by side.
@@ -18,7 +19,7 @@ FUZZ   := $(B)/fuzz
 FUZZ_SECONDS ?= 40
 FUZZ_SMOKE_SECONDS ?= 15
 
-.PHONY: all deps native win win64 win-run test test-native test-wine demo screenshots bench dist fuzz fuzz-smoke clean
+.PHONY: all deps native win win64 win-run test test-native test-wine demo screenshots bench bench-wine dist fuzz fuzz-smoke clean
 
 all: native win
 
@@ -71,6 +72,11 @@ bench: deps
 	@test -f $(REL)/CMakeCache.txt || cmake -S . -B $(REL) -DCMAKE_BUILD_TYPE=Release >/dev/null
 	@cmake --build $(REL) -j$(JOBS) --target ryvo_bench
 	@$(REL)/tools/bench/ryvo_bench
+
+# ryvo.exe and RyvoWin under Wine on a 2,000-stock dump (not part of test).
+bench-wine: win-run
+	@if [ "$$(bash tools/wine-arch.sh)" = win32 ]; then bash tools/bench-wine.sh $(WIN); \
+	else bash tools/bench-wine.sh $(WIN64); fi
 
 dist: all
 	@bash tools/make-dist.sh $(B)
