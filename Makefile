@@ -1,5 +1,8 @@
 # Front door of the build. Every target installs what it needs first
 # (tools/install-deps.sh returns at once when all is in place).
+#   make              the Windows programs and an optimised native ryvo
+#   make install      ryvo and its man page under PREFIX (/usr/local), or
+#                     under DESTDIR/PREFIX for packaging
 #   make test         build everything and run every test
 #   make demo         open RyvoWin on the embedded sample
 #   make screenshots  PNG pictures of the windows under screenshots/
@@ -15,31 +18,56 @@ NATIVE := $(B)/native
 WIN    := $(B)/win
 WIN64  := $(B)/win64
 REL    := $(B)/release
+PREFIX ?= /usr/local
+DESTDIR ?=
 FUZZ   := $(B)/fuzz
 FUZZ_SECONDS ?= 40
 FUZZ_SMOKE_SECONDS ?= 15
 
-.PHONY: all deps native win win64 win-run test test-native test-wine demo screenshots bench bench-wine dist fuzz fuzz-smoke clean
+.PHONY: all deps deps-release release install native win win64 win-run test test-native \
+        test-wine test-install demo screenshots bench bench-wine dist fuzz fuzz-smoke clean
 
-all: native win
+# For users: the programs, and ryvo built for speed (Release, no sanitizers)
+# in $(REL); its host tools (bmpgen) serve the Windows builds.
+all: release win
 
 deps:
 	@bash tools/install-deps.sh
 
+# The native Release build needs only a compiler and CMake.
+deps-release:
+	@bash tools/install-deps.sh --native
+
+release: deps-release
+	@test -f $(REL)/CMakeCache.txt || cmake -S . -B $(REL) -DCMAKE_BUILD_TYPE=Release >/dev/null
+	@cmake --build $(REL) -j$(JOBS) --target ryvo bmpgen
+
+install: release
+	install -d $(DESTDIR)$(PREFIX)/bin $(DESTDIR)$(PREFIX)/share/man/man1
+	install -m 755 -s $(REL)/tools/ryvo/ryvo $(DESTDIR)$(PREFIX)/bin/ryvo
+	install -m 644 docs/ryvo.1 $(DESTDIR)$(PREFIX)/share/man/man1/ryvo.1
+
+# For the tests: the sanitized native build (unit tests, the ryvo tool's
+# scripts).
 native: deps
 	@test -f $(NATIVE)/CMakeCache.txt || cmake -S . -B $(NATIVE) -DCMAKE_BUILD_TYPE=Debug -DRYVO_SANITIZE=ON >/dev/null
 	@cmake --build $(NATIVE) -j$(JOBS)
 
-win: native
+win: deps release
 	@test -f $(WIN)/CMakeCache.txt || cmake -S . -B $(WIN) -DCMAKE_BUILD_TYPE=Release \
-	  -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DRYVO_HOST_TOOLS=$(abspath $(NATIVE))/tools >/dev/null
+	  -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DRYVO_HOST_TOOLS=$(abspath $(REL))/tools >/dev/null
 	@cmake --build $(WIN) -j$(JOBS)
 
-test: all
-	@$(MAKE) --no-print-directory test-native fuzz-smoke test-wine
+test: all native
+	@$(MAKE) --no-print-directory test-native test-install fuzz-smoke test-wine
 
 test-native:
 	@cd $(NATIVE) && ctest --output-on-failure -j$(JOBS)
+
+# make install into a scratch DESTDIR: an optimised binary without
+# sanitizer runtime, and a man page that man renders, of every command.
+test-install: release
+	@bash tools/test-install.sh $(B)
 
 # The end-to-end tests run the 32-bit programs under Wine; where the kernel
 # cannot run 32-bit code (some virtual machines), they run the same sources
@@ -57,19 +85,18 @@ test-wine: win-run
 win-run: win
 	@[ "$$(bash tools/wine-arch.sh)" = win32 ] || $(MAKE) --no-print-directory win64
 
-win64: native
+win64: deps release
 	@test -f $(WIN64)/CMakeCache.txt || cmake -S . -B $(WIN64) -DCMAKE_BUILD_TYPE=Release \
-	  -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake -DRYVO_HOST_TOOLS=$(abspath $(NATIVE))/tools >/dev/null
+	  -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake -DRYVO_HOST_TOOLS=$(abspath $(REL))/tools >/dev/null
 	@cmake --build $(WIN64) -j$(JOBS)
 
-demo: all win-run
+demo: all native win-run
 	@bash tools/demo.sh $(B)
 
-screenshots: all win-run
+screenshots: all native win-run
 	@bash tools/screenshots.sh $(B)
 
-bench: deps
-	@test -f $(REL)/CMakeCache.txt || cmake -S . -B $(REL) -DCMAKE_BUILD_TYPE=Release >/dev/null
+bench: release
 	@cmake --build $(REL) -j$(JOBS) --target ryvo_bench
 	@$(REL)/tools/bench/ryvo_bench
 

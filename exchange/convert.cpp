@@ -5,7 +5,9 @@
 #include <string.h>
 
 #include "exchange.h"
+#include "stock_check.h"
 #include "stock_paths.h"
+#include "stock_reading.h"
 #include "text_lines.h"
 
 static const char kSystemError[] = "System Error";
@@ -16,7 +18,8 @@ static PriceSlot PriceSlots[kMaxPriceRows];
 static char LineBuffer[kLineBufferSize];
 static TextReader Reader;
 
-int32_t ParseIntOrZero(const char* text) {
+int32_t ParseIntOrZeroNoted(const char* text, int* wrapped) {
+  if (wrapped != NULL) *wrapped = 0;
   if (text == NULL) return 0;
   const char* p = text;
   while (*p == ' ' || *p == '\t' || *p == '\n' || *p == '\v' || *p == '\f' ||
@@ -28,25 +31,58 @@ int32_t ParseIntOrZero(const char* text) {
     ++p;
   }
   uint32_t value = 0;   // unsigned: wraps modulo 2^32 without overflow
+  uint64_t whole = 0;   // the number itself, up to where it no longer fits
   while (*p >= '0' && *p <= '9') {
     value = value * 10u + (uint32_t)(*p - '0');
+    if (wrapped != NULL && whole <= 0xFFFFFFFFull) whole = whole * 10u + (uint64_t)(*p - '0');
     ++p;
   }
+  if (wrapped != NULL)
+    *wrapped = negative ? whole > 0x80000000ull : whole > 0x7FFFFFFFull;
   if (negative) value = 0u - value;
   // Two's complement view of the 32 bits, without an out-of-range cast.
   return value <= 0x7FFFFFFFu ? (int32_t)value
                               : (int32_t)(value - 0x80000000u) - 0x7FFFFFFF - 1;
 }
 
+int32_t ParseIntOrZero(const char* text) { return ParseIntOrZeroNoted(text, NULL); }
+
 static const uint64_t kValueLimit = 13107100000ull;   // 131071 * 10^5
+
+static const uint64_t kPowerOfTen[6] = {1, 10, 100, 1000, 10000, 100000};
+
+// The loss of a value field whose number ran from `start` to `stop` and
+// whose piece ends at `end`: a field without digits or with a sign first
+// is stored as 0; digits left after the number (a third decimal, text
+// such as "12x34") are not stored.
+static int DecimalLossOf(const char* start, const char* stop, const char* end, int tooLarge,
+                         int decimals) {
+  if (tooLarge) return kLossTooLarge;
+  const char* p = start;
+  int digits = 0;
+  for (; p < stop; ++p)
+    if (*p >= '0' && *p <= '9') digits = 1;
+  if (!digits) {
+    const char* q = start;
+    while (q < end && (*q == ' ' || *q == ',')) ++q;
+    return q < end && (*q == '-' || *q == '+') ? kLossSign : kLossNoDigits;
+  }
+  for (p = stop; p < end; ++p)
+    if (*p >= '1' && *p <= '9')
+      return decimals == 2 && *stop >= '0' && *stop <= '9' ? kLossDecimals : kLossTrailing;
+  return kLossNone;
+}
 
 // Reads one value field from `p` up to a stop character (`a`, `b` or the
 // end of the text) and returns where it stopped. Spaces, and commas that
 // are not stop characters, are skipped; the number ends at the first other
 // character, or after its second decimal, and the rest of the field is
 // passed over.
+// With `loss` given, also tells why the stored value differs from the
+// text (DecimalLoss); the conversion passes NULL and pays nothing for it.
 static const char* ScanDecimal(const char* p, char a, char b, signed char* exponent,
-                               int32_t* mantissa) {
+                               int32_t* mantissa, int* loss) {
+  const char* start = p;
   uint64_t d = 0;
   int decimals = 0;
   int nonZeroDecimal = 0;
@@ -91,17 +127,23 @@ static const char* ScanDecimal(const char* p, char a, char b, signed char* expon
     }
     break;   // a sign or any other character ends the number
   }
+  const char* stop = p;
   while (*p != '\0' && *p != a && *p != b) ++p;
   *exponent = 0;
   *mantissa = 0;
+  if (loss != NULL) *loss = DecimalLossOf(start, stop, p, tooLarge, decimals);
   if (tooLarge) return p;
   // Decimals beyond what the limit allows are dropped, never rounded, so
   // that the export's ".00" does not turn a large value into zero.
   while (d > kValueLimit && decimals > 0) {
+    if (loss != NULL && d % 10 != 0 && *loss == kLossNone) *loss = kLossDecimals;
     d /= 10;
     --decimals;
   }
-  if (d > kValueLimit) return p;
+  if (d > kValueLimit) {
+    if (loss != NULL) *loss = kLossTooLarge;
+    return p;
+  }
   int k = 0;
   uint64_t limit = 131071;
   while (d > limit) {
@@ -118,6 +160,7 @@ static const char* ScanDecimal(const char* p, char a, char b, signed char* expon
     case 4: m = d / 10000; break;
     default: m = d / 100000; break;
   }
+  if (loss != NULL && *loss == kLossNone && m * kPowerOfTen[k] != d) *loss = kLossMantissa;
   int e = k - decimals;
   if (e < 0 && !nonZeroDecimal) {
     m = e == -1 ? m / 10 : m / 100;
@@ -129,7 +172,7 @@ static const char* ScanDecimal(const char* p, char a, char b, signed char* expon
 }
 
 void ParseDecimalField(const char* text, signed char* exponent, int32_t* mantissa) {
-  ScanDecimal(text, '\0', '\0', exponent, mantissa);
+  ScanDecimal(text, '\0', '\0', exponent, mantissa, NULL);
 }
 
 int CompareRowDates(const PriceSlot* a, const PriceSlot* b) {
@@ -168,29 +211,68 @@ static void SortSlots(PriceSlot* slots, int count) {
   }
 }
 
+// A line with double quotes, as a spreadsheet saves it, read as CSV
+// quotes: a quote that opens a piece and the one that closes it are not
+// part of it, a doubled quote inside stands for one, and a comma inside
+// quotes does not cut the line (it is read as the blank that groups
+// digits: "2,804.50" is 2804.50). Returns the text to cut: `line` itself
+// when it holds no quote, so that such lines are cut exactly as ever.
+static const char* UnquotePriceLine(const char* line) {
+  static char unquoted[kLineBufferSize];
+  if (strchr(line, '"') == NULL) return line;
+  int n = 0;
+  int quoted = 0;
+  for (const char* p = line; *p != '\0' && n < (int)sizeof unquoted - 1; ++p) {
+    if (*p == '"') {
+      if (quoted && p[1] == '"') {
+        unquoted[n++] = '"';
+        ++p;
+      } else {
+        quoted = !quoted;
+      }
+      continue;
+    }
+    unquoted[n++] = quoted && *p == ',' ? ' ' : *p;
+  }
+  unquoted[n] = '\0';
+  return unquoted;
+}
+
 // Parses one data line into `slot`; 0 when complete, -1 when incomplete.
 // The line is cut into eight pieces, each ending at the first of its own
 // separators: year and month at "/", the day and the four prices at ",",
 // the volume at "," or the line feed. Separators before a piece are
 // skipped, so a run of them counts as one; a missing piece makes the line
 // incomplete.
-int ParsePriceLine(const char* line, PriceSlot* slot) {
+int ParsePriceLineNoted(const char* line, PriceSlot* slot, PriceLineNotes* notes) {
   static const char kSeparators[8][2] = {{'/', '/'}, {'/', '/'}, {',', ','}, {',', ','},
                                          {',', ','}, {',', ','}, {',', ','}, {',', '\n'}};
   int32_t date[3];
   signed char exponent[5];
   int32_t mantissa[5];
+  line = UnquotePriceLine(line);
+  if (notes != NULL) {
+    memset(notes, 0, sizeof *notes);
+    notes->cut = line;
+    notes->missing = -1;
+  }
   const char* p = line;
   for (int i = 0; i < 8; ++i) {
     char a = kSeparators[i][0], b = kSeparators[i][1];
     while (*p == a || *p == b) ++p;
-    if (*p == '\0') return -1;
+    if (*p == '\0') {
+      if (notes != NULL) notes->missing = i;
+      return -1;
+    }
+    if (notes != NULL) notes->start[i] = (int)(p - line);
     if (i < 3) {
       date[i] = ParseIntOrZero(p);   // stops before the separator
       while (*p != '\0' && *p != a && *p != b) ++p;
     } else {
-      p = ScanDecimal(p, a, b, &exponent[i - 3], &mantissa[i - 3]);
+      p = ScanDecimal(p, a, b, &exponent[i - 3], &mantissa[i - 3],
+                      notes != NULL ? &notes->loss[i - 3] : NULL);
     }
+    if (notes != NULL) notes->end[i] = (int)(p - line);
     if (*p != '\0') ++p;   // the separator that ended the piece
   }
   slot->date = (uint16_t)EncodePackedDate(date[0], date[1], date[2]);
@@ -198,11 +280,41 @@ int ParsePriceLine(const char* line, PriceSlot* slot) {
     slot->exponent[i] = exponent[i];
     slot->mantissa[i] = mantissa[i];
   }
+  if (notes != NULL) memcpy(notes->date, date, sizeof date);
   return 0;
 }
 
+int ParsePriceLine(const char* line, PriceSlot* slot) {
+  return ParsePriceLineNoted(line, slot, NULL);
+}
+
+// A stop of the conversion at this stock: the message box, or the
+// observer's word in its place.
+static int StopStock(const StockReadObserver* observer, int kind, int file, int line,
+                     const char* message) {
+  if (observer != NULL) {
+    if (observer->Stop != NULL) observer->Stop(observer->context, kind, file, line);
+  } else if (message != NULL) {
+    PfMessageBox(message, kSystemError, PF_MB_OK);
+  }
+  return -1;
+}
+
+// A settings number as the record stores it, told to the observer when it
+// is stored other than written.
+static int32_t SettingsNumber(const StockReadObserver* observer, int line, const char* text,
+                              int bits) {
+  int wrapped = 0;
+  int32_t value = ParseIntOrZeroNoted(text, observer != NULL ? &wrapped : NULL);
+  if (observer != NULL && observer->SettingsNumber != NULL) {
+    int32_t stored = bits == 16 ? (int32_t)(int16_t)(uint16_t)((uint32_t)value & 0xFFFFu) : value;
+    if (wrapped || stored != value) observer->SettingsNumber(observer->context, line, text, stored, bits);
+  }
+  return value;
+}
+
 // Reads the stock settings file into the DataRec in RecordBuffer.
-static int ReadStockSettings(const char* path) {
+static int ReadStockSettings(const char* path, const StockReadObserver* observer) {
   static const char* const kMissingLine[14] = {
       "RyvoSetup file StockName read error", "RyvoSetup file OnlyClose read error",
       "RyvoSetup file WebScrap read error",  "RyvoSetup file FixedScale read error",
@@ -212,34 +324,40 @@ static int ReadStockSettings(const char* path) {
       "RyvoSetup file read error",           "RyvoSetup file read error",
       "RyvoSetup file read error",           "RyvoSetup file read error"};
   FILE* file = PfOpenFile(path, "rb");
-  if (file == NULL) {
-    PfMessageBox("RyvoSetup file open error", kSystemError, PF_MB_OK);
-    return -1;
-  }
+  if (file == NULL)
+    return StopStock(observer, kCheckSettingsMissing, kCheckSettingsFile, 0,
+                     "RyvoSetup file open error");
   PfFileCloser closer(file);
   TextReaderInit(&Reader, file);
   unsigned char* rec = RecordBuffer;
   for (int line = 0; line < 14; ++line) {
-    if (ReadTextLine(&Reader, LineBuffer, kMaxLineChars + 1) < 0) {
-      PfMessageBox(kMissingLine[line], kSystemError, PF_MB_OK);
-      return -1;
-    }
+    int length = ReadTextLine(&Reader, LineBuffer, kMaxLineChars + 1);
+    if (length < 0)
+      return StopStock(observer, kCheckSettingsShort, kCheckSettingsFile, line + 1,
+                       kMissingLine[line]);
+    if (observer != NULL && observer->SettingsLine != NULL)
+      observer->SettingsLine(observer->context, line + 1, LineBuffer, length);
     if (line >= 1 && line <= 3) {
       if (LineBuffer[0] == '1') rec[kDataFlags] |= (unsigned char)(1 << (line - 1));
     } else if (line == 4 || line == 5) {
       StripLineEnd(LineBuffer);
       size_t width = line == 4 ? kWebDocumentSize : kKeywordSize;
       size_t n = strlen(LineBuffer);
-      if (n > width) n = width;
+      if (n > width) {
+        if (observer != NULL && observer->SettingsCut != NULL)
+          observer->SettingsCut(observer->context, line + 1, (int)n, (int)width);
+        n = width;
+      }
       memcpy(rec + (line == 4 ? kDataWebDocument : kDataKeyword), LineBuffer, n);
     } else if (line == 6) {
-      WriteBE32(rec + kDataPurchaseCount, ParseIntOrZero(LineBuffer));
+      WriteBE32(rec + kDataPurchaseCount, SettingsNumber(observer, line + 1, LineBuffer, 32));
     } else if (line >= 7) {
       char first[kLineBufferSize];
       char second[kLineBufferSize];
       SplitSettingsPair(LineBuffer, first, sizeof first, second, sizeof second);
-      int32_t a = ParseIntOrZero(first);
-      int32_t b = ParseIntOrZero(second);
+      int bits = line <= 11 ? 16 : 32;
+      int32_t a = SettingsNumber(observer, line + 1, first, bits);
+      int32_t b = SettingsNumber(observer, line + 1, second, bits);
       if (line <= 11) {
         unsigned char* pair = rec + kDataWebFetch + (line - 7) * 4;
         WriteBE16(pair, a);
@@ -255,28 +373,91 @@ static int ReadStockSettings(const char* path) {
 }
 
 // Reads the price CSV file into the slot table; the row count, or -1.
-static int ReadPriceFile(const char* path) {
+static int ReadPriceFile(const char* path, const StockReadObserver* observer) {
   FILE* file = PfOpenFile(path, "rb");
-  if (file == NULL) return -1;   // no message: the stock simply fails
+  // No message: the stock simply fails.
+  if (file == NULL) return StopStock(observer, kCheckCsvMissing, kCheckCsvFile, 0, NULL);
   PfFileCloser closer(file);
   TextReaderInit(&Reader, file);
-  if (ReadTextLine(&Reader, LineBuffer, kMaxLineChars + 1) < 0) {
-    PfMessageBox("Data file read error", kSystemError, PF_MB_OK);
-    return -1;
-  }
+  int headerLength = ReadTextLine(&Reader, LineBuffer, kMaxLineChars + 1);
+  if (headerLength < 0)
+    return StopStock(observer, kCheckCsvEmpty, kCheckCsvFile, 0, "Data file read error");
+  if (observer != NULL && observer->PriceLine != NULL)
+    observer->PriceLine(observer->context, 0, LineBuffer, headerLength, -3, NULL, NULL);
   memset(PriceSlots, 0, sizeof PriceSlots);
   int next = 0;
   int wrapped = 0;
-  while (ReadTextLine(&Reader, LineBuffer, kMaxLineChars + 1) >= 0) {
-    PriceSlot slot;
-    if (ParsePriceLine(LineBuffer, &slot) != 0) break;   // incomplete: stop
-    PriceSlots[next] = slot;
-    if (++next == kMaxPriceRows) {
-      next = 0;
-      wrapped = 1;
+  if (observer == NULL) {
+    while (ReadTextLine(&Reader, LineBuffer, kMaxLineChars + 1) >= 0) {
+      PriceSlot slot;
+      if (ParsePriceLine(LineBuffer, &slot) != 0) break;   // incomplete: stop
+      PriceSlots[next] = slot;
+      if (++next == kMaxPriceRows) {
+        next = 0;
+        wrapped = 1;
+      }
     }
+    return wrapped ? kMaxPriceRows : next;
+  }
+  // The same reading told line by line; the lines after an incomplete one,
+  // which the conversion never reads, are told too, as ignored.
+  PriceLineNotes notes;
+  int line = 0;
+  int ended = 0;
+  int length;
+  while ((length = ReadTextLine(&Reader, LineBuffer, kMaxLineChars + 1)) >= 0) {
+    ++line;
+    PriceSlot slot;
+    int at = -2;
+    if (!ended) {
+      if (ParsePriceLineNoted(LineBuffer, &slot, &notes) != 0) {
+        ended = 1;
+        at = -1;
+      } else {
+        at = next;
+        PriceSlots[next] = slot;
+        if (++next == kMaxPriceRows) {
+          next = 0;
+          wrapped = 1;
+        }
+      }
+    }
+    if (observer->PriceLine != NULL)
+      observer->PriceLine(observer->context, line, LineBuffer, length, at, at >= 0 ? &slot : NULL,
+                          at != -2 ? &notes : NULL);
   }
   return wrapped ? kMaxPriceRows : next;
+}
+
+int FillStockRecord(const char* name, const StockReadObserver* observer) {
+  char path[kPathSize];
+  memset(RecordBuffer, 0, sizeof RecordBuffer);
+  // A name that cannot be a file name has a settings file that cannot be
+  // opened.
+  if (FormatStockPath(path, WorkFolder, name, ".txt") != 0)
+    return StopStock(observer, kCheckNameUnusable, kCheckSettingsFile, 0,
+                     "RyvoSetup file open error");
+  if (ReadStockSettings(path, observer) != 0) return -1;
+  size_t nameLength = strlen(name);
+  if (nameLength > kStockNameSize) nameLength = kStockNameSize;
+  memcpy(RecordBuffer + kDataStockName, name, nameLength);
+  WriteBE16(RecordBuffer + kDataRecordVersion, kWrittenVersion);
+
+  if (FormatStockPath(path, CsvFolder, name, ".csv") != 0)
+    return StopStock(observer, kCheckNameUnusable, kCheckCsvFile, 0, NULL);
+  int rows = ReadPriceFile(path, observer);
+  if (rows < 0) return -1;
+  SortSlots(PriceSlots, rows);
+  for (int j = 0; j < rows; ++j) {
+    PriceRow row;
+    row.date = PriceSlots[j].date;
+    for (int i = 0; i < 5; ++i)
+      row.value[i] = EncodePackedValue(PriceSlots[j].mantissa[i], PriceSlots[j].exponent[i]);
+    unsigned char* raw = RecordBuffer + kPriceTableOffset + kPriceRowSize * j;
+    WritePriceRow(raw, &row);
+    WriteBE16(raw, row.date);
+  }
+  return 0;
 }
 
 static int WriteRecord(FILE* out, int32_t* offset, const unsigned char length[4]) {
@@ -298,38 +479,12 @@ static int IsTemplateLength(int32_t n) { return n >= 1 && n <= kRecordBufferSize
 
 int BuildStockRecord(FILE* out, const char* name, int32_t* offset,
                      const unsigned char templateLength[4]) {
-  char path[kPathSize];
   if (name == NULL || name[0] == '\0') return -1;
   if (!IsTemplateLength(ReadLE32(templateLength))) {
     PfMessageBox("RyvoDB file Cnt.size read error", kSystemError, PF_MB_OK);
     return -1;
   }
-  memset(RecordBuffer, 0, sizeof RecordBuffer);
-  // A name that cannot be a file name has a settings file that cannot be
-  // opened.
-  if (FormatStockPath(path, WorkFolder, name, ".txt") != 0) {
-    PfMessageBox("RyvoSetup file open error", kSystemError, PF_MB_OK);
-    return -1;
-  }
-  if (ReadStockSettings(path) != 0) return -1;
-  size_t nameLength = strlen(name);
-  if (nameLength > kStockNameSize) nameLength = kStockNameSize;
-  memcpy(RecordBuffer + kDataStockName, name, nameLength);
-  WriteBE16(RecordBuffer + kDataRecordVersion, kWrittenVersion);
-
-  if (FormatStockPath(path, CsvFolder, name, ".csv") != 0) return -1;
-  int rows = ReadPriceFile(path);
-  if (rows < 0) return -1;
-  SortSlots(PriceSlots, rows);
-  for (int j = 0; j < rows; ++j) {
-    PriceRow row;
-    row.date = PriceSlots[j].date;
-    for (int i = 0; i < 5; ++i)
-      row.value[i] = EncodePackedValue(PriceSlots[j].mantissa[i], PriceSlots[j].exponent[i]);
-    unsigned char* raw = RecordBuffer + kPriceTableOffset + kPriceRowSize * j;
-    WritePriceRow(raw, &row);
-    WriteBE16(raw, row.date);
-  }
+  if (FillStockRecord(name, NULL) != 0) return -1;
   if (WriteRecord(out, offset, templateLength) != 0) {
     PfMessageBox("RyvoDB file Cnt.size write error", kSystemError, PF_MB_OK);
     return -1;

@@ -53,6 +53,7 @@ struct CheckFinding {
 struct StockCheck {
   char name[81];                  // the stock name, as given
   char settingsPath[260];         // the two files, as the conversion names them
+                                  // (empty when the name cannot be a file name)
   char csvPath[260];
   int stopsConversion;            // 1: the conversion stops at this stock
   int rows;                       // rows the DataRec holds (0 when it stops)
@@ -62,6 +63,11 @@ struct StockCheck {
   int findingsLeftOut;            // findings beyond kMaxCheckFindings
   CheckFinding findings[kMaxCheckFindings];
 };
+
+// The record template length the conversion would take: the RecordLength
+// of the first DataRec of WorkFolder's Ryvo.dmp, else kFullDataRecLength
+// (no dump, or one without a stock record).
+int32_t CheckRecordLength(void);
 
 // Reads the files of stock `name` (WorkFolder, CsvFolder) as the
 // conversion does for a record of `recordLength` bytes (the record

@@ -1,5 +1,6 @@
 // File names made from stock names and folders: the one place that decides
-// whether a stock name may be a file name, and how paths are formed.
+// whether a stock name may be a file name, how the host spells it (UTF-8
+// outside Windows) and how paths are formed.
 #include "stock_paths.h"
 
 #include <errno.h>
@@ -7,6 +8,9 @@
 #include <string.h>
 
 #include "../shared/platform.h"
+#ifndef _WIN32
+#include "../shared/text_codec.h"
+#endif
 
 int IsLeadByte932(unsigned char c) {
   return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
@@ -35,12 +39,25 @@ int FormatStockPath(char* path, const char* folder, const char* name,
                     const char* ext) {
   path[0] = '\0';
   if (!IsStockFileName(name)) return -1;
-  int n = snprintf(path, kPathSize, "%s\\%s%s", folder, name, ext);
+  char hostName[kPathSize];
+  if (HostStockName(name, hostName, sizeof hostName) != 0) return -1;
+  int n = snprintf(path, kPathSize, "%s\\%s%s", folder, hostName, ext);
   if (n < 0 || n >= kPathSize) {
     path[0] = '\0';
     return -1;
   }
   return 0;
+}
+
+int HostStockName(const char* name, char* out, int size) {
+#ifdef _WIN32
+  int n = snprintf(out, (size_t)size, "%s", name);
+  if (n >= 0 && n < size) return 0;
+  if (size > 0) out[0] = '\0';
+  return -1;
+#else
+  return Cp932ToUtf8(name, out, size);
+#endif
 }
 
 int FormatFolderPath(char* path, const char* folder, const char* file) {
@@ -61,15 +78,8 @@ int HostPathFromDosPath(char* out, int size, const char* path) {
   }
   memcpy(out, path, (size_t)n + 1);
 #ifndef _WIN32
-  unsigned char* p = (unsigned char*)out;
-  while (*p != '\0') {
-    if (IsLeadByte932(*p) && p[1] != '\0') {
-      p += 2;
-      continue;
-    }
+  for (char* p = out; *p != '\0'; ++p)
     if (*p == '\\') *p = '/';
-    ++p;
-  }
 #endif
   return 0;
 }

@@ -2,6 +2,12 @@
 // name of its settings file (.txt in the working folder) and of its price
 // CSV file (.csv in the CSV folder); a name that could leave the folder is
 // never used as a file name.
+//
+// Encodings: on Windows a path is code page 932 from end to end. Elsewhere
+// file names are UTF-8, as Linux and Wine keep them: the folders are taken
+// as given (the command line's UTF-8) and only the stock name, code page
+// 932 inside the files, is converted when a path is formed, so that the
+// native tool and RyvoWin under Wine name the same stock's files alike.
 #pragma once
 
 enum { kPathSize = 260 };   // every path buffer; paths hold at most 259 bytes
@@ -11,12 +17,20 @@ enum { kPathSize = 260 };   // every path buffer; paths hold at most 259 bytes
 // a double-byte character (ソ is 83 5C) is never taken for a separator.
 int IsStockFileName(const char* name);
 
-// Forms "<folder>\<name><ext>" into `path` (kPathSize bytes). Returns 0, or
-// -1 (path empty) when the name cannot be a file name or the path would be
-// longer than 259 bytes; such a file counts as one that cannot be created
-// or opened.
+// Forms "<folder>\<name><ext>" into `path` (kPathSize bytes), the name as
+// HostStockName gives it. Returns 0, or -1 (path empty) when the name
+// cannot be a file name (IsStockFileName), has no host form, or the path
+// would be longer than 259 bytes; such a file counts as one that cannot
+// be created or opened.
 int FormatStockPath(char* path, const char* folder, const char* name,
                     const char* ext);
+
+// The stock name as the host's file names spell it, into `out` (`size`
+// bytes): on Windows the code page 932 bytes themselves; elsewhere the
+// name converted to UTF-8 (ソニー, 83 5C 83 6A 81 5B, becomes E3 82 BD E3
+// 83 8B E3 83 BC). Returns 0, or -1 (out empty) when the name holds a
+// byte sequence that is not code page 932 or does not fit.
+int HostStockName(const char* name, char* out, int size);
 
 // Forms "<folder>\<file>" into `path`; -1 (path empty) when too long.
 int FormatFolderPath(char* path, const char* folder, const char* file);
@@ -25,9 +39,10 @@ int FormatFolderPath(char* path, const char* folder, const char* file);
 int IsLeadByte932(unsigned char c);
 
 // The path as the host names it: on Windows a copy; elsewhere every "\"
-// that is a separator (not the second byte of a double-byte character)
-// becomes "/". Used by the native platforms (the ryvo tool, the tests).
-// Returns 0, or -1 (out empty) when it does not fit `size`.
+// becomes "/", the path being UTF-8 there (no byte of a UTF-8 character
+// other than "\" itself is 0x5C). Used by the native platforms (the ryvo
+// tool, the tests). Returns 0, or -1 (out empty) when it does not fit
+// `size`.
 int HostPathFromDosPath(char* out, int size, const char* path);
 
 // Puts `length` bytes of `bytes` in place of the file at `path` (a path

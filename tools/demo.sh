@@ -3,7 +3,8 @@
 # right after installing and choosing a CSV folder (see desktop-lib.sh for
 # the installed system). With a display, RyvoWin opens there and the demo
 # ends when it is closed; without one, it runs under Xvfb and the demo
-# saves a picture of the main window and prints its path.
+# saves a picture of the main window and prints its path. Before that it
+# writes the sample's report page (ryvo report) and prints its path.
 # The demo's Wine prefix is <B>/win/demo/wineprefix, apart from the tests'.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -29,5 +30,8 @@ if [ "${1:-}" = --inside ]; then
 fi
 
 mkdir -p "$b/win/demo" "$b/demo"
+# The sample's report page, for a browser.
+bash "$here/sample-report.sh" "$b/native/tools/ryvo/ryvo" "$b/demo/report" >/dev/null
+echo "demo: the sample's report page is $(cd "$b/demo/report" && pwd)/ryvo-report.html"
 if [ -z "${DISPLAY:-}" ]; then export RYVO_DEMO_HEADLESS=1; fi
 exec bash "$here/wine-session.sh" "$b/win/demo" bash "$here/demo.sh" --inside "$b"

@@ -102,10 +102,30 @@ struct Row {
   bool operator==(const Row& o) const { return !(*this < o) && !(o < *this); }
 };
 
+// A line with double quotes as CSV: the quotes that open and close a
+// quoted stretch are dropped, "" inside it is one quote, and a comma
+// inside it is a blank. A line without quotes stays as it is.
+FUZZ_MODEL std::string Unquoted(const std::string& s) {
+  if (s.find('"') == std::string::npos) return s;
+  std::string out;
+  bool inside = false;
+  for (size_t i = 0; i < s.size(); ++i) {
+    if (s[i] != '"') {
+      out += inside && s[i] == ',' ? ' ' : s[i];
+    } else if (inside && i + 1 < s.size() && s[i + 1] == '"') {
+      out += '"';
+      ++i;
+    } else {
+      inside = !inside;
+    }
+  }
+  return out;
+}
+
 // The eight pieces of a price line; false when one is missing.
 FUZZ_MODEL bool PriceLine(const std::string& line, Row* row) {
   static const char* const kSeparators[8] = {"/", "/", ",", ",", ",", ",", ",", ",\n"};
-  std::string s = CText(line);
+  std::string s = Unquoted(CText(line));
   std::string piece[8];
   size_t p = 0;
   for (int i = 0; i < 8; ++i) {
@@ -184,11 +204,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // to the first zero byte and the first line feed.
   std::string name = CText(entry.substr(0, 79));
   name = name.substr(0, name.find('\n'));
+  // Its two files as the folders name them; none when it cannot be a file name.
+  std::string txt, csvFile;
   const bool fileName = IsStockFileName(name.c_str()) != 0;
-  if (fileName && hasSettings)
-    FuzzWriteFile(work + "/" + name + ".txt", (const unsigned char*)settings.data(), settings.size());
-  if (fileName && hasCsv)
-    FuzzWriteFile(csv + "/" + name + ".csv", (const unsigned char*)prices.data(), prices.size());
+  const bool txtOk = fileName && FuzzStockFile("work", name, ".txt", &txt);
+  const bool csvOk = fileName && FuzzStockFile("csv", name, ".csv", &csvFile);
+  if (txtOk && hasSettings)
+    FuzzWriteFile(work + "/" + txt, (const unsigned char*)settings.data(), settings.size());
+  if (csvOk && hasCsv)
+    FuzzWriteFile(csv + "/" + csvFile, (const unsigned char*)prices.data(), prices.size());
   if (hasDump)
     FuzzWriteFile(work + "/Ryvo.dmp", (const unsigned char*)oldDump.data(), oldDump.size());
   FuzzListSet({entry});
@@ -215,11 +239,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     message = "RyvoDB file Cnt.size read error";
   } else if (name.empty()) {
     // silent
-  } else if (!fileName || !hasSettings) {
+  } else if (!txtOk || !hasSettings) {
     message = "RyvoSetup file open error";
   } else if (lines.size() < 14) {
     message = lines.size() < 4 ? kMissingLine[lines.size()] : "RyvoSetup file read error";
-  } else if (!hasCsv) {
+  } else if (!csvOk || !hasCsv) {
     // silent
   } else if (priceLines.empty()) {
     message = "Data file read error";
@@ -268,15 +292,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // Files: the inputs unchanged, the copy of the old dump, nothing else.
   std::set<std::string> workFiles, csvFiles;
   if (hasDump) workFiles = {"Ryvo.dmp", "SaveRyvo.dmp"};
-  if (fileName && hasSettings) workFiles.insert(name + ".txt");
-  if (fileName && hasCsv) csvFiles.insert(name + ".csv");
+  if (txtOk && hasSettings) workFiles.insert(txt);
+  if (csvOk && hasCsv) csvFiles.insert(csvFile);
   std::vector<std::string> present = FuzzListFolder("work");
   FUZZ_CHECK(std::set<std::string>(present.begin(), present.end()) == workFiles);
   present = FuzzListFolder("csv");
   FUZZ_CHECK(std::set<std::string>(present.begin(), present.end()) == csvFiles);
   FUZZ_CHECK(FuzzListFolder("db").empty());
-  if (fileName && hasSettings) FUZZ_CHECK(FuzzReadFile(work + "/" + name + ".txt") == settings);
-  if (fileName && hasCsv) FUZZ_CHECK(FuzzReadFile(csv + "/" + name + ".csv") == prices);
+  if (txtOk && hasSettings) FUZZ_CHECK(FuzzReadFile(work + "/" + txt) == settings);
+  if (csvOk && hasCsv) FUZZ_CHECK(FuzzReadFile(csv + "/" + csvFile) == prices);
   if (hasDump) FUZZ_CHECK(FuzzReadFile(work + "/SaveRyvo.dmp") == oldDump);
 
   std::string dump = FuzzReadFile(work + "/Ryvo.dmp");

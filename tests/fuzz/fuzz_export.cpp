@@ -91,11 +91,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   bool skipped = false;
   for (const std::string& rec : m.records) {
     std::string name = ModelName(rec);
-    if (!IsStockFileName(name.c_str())) {
+    std::string file;
+    if (!IsStockFileName(name.c_str()) || !FuzzStockFile("csv", name, ".csv", &file)) {
       skipped = true;
       continue;
     }
-    files[name + ".csv"] = CsvText(rec, &rows[name + ".csv"]);
+    files[file] = CsvText(rec, &rows[file]);
   }
   bool fails = m.stop != ModelDump::kEnd || skipped;
   FUZZ_CHECK(result == (fails ? -1 : 0));

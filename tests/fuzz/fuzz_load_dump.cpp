@@ -74,7 +74,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (const std::string& rec : m.records) {
       std::string name = ModelName(rec);
       names.push_back(name);
-      if (IsStockFileName(name.c_str())) files[name + ".txt"] = SettingsText(rec);
+      std::string file;
+      if (IsStockFileName(name.c_str()) && FuzzStockFile("work", name, ".txt", &file))
+        files[file] = SettingsText(rec);
     }
   }
   FUZZ_CHECK(FuzzListItems() == names);

@@ -17,6 +17,7 @@
 #include "platform.h"
 #include "settings.h"
 #include "stock_paths.h"
+#include "text_codec.h"
 
 const char kSettingsKey[] = "Software\\RyvoWin";
 
@@ -120,6 +121,17 @@ void FuzzResetRun(void) {
   g_lastMessage.clear();
   g_list.clear();
   g_settings.clear();
+}
+
+bool FuzzStockFile(const char* sub, const std::string& name, const char* ext, std::string* file) {
+  static char utf8[4096];
+  file->clear();
+  if (name.find('\0') != std::string::npos || name.size() >= 1024) return false;
+  if (Cp932ToUtf8(name.c_str(), utf8, sizeof utf8) != 0) return false;
+  std::string entry = std::string(utf8) + ext;
+  if (FuzzFolder(sub).size() + 1 + entry.size() > 259) return false;
+  *file = entry;
+  return true;
 }
 
 std::vector<std::string> FuzzListFolder(const char* sub) {

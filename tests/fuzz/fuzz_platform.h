@@ -23,6 +23,13 @@ void FuzzResetRun(void);
 // exchange's WorkFolder and CsvFolder.
 void FuzzBeginRun(const char* target);
 
+// The folder entry of a stock's file in folder `sub` as the exchange names
+// it outside Windows: the code page 932 name in UTF-8, then `ext`. False
+// (file empty) when the name has no UTF-8 form or the path
+// "<folder>\<file>" would pass 259 bytes: no such file is created or
+// opened. The name's other rules are IsStockFileName's.
+bool FuzzStockFile(const char* sub, const std::string& name, const char* ext, std::string* file);
+
 // Names of the regular files in a folder, sorted.
 std::vector<std::string> FuzzListFolder(const char* sub);
 std::string FuzzReadFile(const std::string& path);   // "" when missing

@@ -123,12 +123,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     current = CText(input.substr(0, std::min<size_t>(split, kDialogNameSize - 1)));
     file = input.substr(split + strlen(kSplit));
   }
-  const bool fileName = IsStockFileName(current.c_str()) != 0;
+  // The current stock's two files as the folders name them.
+  std::string txt, csvFile;
+  const bool csvOk = IsStockFileName(current.c_str()) != 0 &&
+                     FuzzStockFile("csv", current, ".csv", &csvFile);
+  const bool txtOk = IsStockFileName(current.c_str()) != 0 &&
+                     FuzzStockFile("work", current, ".txt", &txt);
+  const bool fileName = csvOk && txtOk;
   const std::string csvText = "日付,始値,高値,安値,終値\r\n";
-  if (fileName) {
-    FuzzWriteFile(work + "/" + current + ".txt", (const unsigned char*)file.data(), file.size());
-    FuzzWriteFile(csv + "/" + current + ".csv", (const unsigned char*)csvText.data(), csvText.size());
-  }
+  if (txtOk) FuzzWriteFile(work + "/" + txt, (const unsigned char*)file.data(), file.size());
+  if (csvOk)
+    FuzzWriteFile(csv + "/" + csvFile, (const unsigned char*)csvText.data(), csvText.size());
 
   static StockFields fields;
   memset(&fields, 0xA5, sizeof fields);
@@ -142,9 +147,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const char* message = nullptr;
   if (current.empty()) {
     // a new stock: everything empty
-  } else if (!fileName) {
+  } else if (!csvOk) {
     wantResult = 0;
     message = "CSVファイルを作成してから実行してください。";
+  } else if (!txtOk) {
+    wantResult = 0;   // the settings file cannot be opened: nothing to show
   } else {
     std::vector<std::string> lines = DialogLines(file);
     size_t count = std::min<size_t>(lines.size(), 14);
@@ -182,30 +189,38 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   memset(resultName, 0x5A, sizeof resultName);
   resultName[kDialogNameSize - 1] = '\0';
   const std::string name = got.text[0];
+  std::string nameTxt, nameCsv;
+  const bool nameTxtOk = !name.empty() && FuzzStockFile("work", name, ".txt", &nameTxt);
+  const bool nameCsvOk = !name.empty() && FuzzStockFile("csv", name, ".csv", &nameCsv);
+  // Saved unless a file of the new name cannot be made, or the new name
+  // spells the current stock's files (two codes of one character in UTF-8):
+  // the overwrite question, answered Cancel here.
+  const bool renamed = name != current;
+  const bool saves = nameTxtOk && (current.empty() || !renamed || nameCsvOk) &&
+                     !(fileName && renamed && nameTxt == txt);
   int saved = SaveStockFields(current.c_str(), &fields, resultName);
   FUZZ_CHECK(FuzzOpenFiles() == 0);
   std::set<std::string> workFiles, csvFiles;
   if (fileName) {
-    workFiles.insert(current + ".txt");
-    csvFiles.insert(current + ".csv");
+    workFiles.insert(txt);
+    csvFiles.insert(csvFile);
   }
-  if (name.empty()) {
+  if (!saves) {
     FUZZ_CHECK(saved == -1);
   } else {
     FUZZ_CHECK(saved == 0);
     FUZZ_CHECK(name == resultName);
-    workFiles.insert(name + ".txt");
-    if (!current.empty()) csvFiles.insert(name + ".csv");
-    FUZZ_CHECK(FuzzReadFile(work + "/" + name + ".txt") == SettingsFile(got));
-    if (!current.empty()) FUZZ_CHECK(FuzzReadFile(csv + "/" + name + ".csv") == csvText);
+    workFiles.insert(nameTxt);
+    if (!current.empty()) csvFiles.insert(nameCsv);
+    FUZZ_CHECK(FuzzReadFile(work + "/" + nameTxt) == SettingsFile(got));
+    if (!current.empty()) FUZZ_CHECK(FuzzReadFile(csv + "/" + nameCsv) == csvText);
     static StockFields again;
     FUZZ_CHECK(ReadStockFields(name.c_str(), &again) == (current.empty() ? 0 : 1));
     FUZZ_CHECK(FuzzOpenFiles() == 0);
     if (!current.empty()) FUZZ_CHECK(Same(FromFields(again), got));
   }
-  if (fileName && name != current)
-    FUZZ_CHECK(FuzzReadFile(work + "/" + current + ".txt") == file);
-  if (fileName) FUZZ_CHECK(FuzzReadFile(csv + "/" + current + ".csv") == csvText);
+  if (fileName && (renamed || saved != 0)) FUZZ_CHECK(FuzzReadFile(work + "/" + txt) == file);
+  if (fileName) FUZZ_CHECK(FuzzReadFile(csv + "/" + csvFile) == csvText);
   std::vector<std::string> present = FuzzListFolder("work");
   FUZZ_CHECK(std::set<std::string>(present.begin(), present.end()) == workFiles);
   present = FuzzListFolder("csv");

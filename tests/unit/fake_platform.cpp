@@ -17,6 +17,7 @@
 
 #include "exchange.h"
 #include "stock_paths.h"
+#include "text_codec.h"
 
 const char kSettingsKey[] = "Software\\RyvoWin";
 
@@ -196,6 +197,11 @@ void FakeReadOnlyFile(const char* suffix) { g_readOnlyFiles.push_back(suffix); }
 void FakeReadOnlyFolder(const std::string& hostFolder) { g_readOnlyFolders.push_back(hostFolder); }
 void FakeRemoveOnOpen(const char* pattern, const std::string& hostPath) {
   g_removeOnOpen.push_back({pattern, hostPath});
+}
+
+std::string FakeHostName(const std::string& cp932Name) {
+  char utf8[4 * kPathSize];
+  return Cp932ToUtf8(cp932Name.c_str(), utf8, sizeof utf8) == 0 ? utf8 : "";
 }
 
 std::string FakeReadFile(const std::string& hostPath) {

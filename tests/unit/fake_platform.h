@@ -18,7 +18,9 @@
 //
 // Paths given to the Pf* file calls are DOS-style ("<folder>\<name>"); a
 // fault pattern matches when it occurs anywhere in such a path (plain
-// substring, case-sensitive). Every fault stays until FakeReset.
+// substring, case-sensitive). Every fault stays until FakeReset. A stock's
+// file is named in UTF-8 on disk and in those paths (FakeHostName); a
+// pattern with a Japanese name is written u8"ソニー.cs~".
 #pragma once
 
 #include <string>
@@ -82,6 +84,10 @@ void FakeReadOnlyFolder(const std::string& hostFolder);
 void FakeRemoveOnOpen(const char* pattern, const std::string& hostPath);
 // Every open since the reset as "<path> (<mode>)", oldest first.
 const std::vector<std::string>& FakeOpenLog(void);
+
+// A stock name (code page 932) as the base name of its files on disk: its
+// UTF-8 form, "" when it has none. work + "/" + FakeHostName(n) + ".txt".
+std::string FakeHostName(const std::string& cp932Name);
 
 // Test file helpers on host paths.
 std::string FakeReadFile(const std::string& hostPath);      // "" when missing

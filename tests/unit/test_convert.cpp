@@ -110,8 +110,8 @@ class ConvertTest : public ::testing::Test {
     FakeWriteFile(work + "/Ryvo.dmp", oldDump);
   }
   void PutStock(const std::string& name, const std::string& settings, const std::string& prices) {
-    FakeWriteFile(work + "/" + name + ".txt", settings);
-    FakeWriteFile(csv + "/" + name + ".csv", prices);
+    FakeWriteFile(work + "/" + FakeHostName(name) + ".txt", settings);
+    FakeWriteFile(csv + "/" + FakeHostName(name) + ".csv", prices);
   }
   std::string NewDump() { return FakeReadFile(work + "/Ryvo.dmp"); }
   std::vector<std::string> Messages() {
@@ -453,6 +453,35 @@ TEST_F(ConvertTest, TwoConversionsInARow) {
   EXPECT_TRUE(FakeReadFile(work + "/SaveRyvo.dmp") == first);
   EXPECT_TRUE(NewDump() != first);
   EXPECT_EQ(NewDump().size(), first.size());
+}
+
+}  // namespace
+
+namespace {
+
+// A price file saved again by a spreadsheet: text cells or every cell in
+// double quotes, thousands inside quotes, LF line ends.
+TEST(ParsePriceLine, SpreadsheetQuotes) {
+  struct Case {
+    const char* line;
+    int32_t m[5];
+  } cases[] = {
+      {"\"2025/1/6\",2797,2810.5,2790,2804.5,1234500\n", {2797, 28105, 2790, 28045, 123450}},
+      {"\"2025/1/6\",\"2797\",\"2,804.50\",\"2790\",\"2804.50\",\"1234500\"\n",
+       {2797, 28045, 2790, 28045, 123450}},
+      {"\"2025/1/6\",\"2797\",\"28\"\"04\",1,2,3\n", {2797, 28, 1, 2, 3}},   // "" is one quote
+  };
+  for (const Case& c : cases) {
+    PriceSlot slot = {};
+    ASSERT_EQ(ParsePriceLine(c.line, &slot), 0) << c.line;
+    EXPECT_EQ(slot.date, EncodePackedDate(2025, 1, 6)) << c.line;
+    for (int i = 0; i < 5; ++i) EXPECT_EQ(slot.mantissa[i], c.m[i]) << c.line << " field " << i;
+  }
+  // A comma inside quotes does not cut the line: without the quotes the
+  // same text has one field more.
+  PriceSlot quoted = {}, plain = {};
+  ASSERT_EQ(ParsePriceLine("2025/1/6,\"1,000\",2,3,4\n", &quoted), -1);
+  ASSERT_EQ(ParsePriceLine("2025/1/6,1,000,2,3,4\n", &plain), 0);
 }
 
 }  // namespace

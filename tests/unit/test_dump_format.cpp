@@ -224,7 +224,7 @@ TEST(StockFileName, Cp932AwareSeparatorRule) {
 TEST(StockPath, FormsPathsAndRefusesLongOnes) {
   char path[kPathSize];
   EXPECT_EQ(FormatStockPath(path, "C:\\Ryvo\\tmp", "ソニー", ".txt"), 0);
-  EXPECT_STREQ(path, "C:\\Ryvo\\tmp\\ソニー.txt");
+  EXPECT_STREQ(path, u8"C:\\Ryvo\\tmp\\ソニー.txt");   // the name in UTF-8 here
   EXPECT_EQ(FormatStockPath(path, "C:\\x", "a/b", ".csv"), -1);
   EXPECT_STREQ(path, "");
   std::string folder(250, 'f');
@@ -237,12 +237,13 @@ TEST(StockPath, FormsPathsAndRefusesLongOnes) {
   EXPECT_STREQ(path, "");
 }
 
-TEST(StockPath, HostPathKeepsTrailBytes) {
+TEST(StockPath, HostPathTurnsEveryBackslashOfAUtf8Path) {
   char out[kPathSize];
-  ASSERT_EQ(HostPathFromDosPath(out, sizeof out, "/tmp/w\\ソニー.txt"), 0);
-  EXPECT_STREQ(out, "/tmp/w/ソニー.txt");
-  ASSERT_EQ(HostPathFromDosPath(out, sizeof out, "/tmp/w\\表示灯.csv"), 0);
-  EXPECT_STREQ(out, "/tmp/w/表示灯.csv");
+  ASSERT_EQ(HostPathFromDosPath(out, sizeof out, u8"/tmp/w\\ソニー.txt"), 0);
+  EXPECT_STREQ(out, u8"/tmp/w/ソニー.txt");
+  // あ is E3 81 82: read as code page 932 pairs, 82 would swallow the "\".
+  ASSERT_EQ(HostPathFromDosPath(out, sizeof out, u8"/tmp/あ\\表示灯.csv"), 0);
+  EXPECT_STREQ(out, u8"/tmp/あ/表示灯.csv");
   EXPECT_EQ(HostPathFromDosPath(out, 4, "abcd"), -1);
 }
 

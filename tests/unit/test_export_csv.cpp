@@ -20,7 +20,7 @@ class ExportTest : public ::testing::Test {
     FakeResetWithFolders(&work, &csv);
   }
   void PutDump(const std::string& bytes) { FakeWriteFile(work + "/Ryvo.dmp", bytes); }
-  std::string Csv(const std::string& name) { return FakeReadFile(csv + "/" + name + ".csv"); }
+  std::string Csv(const std::string& name) { return FakeReadFile(csv + "/" + FakeHostName(name) + ".csv"); }
   std::vector<std::string> Messages() {
     std::vector<std::string> texts;
     for (const FakeMessage& m : FakeMessages()) texts.push_back(m.caption + "|" + m.text);
@@ -145,7 +145,7 @@ TEST_F(ExportTest, HeaderOnlyVersionIgnoredAndReplacement) {
 TEST_F(ExportTest, FilesThatCannotBeCreatedAreNamedAtTheEnd) {
   PutDump(Dump({WithRows("7203", {}), WithRows("a/b", {}), WithRows("ソニー", {}),
                 WithRows("", {})}));
-  FakeFailOpen("ソニー.csv (wb)");
+  FakeFailOpen(u8"ソニー.csv (wb)");
   EXPECT_EQ(ExportCsv(), -1);
   EXPECT_EQ(Messages(), std::vector<std::string>(
                             {"RyvoWin|次の銘柄のＣＳＶファイルを作成できませんでした。\na/b\n"

@@ -24,8 +24,12 @@ class LoadDumpTest : public ::testing::Test {
     memset(CarriedBytes, 0x55, sizeof CarriedBytes);
   }
   void PutDump(const std::string& bytes) { FakeWriteFile(work + "/Ryvo.dmp", bytes); }
-  std::string Settings(const std::string& name) { return FakeReadFile(work + "/" + name + ".txt"); }
-  bool HasSettings(const std::string& name) { return FakeFileExists(work + "/" + name + ".txt"); }
+  std::string Settings(const std::string& name) {
+    return FakeReadFile(work + "/" + FakeHostName(name) + ".txt");
+  }
+  bool HasSettings(const std::string& name) {
+    return FakeFileExists(work + "/" + FakeHostName(name) + ".txt");
+  }
   std::vector<std::string> Messages() {
     std::vector<std::string> texts;
     for (const FakeMessage& m : FakeMessages()) texts.push_back(m.caption + "|" + m.text);

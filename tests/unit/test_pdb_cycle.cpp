@@ -74,7 +74,7 @@ TEST(PdbCycle, AnEditedCsvValueReachesTheDatabase) {
   ASSERT_EQ(FakeListItems().size(), (size_t)SampleStockCount());
   ASSERT_EQ(ExportCsv(), 0);
   const char* edited = SampleStockName(1);
-  std::string csvPath = csv + "/" + edited + ".csv";
+  std::string csvPath = csv + "/" + FakeHostName(edited) + ".csv";
   std::string text = FakeReadFile(csvPath);
   ASSERT_FALSE(text.empty());
   FakeWriteFile(csvPath, EditCsvField(text, 1, 4, "  4321.50"));

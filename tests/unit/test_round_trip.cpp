@@ -55,7 +55,7 @@ TEST_F(RoundTripTest, SampleHoldsTheNamesItPromises) {
   std::string csvText = FakeReadFile(csv + "/7203.csv");
   EXPECT_TRUE(csvText.empty());   // not exported yet
   ASSERT_EQ(ExportCsv(), 0);
-  csvText = FakeReadFile(csv + "/ソニー.csv");
+  csvText = FakeReadFile(csv + u8"/ソニー.csv");
   size_t lines = 0;
   for (char c : csvText) lines += c == '\n';
   EXPECT_EQ(lines, 261u);

@@ -37,8 +37,8 @@ class StockSettingsTest : public ::testing::Test {
   }
   // A stock with a price CSV file and the given settings file bytes.
   void PutStock(const std::string& name, const std::string& settings) {
-    FakeWriteFile(csv + "/" + name + ".csv", "日付,始値,高値,安値,終値\r\n");
-    FakeWriteFile(work + "/" + name + ".txt", settings);
+    FakeWriteFile(csv + "/" + FakeHostName(name) + ".csv", "日付,始値,高値,安値,終値\r\n");
+    FakeWriteFile(work + "/" + FakeHostName(name) + ".txt", settings);
   }
   std::string Message(size_t i) const {
     return i < FakeMessages().size() ? FakeMessages()[i].text : std::string("<none>");
@@ -384,7 +384,7 @@ TEST_F(StockSettingsTest, SavedFileReadsBackToTheSameFields) {
   snprintf(fields.pairSecond[1], kFieldSize, "%s", "4,5");
   char result[kDialogNameSize] = "";
   ASSERT_EQ(SaveStockFields("", &fields, result), 0);
-  FakeWriteFile(csv + "/表示.csv", "");
+  FakeWriteFile(csv + u8"/表示.csv", "");
   StockFields back;
   ASSERT_EQ(ReadStockFields("表示", &back), 1);
   EXPECT_STREQ(back.name, fields.name);

@@ -73,6 +73,21 @@ void WriteWhole(const std::string& dosPath, const std::string& bytes) {
   PfCloseFile(f);
 }
 
+// The plain copy: read and written in buffer-sized pieces.
+void CopyPlainly(const std::string& from, const std::string& to) {
+  static char buffer[1 << 16];
+  FILE* in = PfOpenFile(from.c_str(), "rb");
+  FILE* out = PfOpenFile(to.c_str(), "wb");
+  if (in == NULL || out == NULL) {
+    fprintf(stderr, "bench: cannot copy %s\n", from.c_str());
+    exit(1);
+  }
+  size_t n;
+  while ((n = fread(buffer, 1, sizeof buffer, in)) > 0) fwrite(buffer, 1, n, out);
+  PfCloseFile(in);
+  PfCloseFile(out);
+}
+
 // The safe write of a per-stock file, as the operations write theirs.
 void WriteSafely(const std::string& dosPath, const std::string& bytes) {
   if (ReplaceWholeFile(dosPath.c_str(), bytes.data(), (int)bytes.size()) != 0) {
@@ -247,7 +262,7 @@ int main(int argc, char** argv) {
           WriteSafely(safeWork + "\\" + names[i] + ".txt", settings[i]);
       });
       Time(&lines[s].plain, [&] {
-        WriteWhole(plainWork + "\\BeginRyvo.dmp", ReadWhole(dumpPath));
+        CopyPlainly(dumpPath, plainWork + "\\BeginRyvo.dmp");
         ReadThrough(dumpPath);
         for (size_t i = 0; i < names.size(); ++i)
           WriteWhole(plainWork + "\\" + names[i] + ".txt", settings[i]);
@@ -295,7 +310,7 @@ int main(int argc, char** argv) {
     });
     Time(&lines[6].plain, [&] {
       std::string target = plainWork + "\\Ryvo.dmp";
-      WriteWhole(plainWork + "\\SaveRyvo.dmp", ReadWhole(target));
+      CopyPlainly(target, plainWork + "\\SaveRyvo.dmp");
       for (size_t i = 0; i < names.size(); ++i) {
         ReadThrough(work + "\\" + names[i] + ".txt");
         ReadThrough(csv + "\\" + names[i] + ".csv");

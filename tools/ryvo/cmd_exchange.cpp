@@ -10,8 +10,6 @@
 #include "sample_dump.h"
 #include "stock_paths.h"
 
-namespace {
-
 // Copies a folder argument into one of the folder buffers.
 bool SetFolder(char* folder, const char* argument, const char* what) {
   size_t n = strlen(argument);
@@ -22,6 +20,8 @@ bool SetFolder(char* folder, const char* argument, const char* what) {
   memcpy(folder, argument, n + 1);
   return true;
 }
+
+namespace {
 
 void PrintStockList(void) {
   char name[81];
@@ -127,6 +127,26 @@ int RunInfo(int argc, char** argv) {
   return result;
 }
 
+int TakeStockList(const char* command, int count, char** names) {
+  StockList list = ConsoleStockList();
+  ConsoleListClear();
+  for (int i = 0; i < count; ++i) {
+    char name[81];
+    if (ConsoleArgumentText(names[i], name, sizeof name) != 0 || strlen(name) > kStockNameSize) {
+      fprintf(stderr, "ryvo %s: '%s' is not a stock name of at most 20 bytes\n", command, names[i]);
+      return 2;
+    }
+    if (PfListAppend(list, name) < 0) {
+      fprintf(stderr, "ryvo %s: too many stocks\n", command);
+      return 2;
+    }
+  }
+  char dumpPath[kPathSize];
+  if (FormatFolderPath(dumpPath, WorkFolder, "Ryvo.dmp") == 0)
+    ReadDumpStocks(dumpPath, count > 0 ? NULL : list);
+  return 0;
+}
+
 int RunLoad(int argc, char** argv) {
   static const char kUsage[] =
       "usage: ryvo load WORKDIR\n"
@@ -167,22 +187,8 @@ int RunConvert(int argc, char** argv) {
   if (!SetFolder(WorkFolder, argv[0], "working folder") ||
       !SetFolder(CsvFolder, argv[1], "CSV folder"))
     return 2;
+  if (int code = TakeStockList("convert", argc - 2, argv + 2); code != 0) return code;
   StockList list = ConsoleStockList();
-  ConsoleListClear();
-  for (int i = 2; i < argc; ++i) {
-    char name[81];
-    if (ConsoleArgumentText(argv[i], name, sizeof name) != 0 || strlen(name) > kStockNameSize) {
-      fprintf(stderr, "ryvo convert: '%s' is not a stock name of at most 20 bytes\n", argv[i]);
-      return 2;
-    }
-    if (PfListAppend(list, name) < 0) {
-      fprintf(stderr, "ryvo convert: too many stocks\n");
-      return 2;
-    }
-  }
-  char dumpPath[kPathSize];
-  if (FormatFolderPath(dumpPath, WorkFolder, "Ryvo.dmp") == 0)
-    ReadDumpStocks(dumpPath, argc > 2 ? NULL : list);
   if (PfListCount(list) == 0) {
     fprintf(stderr, "ryvo convert: no stocks to convert\n");
     return 1;

@@ -10,11 +10,24 @@
 enum { kAnyNumber = 1 << 30 };
 int CheckArguments(int argc, char** argv, int least, int most, const char* usage);
 
+// Copies a folder argument into WorkFolder or CsvFolder (`what` names it
+// in the message); false after a message when it is empty or too long.
+bool SetFolder(char* folder, const char* argument, const char* what);
+
+// The stocks of convert and check into the console stock list: the
+// `count` NAMEs in that order, else those of WorkFolder's Ryvo.dmp in file
+// order; the dump's carriedBytes are kept. 0, or 2 after a usage message.
+int TakeStockList(const char* command, int count, char** names);
+
 int RunInfo(int argc, char** argv);
+int RunCheck(int argc, char** argv);
 int RunLoad(int argc, char** argv);
 int RunExport(int argc, char** argv);
 int RunConvert(int argc, char** argv);
 int RunSample(int argc, char** argv);
+int RunImport(int argc, char** argv);
+int RunChart(int argc, char** argv);
+int RunReport(int argc, char** argv);
 // Built only when tools/ryvo/cmd_hotsync.cpp exists (RYVO_HAVE_HOTSYNC).
 int RunHotsync(int argc, char** argv);
 // "sample --pdb FILE": the sample as a Palm database file (with hotsync).

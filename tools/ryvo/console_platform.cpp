@@ -49,6 +49,12 @@ const char* ConsoleDisplayText(const char* cp932, char* out, int size) {
 #endif
 }
 
+const char* ConsoleDisplayPath(const char* path, char* out, int size) {
+  if (size <= 0) return out;
+  if (HostPathFromDosPath(out, size, path) != 0) snprintf(out, (size_t)size, "%s", path);
+  return out;
+}
+
 int ConsoleArgumentText(const char* argument, char* out, int size) {
 #ifdef _WIN32
   int n = snprintf(out, (size_t)size, "%s", argument);

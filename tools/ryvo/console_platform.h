@@ -20,6 +20,11 @@ void ConsoleSetQuiet(int quiet);
 // Code page 932 text as the console shows it (UTF-8 on Linux) into `out`;
 // undecodable bytes are shown as "?". Returns `out`.
 const char* ConsoleDisplayText(const char* cp932, char* out, int size);
+// A path as the console shows it, into `out`: the host's path (outside
+// Windows "\" as "/", and UTF-8 already: the folders as given, the stock
+// names as FormatStockPath spells them), so no conversion; the path as it
+// is when the host form does not fit. Returns `out`.
+const char* ConsoleDisplayPath(const char* path, char* out, int size);
 // A command-line argument (UTF-8 on Linux, the ANSI code page on Windows)
 // as code page 932 text; 0, or -1 when it cannot be converted or is too
 // long for `size`.

@@ -7,6 +7,9 @@
 
 namespace {
 
+// The version of the product this tool belongs to (RyvoWin 0.80).
+const char kVersion[] = "0.80";
+
 struct Command {
   const char* name;
   int (*run)(int argc, char** argv);
@@ -18,7 +21,11 @@ const Command kCommands[] = {
     {"load", RunLoad, "load WORKDIR                   load Ryvo.dmp: BeginRyvo.dmp, settings files"},
     {"export", RunExport, "export WORKDIR CSVDIR          write the price CSV files"},
     {"convert", RunConvert, "convert WORKDIR CSVDIR [NAME..] rebuild Ryvo.dmp from the files"},
+    {"import", RunImport, "import WORKDIR CSVDIR NAME FILE merge a price history into NAME.csv"},
+    {"check", RunCheck, "check WORKDIR CSVDIR [NAME..]   say what the conversion would lose"},
     {"sample", RunSample, "sample WORKDIR                 write the sample Ryvo.dmp"},
+    {"chart", RunChart, "chart WORKDIR CSVDIR NAME      one stock's chart as SVG (or: chart DUMP NAME)"},
+    {"report", RunReport, "report WORKDIR CSVDIR          every stock on one HTML page"},
 #ifdef RYVO_HAVE_HOTSYNC
     {"hotsync", RunHotsync, "hotsync WORKDIR PDBFILE        move RyvoDB between a .pdb and Ryvo.dmp"},
 #endif
@@ -27,6 +34,7 @@ const Command kCommands[] = {
 int Usage(FILE* out) {
   fputs("usage: ryvo COMMAND ARGS...   (ryvo COMMAND --help for more)\n", out);
   for (const Command& c : kCommands) fprintf(out, "  ryvo %s\n", c.summary);
+  fputs("  ryvo --version                      print the version\n", out);
   fputs("Exit status: 0 success, 1 a reported failure, 2 a usage error.\n", out);
   return out == stdout ? 0 : 2;
 }
@@ -47,6 +55,10 @@ int main(int argc, char** argv) {
   if (strcmp(argv[1], "--help") == 0 || strcmp(argv[1], "-h") == 0 ||
       strcmp(argv[1], "help") == 0)
     return Usage(stdout);
+  if (strcmp(argv[1], "--version") == 0) {
+    printf("ryvo %s\n", kVersion);
+    return 0;
+  }
   for (const Command& c : kCommands) {
     if (strcmp(argv[1], c.name) == 0) {
       int code = c.run(argc - 2, argv + 2);

@@ -17,7 +17,8 @@ mkdir -p "$T/work" "$T/csv"
 "$RYVO" >/dev/null 2>&1; check "no command" 2 $?
 "$RYVO" frobnicate >/dev/null 2>&1; check "unknown command" 2 $?
 "$RYVO" --help >/dev/null; check "--help" 0 $?
-for c in info load export convert sample; do
+expect "--version" test "$("$RYVO" --version)" = "ryvo 0.80"
+for c in info load export convert check sample; do
   "$RYVO" $c --help | grep -q "usage: ryvo $c"; check "$c --help" 0 $?
   "$RYVO" $c >/dev/null 2>&1; check "$c without arguments" 2 $?
 done
@@ -31,13 +32,31 @@ expect "info shows the header" grep -q 'version 210 (00 D2), recordCount 6' "$T/
 "$RYVO" load "$T/work" >"$T/list.txt"; check "load" 0 $?
 expect "load prints ソニー" grep -qx 'ソニー' "$T/list.txt"
 expect "BeginRyvo.dmp" cmp -s "$T/work/BeginRyvo.dmp" "$T/original.dmp"
-expect "settings file named in CP932" test -f "$T/work/$(printf 'ソニー' | iconv -f UTF-8 -t CP932).txt"
+expect "settings file named in UTF-8" test -f "$T/work/ソニー.txt"
+expect "its first line the name in CP932" test "$(head -1 "$T/work/ソニー.txt" | iconv -f CP932 -t UTF-8)" = $'ソニー\r'
+expect "every file name is UTF-8" sh -c "ls '$T/work' | iconv -f UTF-8 -t UTF-8 >/dev/null"
 expect "settings file has CR LF" grep -q $'^7203\r$' "$T/work/7203.txt"
 
 "$RYVO" export "$T/work" "$T/csv" 2>"$T/err.txt"; check "export" 0 $?
 expect "export says 変換完了" grep -qx '\[RyvoWin\] 変換完了' "$T/err.txt"
 expect "six CSV files" test "$(ls "$T/csv" | wc -l)" = 6
+expect "CSV files named as the stock list" test "$(ls "$T/csv" | LC_ALL=C sort)" = "$(sed 's/$/.csv/' "$T/list.txt" | LC_ALL=C sort)"
 expect "CSV header line" test "$(head -1 "$T/csv/7203.csv" | iconv -f CP932 -t UTF-8)" = $'日付,始値,高値,安値,終値\r'
+
+# The check: the exported files convert exactly; a damaged price file of
+# ソニー and a missing stock are told with their lines, and nothing is written.
+"$RYVO" check "$T/work" "$T/csv" >"$T/check.txt"; check "check of the exported files" 0 $?
+expect "check: six stocks, nothing lost" grep -qx 'ryvo check: 6 stocks, 0 findings; the handheld would get exactly what the files say' "$T/check.txt"
+printf '2030/2/31,1,2,3,4\r\n' >>"$T/csv/ソニー.csv"
+(cd "$T" && ls -lR --time-style=full-iso work csv) >"$T/before.ls"
+"$RYVO" check "$T/work" "$T/csv" ソニー nosuch 7203 >"$T/check.txt"; check "check of a damaged file" 1 $?
+expect "check names file and line" grep -qF "$T/csv/ソニー.csv:262: line-incomplete: \"2030/2/31,1,2,3,4\" has no volume" "$T/check.txt"
+expect "check says where the conversion stops" grep -qx 'ryvo check: the conversion stops at nosuch; not reached: 7203' "$T/check.txt"
+"$RYVO" check --json "$T/work" "$T/csv" ソニー nosuch >"$T/check.json"; check "check --json" 1 $?
+expect "check --json is JSON" python3 -c "import json,sys; d=json.load(open(sys.argv[1])); assert d['stocks'][0]['findings'][0]['kind']=='line-incomplete' and d['stocks'][1]['stops_conversion']" "$T/check.json"
+expect "check writes nothing" sh -c "cd '$T' && ls -lR --time-style=full-iso work csv | cmp -s - before.ls"
+"$RYVO" check "$T/nowhere" "$T/csv" >/dev/null 2>&1; check "check without stocks" 2 $?
+head -n -1 "$T/csv/ソニー.csv" >"$T/sony.csv" && mv "$T/sony.csv" "$T/csv/ソニー.csv"
 
 "$RYVO" convert "$T/work" "$T/csv" >/dev/null; check "convert" 0 $?
 expect "unedited round trip gives the same dump" cmp -s "$T/work/Ryvo.dmp" "$T/original.dmp"
@@ -61,6 +80,20 @@ printf '\x50\x00\x00\x00\x00\xD1' >"$T/old.dmp"
 mkdir -p "$T/old" && printf '\x06\x00\x00\x00\x00\xD1\x00\x00\x00\x00' >"$T/old/Ryvo.dmp"
 "$RYVO" load "$T/old" 2>"$T/err.txt" >/dev/null; check "load of an old version" 1 $?
 expect "version message" grep -q 'Ryvo Error' "$T/err.txt"
+
+# Folders with Japanese names given in UTF-8 (あ is E3 81 82: no byte of it
+# pairs with the "\" before the file name), the files named in UTF-8 and
+# the paths shown as they are.
+W="$T/作業あ" C="$T/株価い"
+mkdir -p "$W" "$C"
+cp "$T/original.dmp" "$W/Ryvo.dmp"
+"$RYVO" load "$W" >/dev/null && "$RYVO" export "$W" "$C" 2>/dev/null &&
+  "$RYVO" convert "$W" "$C" >/dev/null; check "load, export, convert in Japanese folders" 0 $?
+expect "the files in Japanese folders" test -f "$W/表示灯.txt" -a -f "$C/表示灯.csv"
+expect "the same dump" cmp -s "$W/Ryvo.dmp" "$T/original.dmp"
+printf 'Date,Open,High,Low,Close,Volume\n2024-01-04,10,11,9,10.5,1000\n' >"$T/download.csv"
+"$RYVO" import "$W" "$C" 任天堂 "$T/download.csv" >"$T/out.txt"; check "import of 任天堂" 0 $?
+expect "the path shown in UTF-8" grep -qF "existing: 260 rows in $C/任天堂.csv" "$T/out.txt"
 
 if [ $fails -ne 0 ]; then echo "$fails failure(s)"; exit 1; fi
 echo "ryvo: all checks passed"
