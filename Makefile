@@ -7,6 +7,7 @@
 #   make demo         open RyvoWin on the embedded sample
 #   make screenshots  PNG pictures of the windows under screenshots/
 #   make bench        time load, export and conversion (Release build)
+#   make bench-wine   time ryvo.exe and RyvoWin under Wine beside Wine's floors
 #   make dist         the installation medium under dist/
 #   make fuzz         run every fuzz target (FUZZ_SECONDS each)
 # B selects the build folder, so that several trees can build side by side.
@@ -24,7 +25,7 @@ FUZZ_SECONDS ?= 40
 FUZZ_SMOKE_SECONDS ?= 15
 
 .PHONY: all deps deps-release release install native win win64 win-run test test-native \
-        test-wine test-install demo screenshots bench dist fuzz fuzz-smoke clean
+        test-wine test-install demo screenshots bench bench-wine dist fuzz fuzz-smoke clean
 
 # For users: the programs, and ryvo built for speed (Release, no sanitizers)
 # in $(REL); its host tools (bmpgen) serve the Windows builds.
@@ -98,6 +99,11 @@ screenshots: all native win-run
 bench: release
 	@cmake --build $(REL) -j$(JOBS) --target ryvo_bench
 	@$(REL)/tools/bench/ryvo_bench
+
+# ryvo.exe and RyvoWin under Wine on a 2,000-stock dump (not part of test).
+bench-wine: win-run
+	@if [ "$$(bash tools/wine-arch.sh)" = win32 ]; then bash tools/bench-wine.sh $(WIN); \
+	else bash tools/bench-wine.sh $(WIN64); fi
 
 dist: all
 	@bash tools/make-dist.sh $(B)

@@ -65,6 +65,7 @@ extern const char kCsvHeaderLine[];
 // Integer arithmetic only; no terminating zero.
 int FormatCsvValue(char* out, uint32_t field);
 // One price line, "y/m/d," then the five values, CR LF; returns its length.
+// May write up to 16 bytes past that length (a full line buffer has them).
 int FormatCsvLine(char* out, const PriceRow* row);
 // The whole CSV file of the DataRec in RecordBuffer, whose RecordLength is
 // `length`, into `out` (kCsvTextSize bytes); returns its byte count.

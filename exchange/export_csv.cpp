@@ -11,71 +11,123 @@ const char kCsvHeaderLine[] = "日付,始値,高値,安値,終値\r\n";
 
 static const char kSystemError[] = "System Error";
 
-static const uint32_t kTenPowers[8] = {1, 10, 100, 1000, 10000, 100000,
-                                       1000000, 10000000};
-
-// A packed value is mantissa * 10^(code - 2), so in hundredths it is the
-// exact integer mantissa * 10^code; "%12.2f" of the decoded double writes
-// that integer with a point before its last two digits.
+// A packed value is mantissa * 10^(code - 2). In "%12.2f" that is the
+// mantissa's digits with the point moved: code 0 puts it before the last
+// two digits, code 1 before the last digit (one zero after it), codes 2
+// to 7 after the digits and code - 2 zeros (".00" after them). So the
+// whole part is at most 131071 followed by zeros, made from digit pairs in
+// 32-bit arithmetic.
 static const char kDigitPairs[] =
     "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
     "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
     "8081828384858687888990919293949596979899";
 
-int FormatCsvValue(char* out, uint32_t field) {
+// The text of a packed value, right-aligned in 16 characters (spaces, the
+// whole part's digits, its zeros, the point and two decimals); returns
+// its length, counted from the end.
+static int MakeValueText(char* t, uint32_t field) {
   unsigned code = (field >> 17) & 7u;
-  uint64_t hundredths = (uint64_t)(field & 0x1FFFFu) * kTenPowers[code];
-  // Built from the end: two decimals, the point, the whole part.
-  char text[24];
-  char* end = text + sizeof text;
-  char* p = end;
-  unsigned cents = (unsigned)(hundredths % 100);
-  uint64_t whole = hundredths / 100;
-  p -= 2;
-  memcpy(p, kDigitPairs + 2 * cents, 2);
-  *--p = '.';
-  while (whole >= 100) {
-    unsigned pair = (unsigned)(whole % 100);
-    whole /= 100;
-    p -= 2;
-    memcpy(p, kDigitPairs + 2 * pair, 2);
-  }
-  if (whole >= 10) {
-    p -= 2;
-    memcpy(p, kDigitPairs + 2 * whole, 2);
+  uint32_t m = field & 0x1FFFFu;
+  uint32_t whole, cents;
+  unsigned zeros = 0;
+  if (code == 0) {
+    whole = m / 100;
+    cents = m % 100;
+  } else if (code == 1) {
+    whole = m / 10;
+    cents = m % 10 * 10;
   } else {
-    *--p = (char)('0' + whole);
+    whole = m;
+    cents = 0;
+    if (m != 0) zeros = code - 2;   // at most 5
   }
-  int n = (int)(end - p);
-  int width = n < 12 ? 12 : n;
-  memset(out, ' ', (size_t)(width - n));
-  memcpy(out + width - n, p, (size_t)n);
+  memcpy(t, "        00000.", 14);
+  memcpy(t + 14, kDigitPairs + 2 * cents, 2);
+  unsigned digits = 1 + (whole >= 10) + (whole >= 100) + (whole >= 1000) +
+                    (whole >= 10000) + (whole >= 100000);
+  uint32_t low = whole % 10000;
+  // Two spaces and six digits; the leading zeros then become spaces.
+  char six[8] = {' ', ' '};
+  memcpy(six + 2, kDigitPairs + 2 * (whole / 10000), 2);
+  memcpy(six + 4, kDigitPairs + 2 * (low / 100), 2);
+  memcpy(six + 6, kDigitPairs + 2 * (low % 100), 2);
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+  uint64_t word;   // character i is byte i, the low byte first
+  memcpy(&word, six, 8);
+  uint64_t blank = ~0ull >> (8 * digits);   // the first 8 - digits bytes
+  word = (word & ~blank) | (0x2020202020202020ull & blank);
+  memcpy(six, &word, 8);
+#else
+  for (unsigned i = 2; i < 8 - digits; ++i) six[i] = ' ';
+#endif
+  memcpy(t + 5 - zeros, six, 8);
+  return (int)(digits + zeros + 3);
+}
+
+// The texts of recently formatted values: a stock's prices take few
+// distinct values over its rows, so most values are copied from here.
+// Direct-mapped on a hash of the field; a key is the field plus one (0:
+// empty). A text holds its field's characters from the start (12 to 14)
+// and the field width in its last byte.
+enum { kValueCacheSize = 4096 };
+static uint32_t ValueCacheKey[kValueCacheSize];
+static char ValueCacheText[kValueCacheSize][16];
+
+// Writes the value's field and returns its width; writes 16 bytes at
+// `out` whatever the width (the line buffer has the room; the caller
+// writes over the rest).
+static inline int PutValue(char* out, uint32_t field) {
+  field &= 0xFFFFFu;
+  unsigned slot = (field * 2654435761u) >> 20;   // 12 bits
+  char* text = ValueCacheText[slot];
+  if (ValueCacheKey[slot] != field + 1) {
+    char t[16];
+    int length = MakeValueText(t, field);
+    if (length <= 12) {
+      memcpy(text, t + 4, 12);
+      text[15] = 12;
+    } else {
+      memcpy(text, t + 16 - length, (size_t)length);
+      text[15] = (char)length;
+    }
+    ValueCacheKey[slot] = field + 1;
+  }
+  memcpy(out, text, 16);
+  return text[15];
+}
+
+int FormatCsvValue(char* out, uint32_t field) {
+  char text[16];
+  int width = PutValue(text, field);
+  memcpy(out, text, (size_t)width);
   return width;
 }
 
-static char* PutUnsigned(char* out, unsigned value) {
-  char digits[12];
-  int n = 0;
-  do {
-    digits[n++] = (char)('0' + value % 10);
-    value /= 10;
-  } while (value != 0);
-  while (n > 0) *out++ = digits[--n];
-  return out;
+// The decimal text of 0 to 99 without a leading zero.
+static char* PutSmall(char* out, unsigned value) {
+  if (value >= 10) {
+    memcpy(out, kDigitPairs + 2 * value, 2);
+    return out + 2;
+  }
+  *out = (char)('0' + value);
+  return out + 1;
 }
 
 int FormatCsvLine(char* out, const PriceRow* row) {
   int year, month, day;
   DecodePackedDate(row->date, &year, &month, &day);
   char* p = out;
-  p = PutUnsigned(p, (unsigned)year);
+  // Years are 1904 to 2031: always four digits.
+  memcpy(p, kDigitPairs + 2 * (year / 100), 2);
+  memcpy(p + 2, kDigitPairs + 2 * (year % 100), 2);
+  p += 4;
   *p++ = '/';
-  p = PutUnsigned(p, (unsigned)month);
+  p = PutSmall(p, (unsigned)month);
   *p++ = '/';
-  p = PutUnsigned(p, (unsigned)day);
+  p = PutSmall(p, (unsigned)day);
   *p++ = ',';
   for (int i = 0; i < 5; ++i) {
-    p += FormatCsvValue(p, row->value[i]);
+    p += PutValue(p, row->value[i]);
     *p++ = i < 4 ? ',' : '\r';
   }
   *p++ = '\n';

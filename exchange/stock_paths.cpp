@@ -3,6 +3,7 @@
 // outside Windows) and how paths are formed.
 #include "stock_paths.h"
 
+#include <errno.h>
 #include <stdio.h>
 #include <string.h>
 
@@ -103,20 +104,55 @@ int HostPathFromDosPath(char* out, int size, const char* path) {
   return 0;
 }
 
-int ReplaceWholeFile(const char* path, const void* bytes, int length) {
-  char temporary[kPathSize];
-  size_t n = strlen(path);
-  if (n == 0 || n >= sizeof temporary) return 1;
-  memcpy(temporary, path, n + 1);
-  temporary[n - 1] = '~';
-  FILE* file = PfOpenFile(temporary, "wb");
+// 1 when the open file holds exactly `length` bytes equal to `bytes`. Reads
+// no more than one piece past what differs.
+static int FileHolds(FILE* file, const unsigned char* bytes, int length) {
+  static unsigned char piece[16384];
+  int offset = 0;
+  for (;;) {
+    size_t n = fread(piece, 1, sizeof piece, file);
+    if (n > (size_t)(length - offset) || memcmp(piece, bytes + offset, n) != 0) return 0;
+    offset += (int)n;
+    if (n < sizeof piece) return !ferror(file) && offset == length;
+  }
+}
+
+// Writes the bytes to `path`, created by this call; a file cut short is
+// deleted. 0, 1 (cannot be created) or -1 (writing or closing failed).
+static int WriteFileWhole(const char* path, const void* bytes, int length) {
+  FILE* file = PfOpenFile(path, "wb");
   if (file == NULL) return 1;
   int failed = length > 0 && fwrite(bytes, 1, (size_t)length, file) != (size_t)length;
   if (PfCloseFile(file) != 0) failed = 1;
   if (failed) {
-    PfDeleteFile(temporary);
+    PfDeleteFile(path);
     return -1;
   }
+  return 0;
+}
+
+int ReplaceWholeFile(const char* path, const void* bytes, int length) {
+  size_t n = strlen(path);
+  if (n == 0 || n >= kPathSize) return 1;
+  // The file as it is: left alone when it already holds these bytes, so
+  // that its time stamp stays; written in place when there is none (then
+  // there is nothing to keep, and a file cut short is deleted).
+  errno = 0;
+  FILE* old = PfOpenFile(path, "rb");
+  if (old == NULL) {
+    if (errno == ENOENT) return WriteFileWhole(path, bytes, length);
+  } else {
+    int same = FileHolds(old, (const unsigned char*)bytes, length);
+    PfCloseFile(old);
+    if (same) return 0;
+  }
+  // An earlier file (or one that cannot be read): the bytes go beside it
+  // and take its place only when whole.
+  char temporary[kPathSize];
+  memcpy(temporary, path, n + 1);
+  temporary[n - 1] = '~';
+  int status = WriteFileWhole(temporary, bytes, length);
+  if (status != 0) return status;
   if (PfReplaceFile(temporary, path) != 0) {
     PfDeleteFile(temporary);
     return 1;

@@ -50,12 +50,19 @@ int HostPathFromDosPath(char* out, int size, const char* path);
 
 // Puts `length` bytes of `bytes` in place of the file at `path` (a path
 // from FormatStockPath) so that the file is either replaced whole or left
-// as it was: the bytes go to a temporary file of the same folder and the
-// same length of path, the path with its last character replaced by "~"
-// ("7203.tx~", "7203.cs~": never a stock's file), which then replaces the
-// file. Returns 0 when replaced; 1 when the temporary file cannot be
-// created or cannot take the file's place (the file cannot be written, as
-// one that cannot be created: nothing changed); -1 when writing or closing
-// the temporary file failed (a full disk: nothing changed). No temporary
-// file is left.
+// as it was:
+// - a file that already holds exactly these bytes is left alone (read and
+//   compared; it keeps its time stamp);
+// - a file that does not exist (the open for reading fails with ENOENT) is
+//   created and written; when writing or closing fails it is deleted, so
+//   that no file cut short is left under the name;
+// - any other file: the bytes go to a temporary file of the same folder
+//   and the same length of path, the path with its last character
+//   replaced by "~" ("7203.tx~", "7203.cs~": never a stock's file), which
+//   then replaces the file.
+// Returns 0 when the file holds the bytes; 1 when the file (or the
+// temporary file) cannot be created, or the temporary file cannot take the
+// file's place (the file cannot be written, as one that cannot be created:
+// nothing changed); -1 when writing or closing failed (a full disk:
+// nothing changed). No temporary file is left.
 int ReplaceWholeFile(const char* path, const void* bytes, int length);

@@ -149,7 +149,7 @@ TEST_F(ExportTest, HeaderOnlyVersionIgnoredAndReplacement) {
 TEST_F(ExportTest, FilesThatCannotBeCreatedAreNamedAtTheEnd) {
   PutDump(Dump({WithRows("7203", {}), WithRows("a/b", {}), WithRows("ソニー", {}),
                 WithRows("", {})}));
-  FakeFailOpen(u8"ソニー.cs~");
+  FakeFailOpen(u8"ソニー.csv (wb)");
   EXPECT_EQ(ExportCsv(), -1);
   EXPECT_EQ(Messages(), std::vector<std::string>(
                             {"RyvoWin|次の銘柄のＣＳＶファイルを作成できませんでした。\na/b\n"
@@ -213,7 +213,7 @@ TEST_F(ExportTest, ReadAndWriteFailures) {
 
   SetUp();
   PutDump(good + rec + Record(DataRec(WithRows("2222", {}))));
-  FakeFailWriteAfter("1111.cs~", 40);
+  FakeFailWriteAfter("1111.csv", 40);
   EXPECT_EQ(ExportCsv(), -1);
   EXPECT_EQ(Messages(), std::vector<std::string>({"System Error|RyvoDB file write error"}));
   EXPECT_FALSE(FakeFileExists(csv + "/2222.csv"));   // the export stops there
@@ -230,7 +230,7 @@ TEST_F(ExportTest, ReadAndWriteFailures) {
 
   SetUp();
   PutDump(good + rec);
-  FakeFailClose("1111.cs~");
+  FakeFailClose("1111.csv");
   EXPECT_EQ(ExportCsv(), -1);
   EXPECT_EQ(Messages(), std::vector<std::string>({"System Error|RyvoDB file write error"}));
 }

@@ -304,7 +304,7 @@ TEST_F(FaultTest, SettingsSave) {
        [](FaultTest* t) { FakeReadOnlyFolder(t->csv); }, -1,
        {"System Error|Ryvo Data file copy error"}, {}},
       {"full disk writing the renamed stock", "1111", "5555",
-       [](FaultTest*) { FakeFailWriteAfter("5555.tx~", 10); }, -1,
+       [](FaultTest*) { FakeFailWriteAfter("5555.txt", 10); }, -1,
        {"System Error|RyvoDB Setup file write error"}, {}},
       {"price file deleted before the rename", "1111", "5555",
        [](FaultTest* t) { remove((t->csv + "/1111.csv").c_str()); }, -1,

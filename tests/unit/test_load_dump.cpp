@@ -279,7 +279,7 @@ TEST_F(LoadDumpTest, CopyAndWriteFailures) {
 
   SetUp();
   PutDump(Dump({Named("1111"), Named("2222"), Named("3333")}));
-  FakeFailWriteAfter("2222.tx~", 5);
+  FakeFailWriteAfter("2222.txt", 5);
   EXPECT_EQ(LoadDump(FakeStockList()), 0);   // stops after a failed settings file
   EXPECT_EQ(Messages(), std::vector<std::string>({"System Error|RyvoDB Setup file write error"}));
   EXPECT_EQ(FakeListItems(), std::vector<std::string>({"1111", "2222"}));
@@ -287,14 +287,14 @@ TEST_F(LoadDumpTest, CopyAndWriteFailures) {
 
   SetUp();
   PutDump(Dump({Named("1111"), Named("2222")}));
-  FakeFailClose("1111.tx~");
+  FakeFailClose("1111.txt");
   EXPECT_EQ(LoadDump(FakeStockList()), 0);
   EXPECT_EQ(Messages(), std::vector<std::string>({"System Error|RyvoDB Setup file write error"}));
   EXPECT_EQ(FakeListItems(), std::vector<std::string>({"1111"}));
 
   SetUp();
   PutDump(Dump({Named("1111"), Named("2222")}));
-  FakeFailOpen("1111.tx~");   // cannot be created: skipped silently
+  FakeFailOpen("1111.txt (wb)");   // cannot be created: skipped silently
   EXPECT_EQ(LoadDump(FakeStockList()), 0);
   EXPECT_TRUE(FakeMessages().empty());
   EXPECT_EQ(FakeListItems().size(), 2u);

@@ -492,7 +492,7 @@ TEST_F(StockSettingsTest, EmptyNameOrUncreatableFileSavesNothingSilently) {
   EXPECT_TRUE(FakeOpenLog().empty());
 
   FillSample(&fields, "C");
-  FakeFailOpen("C.tx~");
+  FakeFailOpen("C.txt (wb)");
   EXPECT_EQ(SaveStockFields("", &fields, result), -1);
   EXPECT_TRUE(FakeMessages().empty());
   EXPECT_STREQ(result, "keep");
@@ -506,9 +506,9 @@ TEST_F(StockSettingsTest, WriteOrCloseFailureReportsTheWriteError) {
   for (const Case& c : cases) {
     SetUp();
     if (c.failAfter >= 0) {
-      FakeFailWriteAfter("SAMPLE.tx~", c.failAfter);
+      FakeFailWriteAfter("SAMPLE.txt", c.failAfter);
     } else {
-      FakeFailClose("SAMPLE.tx~");
+      FakeFailClose("SAMPLE.txt");
     }
     FillSample(&fields, "SAMPLE");
     char result[kDialogNameSize] = "";
