@@ -221,7 +221,7 @@ TEST_F(ExportTest, ReadAndWriteFailures) {
   // A write failure after skipped stocks: its message, then the names.
   SetUp();
   PutDump(Dump({WithRows("A*B", {}), WithRows("1111", {}), WithRows("2222", {})}));
-  FakeFailWriteAfter("1111.cs~", 10);
+  FakeFailWriteAfter("1111.csv", 10);   // a new file is written in place
   EXPECT_EQ(ExportCsv(), -1);
   EXPECT_EQ(Messages(), std::vector<std::string>(
                             {"System Error|RyvoDB file write error",

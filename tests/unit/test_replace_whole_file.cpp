@@ -101,7 +101,9 @@ TEST(ReplaceWholeFile, AMissingFileIsWrittenInPlaceOrNotAtAll) {
     ASSERT_EQ(FormatStockPath(path, csv.c_str(), "7203", ".csv"), 0);
     EXPECT_EQ(ReplaceWholeFile(path, bytes.data(), (int)bytes.size()), c.result) << c.what;
     EXPECT_EQ(FakeFileExists(csv + "/7203.csv"), c.written) << c.what;
-    if (c.written) EXPECT_TRUE(FakeReadFile(csv + "/7203.csv") == bytes) << c.what;
+    if (c.written) {
+      EXPECT_TRUE(FakeReadFile(csv + "/7203.csv") == bytes) << c.what;
+    }
     EXPECT_FALSE(Opened("7203.cs~")) << c.what;   // no detour for a new file
     EXPECT_FALSE(FakeFileExists(csv + "/7203.cs~")) << c.what;
   }
