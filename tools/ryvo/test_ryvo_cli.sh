@@ -3,15 +3,8 @@
 # their messages on standard error and their exit codes.
 set -u
 RYVO="$1"
-T=$(mktemp -d /tmp/ryvo-cli-XXXXXX)
-trap 'rm -rf "$T"' EXIT
-fails=0
-check() {   # check DESCRIPTION EXPECTED-RC ACTUAL-RC
-  if [ "$2" != "$3" ]; then echo "FAIL: $1 (exit $3, wanted $2)"; fails=$((fails + 1)); fi
-}
-expect() {  # expect DESCRIPTION COMMAND...: the command must succeed
-  if ! "${@:2}"; then echo "FAIL: $1"; fails=$((fails + 1)); fi
-}
+source "$(dirname "$0")/test-lib.sh"
+ryvo_test_begin cli
 mkdir -p "$T/work" "$T/csv"
 
 "$RYVO" >/dev/null 2>&1; check "no command" 2 $?
@@ -102,5 +95,4 @@ printf 'Date,Open,High,Low,Close,Volume\n2024-01-04,10,11,9,10.5,1000\n' >"$T/do
 "$RYVO" import "$W" "$C" 任天堂 "$T/download.csv" >"$T/out.txt"; check "import of 任天堂" 0 $?
 expect "the path shown in UTF-8" grep -qF "existing: 260 rows in $C/任天堂.csv" "$T/out.txt"
 
-if [ $fails -ne 0 ]; then echo "$fails failure(s)"; exit 1; fi
-echo "ryvo: all checks passed"
+ryvo_test_end "ryvo"

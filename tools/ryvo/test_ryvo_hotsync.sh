@@ -4,15 +4,8 @@
 # direction file, and a damaged database refused without touching anything.
 set -u
 RYVO="$1"
-T=$(mktemp -d /tmp/ryvo-hotsync-XXXXXX)
-trap 'rm -rf "$T"' EXIT
-fails=0
-check() {   # check DESCRIPTION EXPECTED-RC ACTUAL-RC
-  if [ "$2" != "$3" ]; then echo "FAIL: $1 (exit $3, wanted $2)"; fails=$((fails + 1)); fi
-}
-expect() {  # expect DESCRIPTION COMMAND...: the command must succeed
-  if ! "${@:2}"; then echo "FAIL: $1"; fails=$((fails + 1)); fi
-}
+source "$(dirname "$0")/test-lib.sh"
+ryvo_test_begin hotsync
 differ() {  # differ FILE FILE: the files are not the same
   ! cmp -s "$1" "$2"
 }
@@ -68,5 +61,4 @@ expect "says what is wrong" grep -q 'Palm DB file format error' "$T/err.txt"
 expect "Ryvo.dmp unchanged" cmp -s "$T/work2/Ryvo.dmp" "$T/before.dmp"
 expect "no temporary file" test ! -e "$T/work2/Ryvo.dmp.tmp"
 
-if [ "$fails" -ne 0 ]; then echo "$fails check(s) failed"; exit 1; fi
-echo "ryvo hotsync: all checks passed"
+ryvo_test_end "ryvo hotsync"

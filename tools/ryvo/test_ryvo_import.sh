@@ -4,15 +4,8 @@
 # settings file, and the conversion of the result.
 set -u
 RYVO="$1"
-T=$(mktemp -d /tmp/ryvo-import-XXXXXX)
-trap 'rm -rf "$T"' EXIT
-fails=0
-check() {   # check DESCRIPTION EXPECTED-RC ACTUAL-RC
-  if [ "$2" != "$3" ]; then echo "FAIL: $1 (exit $3, wanted $2)"; fails=$((fails + 1)); fi
-}
-expect() {  # expect DESCRIPTION COMMAND...: the command must succeed
-  if ! "${@:2}"; then echo "FAIL: $1"; fails=$((fails + 1)); fi
-}
+source "$(dirname "$0")/test-lib.sh"
+ryvo_test_begin import
 mkdir -p "$T/work" "$T/csv"
 cat >"$T/AAPL.csv" <<'CSV'
 Date,Open,High,Low,Close,Adj Close,Volume
@@ -63,5 +56,4 @@ expect "price file unchanged" cmp -s "$T/before.csv" "$T/csv/AAPL.csv"
 "$RYVO" import "$T/work" "$T/csv" AAPL "$T/AAPL.csv" --replace >/dev/null; check "--replace" 0 $?
 expect "no temporary file" test -z "$(ls "$T/csv" | grep '~')"
 
-if [ "$fails" -ne 0 ]; then echo "$fails failures"; exit 1; fi
-echo "ryvo import: all checks passed"
+ryvo_test_end "ryvo import"

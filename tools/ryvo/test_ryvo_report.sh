@@ -4,15 +4,8 @@
 # clipped days of a fixed scale that the prices leave, and the exit codes.
 set -u
 RYVO="$1"
-T=$(mktemp -d /tmp/ryvo-report-XXXXXX)
-trap 'rm -rf "$T"' EXIT
-fails=0
-check() {   # check DESCRIPTION EXPECTED-RC ACTUAL-RC
-  if [ "$2" != "$3" ]; then echo "FAIL: $1 (exit $3, wanted $2)"; fails=$((fails + 1)); fi
-}
-expect() {  # expect DESCRIPTION COMMAND...: the command must succeed
-  if ! "${@:2}"; then echo "FAIL: $1"; fails=$((fails + 1)); fi
-}
+source "$(dirname "$0")/test-lib.sh"
+ryvo_test_begin report
 # count FILE XPATH: the number of nodes, namespaces ignored by local-name().
 count() { xmllint --xpath "count($2)" "$1" 2>/dev/null; }
 work="$T/作業 1"   # a Japanese folder name with a space
@@ -73,5 +66,4 @@ expect "the stopping stock marked" test "$(count "$T/report.html" '//*[local-nam
 expect "names the stock" grep -q "stops at '7203'" "$T/err.txt"
 "$RYVO" report "$T/nowhere" "$T/csv" >/dev/null 2>&1; check "report without a dump" 1 $?
 
-if [ $fails -ne 0 ]; then echo "$fails failure(s)"; exit 1; fi
-echo "ryvo chart and report: all checks passed"
+ryvo_test_end "ryvo chart and report"
