@@ -23,7 +23,6 @@
 
 namespace {
 
-const char kSplit[] = "\n#@#\n";
 StockCheck Check;
 
 FUZZ_MODEL size_t PhysicalLines(const std::string& bytes) {
@@ -40,17 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FuzzBeginRun("check");
   const std::string work = FuzzFolder("work");
   const std::string csv = FuzzFolder("csv");
-  std::string input((const char*)data, size);
-  std::vector<std::string> pieces;
-  for (size_t start = 0;;) {
-    size_t at = pieces.size() < 2 ? input.find(kSplit, start) : std::string::npos;
-    if (at == std::string::npos) {
-      pieces.push_back(input.substr(start));
-      break;
-    }
-    pieces.push_back(input.substr(start, at - start));
-    start = at + strlen(kSplit);
-  }
+  const std::vector<std::string> pieces = FuzzPieces(data, size, 3);
   std::string name = CText(pieces[0].substr(0, 79));
   name = name.substr(0, name.find('\n'));
   if (name.empty()) return 0;   // the list gives no stock: nothing to check

@@ -35,7 +35,6 @@
 
 namespace {
 
-const char kSplit[] = "\n#@#\n";
 const unsigned char kCarried[8] = {'R', 'y', 'v', 'o', 'D', 'B', 0, 0};
 
 // The lines of a text file: Ctrl-Z ends the file, CR LF is one line feed,
@@ -183,17 +182,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string csv = FuzzFolder("csv");
   memcpy(CarriedBytes, kCarried, sizeof kCarried);
 
-  std::string input((const char*)data, size);
-  std::vector<std::string> pieces;
-  for (size_t start = 0;;) {
-    size_t at = pieces.size() < 3 ? input.find(kSplit, start) : std::string::npos;
-    if (at == std::string::npos) {
-      pieces.push_back(input.substr(start));
-      break;
-    }
-    pieces.push_back(input.substr(start, at - start));
-    start = at + strlen(kSplit);
-  }
+  const std::vector<std::string> pieces = FuzzPieces(data, size, 4);
   const std::string entry = pieces[0];
   const bool hasSettings = pieces.size() > 1, hasCsv = pieces.size() > 2, hasDump = pieces.size() > 3;
   const std::string settings = hasSettings ? pieces[1] : "";

@@ -22,11 +22,11 @@
 
 #include "exchange.h"
 #include "fuzz_platform.h"
+#include "fuzz_text_model.h"
 #include "import_prices.h"
 
 namespace {
 
-const char kSplit[] = "\n#@#\n";
 
 struct FileRow {
   int year, month, day;
@@ -105,17 +105,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string csv = FuzzFolder("csv");
   const std::string db = FuzzFolder("db");
 
-  std::string input((const char*)data, size);
-  std::vector<std::string> pieces;
-  for (size_t start = 0;;) {
-    size_t at = pieces.size() < 2 ? input.find(kSplit, start) : std::string::npos;
-    if (at == std::string::npos) {
-      pieces.push_back(input.substr(start));
-      break;
-    }
-    pieces.push_back(input.substr(start, at - start));
-    start = at + strlen(kSplit);
-  }
+  const std::vector<std::string> pieces = FuzzPieces(data, size, 3);
   const bool hasExisting = pieces.size() > 1;
   const bool replace = pieces.size() > 2;
   const std::string priceFile = csv + "/7203.csv";

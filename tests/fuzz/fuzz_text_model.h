@@ -6,6 +6,7 @@
 #include <string.h>
 
 #include <string>
+#include <vector>
 
 #include "fuzz_platform.h"
 
@@ -39,4 +40,23 @@ FUZZ_MODEL inline int32_t ReferenceInt(const char* p) {
 }
 FUZZ_MODEL inline int32_t ReferenceInt(const std::string& text) {
   return ReferenceInt(text.c_str());
+}
+
+// The input of a target that takes several files, cut at "\n#@#\n" into at
+// most `most` pieces (the last one keeps any further marks); a piece that
+// is not there is a file that is not there.
+FUZZ_MODEL inline std::vector<std::string> FuzzPieces(const uint8_t* data, size_t size,
+                                                       size_t most) {
+  static const char kSplit[] = "\n#@#\n";
+  const std::string input((const char*)data, size);
+  std::vector<std::string> pieces;
+  for (size_t start = 0;;) {
+    size_t at = pieces.size() + 1 < most ? input.find(kSplit, start) : std::string::npos;
+    if (at == std::string::npos) {
+      pieces.push_back(input.substr(start));
+      return pieces;
+    }
+    pieces.push_back(input.substr(start, at - start));
+    start = at + strlen(kSplit);
+  }
 }
