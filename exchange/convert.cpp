@@ -51,6 +51,39 @@ static const uint64_t kValueLimit = 13107100000ull;   // 131071 * 10^5
 
 static const uint64_t kPowerOfTen[6] = {1, 10, 100, 1000, 10000, 100000};
 
+// The packed pair of the number d * 10^-decimals (d at most kValueLimit):
+// the mantissa is d cut to at most 131071 by whole powers of ten, the
+// digits cut off dropped; a value without a nonzero decimal keeps no
+// negative exponent. Returns 1 when digits were cut off.
+static inline int FitPackedPair(uint64_t d, int decimals, int nonZeroDecimal,
+                                signed char* exponent, int32_t* mantissa) {
+  int k = 0;
+  uint64_t limit = 131071;
+  while (d > limit) {
+    limit *= 10;
+    ++k;
+  }
+  // Divisions by constants: the compiler turns them into multiplications.
+  uint64_t m;
+  switch (k) {
+    case 0: m = d; break;
+    case 1: m = d / 10; break;
+    case 2: m = d / 100; break;
+    case 3: m = d / 1000; break;
+    case 4: m = d / 10000; break;
+    default: m = d / 100000; break;
+  }
+  int cut = m * kPowerOfTen[k] != d;
+  int e = k - decimals;
+  if (e < 0 && !nonZeroDecimal) {
+    m = e == -1 ? m / 10 : m / 100;
+    e = 0;
+  }
+  *mantissa = (int32_t)m;
+  *exponent = (signed char)e;
+  return cut;
+}
+
 // The loss of a value field whose number ran from `start` to `stop` and
 // whose piece ends at `end`: a field without digits or with a sign first
 // is stored as 0; digits left after the number (a third decimal, text
@@ -144,30 +177,8 @@ static const char* ScanDecimal(const char* p, char a, char b, signed char* expon
     if (loss != NULL) *loss = kLossTooLarge;
     return p;
   }
-  int k = 0;
-  uint64_t limit = 131071;
-  while (d > limit) {
-    limit *= 10;
-    ++k;
-  }
-  // Divisions by constants: the compiler turns them into multiplications.
-  uint64_t m;
-  switch (k) {
-    case 0: m = d; break;
-    case 1: m = d / 10; break;
-    case 2: m = d / 100; break;
-    case 3: m = d / 1000; break;
-    case 4: m = d / 10000; break;
-    default: m = d / 100000; break;
-  }
-  if (loss != NULL && *loss == kLossNone && m * kPowerOfTen[k] != d) *loss = kLossMantissa;
-  int e = k - decimals;
-  if (e < 0 && !nonZeroDecimal) {
-    m = e == -1 ? m / 10 : m / 100;
-    e = 0;
-  }
-  *mantissa = (int32_t)m;
-  *exponent = (signed char)e;
+  int cut = FitPackedPair(d, decimals, nonZeroDecimal, exponent, mantissa);
+  if (loss != NULL && *loss == kLossNone && cut) *loss = kLossMantissa;
   return p;
 }
 
@@ -288,6 +299,88 @@ int ParsePriceLine(const char* line, PriceSlot* slot) {
   return ParsePriceLineNoted(line, slot, NULL);
 }
 
+// The export writes every line in one layout: the date as year/month/day
+// and five values of twelve characters each, the whole part right-aligned
+// in the first nine ("%12.2f" of a value below 10^8), a point and two
+// decimals:
+//   2025/1/6,     1000.00,     1010.00,      990.00,     1005.00,    12300.00 CR LF
+// A line of exactly that layout is read here straight from the reader's
+// buffer, eight characters at a time; it gives the slot that
+// ParsePriceLine gives for it. Any other line, and a line that runs past
+// the bytes read ahead, is left to ReadTextLine and ParsePriceLine.
+enum { kExportedValueWidth = 12, kExportedTail = 5 * kExportedValueWidth + 4 + 2 };
+static_assert(4 + 1 + 2 + 1 + 2 + 1 + kExportedTail < kMaxLineChars,
+              "a line of the export's layout is read in one piece");
+
+// The date's digits up to `stop`: 1 to `most` of them, or -1.
+static inline int32_t ReadDatePiece(const unsigned char** at, int most, unsigned char stop) {
+  const unsigned char* p = *at;
+  int32_t value = 0;
+  int n = 0;
+  for (; n < most && (unsigned)(p[n] - '0') < 10u; ++n) value = value * 10 + (p[n] - '0');
+  if (n == 0 || p[n] != stop) return -1;
+  *at = p + n + 1;
+  return value;
+}
+
+// One value of the export's layout as hundredths, or -1.
+static inline int64_t ReadExportedValue(const unsigned char* f) {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+  const uint64_t kOnes = 0x0101010101010101ull;
+  unsigned c1 = (unsigned)f[10] - '0', c2 = (unsigned)f[11] - '0';
+  if (f[0] != ' ' || f[9] != '.' || c1 > 9 || c2 > 9) return -1;
+  uint64_t w;   // characters 1 to 8, the first in the low byte
+  memcpy(&w, f + 1, 8);
+  // 0x80 in each byte that is a space (exact: no borrow between bytes).
+  uint64_t x = w ^ (kOnes * ' ');
+  uint64_t spaces = ~(((x & (kOnes * 0x7F)) + kOnes * 0x7F) | x) & (kOnes * 0x80);
+  // The spaces come first: their bytes, as 0xFF each, are the low bytes.
+  uint64_t run = (spaces >> 7) * 0xFF;
+  if ((run & (run + 1)) != 0) return -1;
+  // Spaces read as zeros; every byte must then be a digit.
+  uint64_t z = w | (spaces >> 3);
+  if ((z & (kOnes * 0xF0)) != kOnes * 0x30 || ((z + kOnes * 6) & (kOnes * 0xF0)) != kOnes * 0x30)
+    return -1;
+  uint64_t v = z - kOnes * 0x30;   // eight digits, the first the highest
+  v = (v * 10) + (v >> 8);
+  v = (((v & 0x000000FF000000FFull) * (100 + (1000000ull << 32))) +
+       (((v >> 16) & 0x000000FF000000FFull) * (1 + (10000ull << 32)))) >> 32;
+  return (int64_t)(v * 100 + c1 * 10 + c2);
+#else
+  (void)f;
+  return -1;
+#endif
+}
+
+// The slot of the line at the reader's position when it is of the
+// export's layout; returns the bytes it takes (CR LF included), or 0.
+static int TakeExportedPriceLine(TextReader* reader, PriceSlot* slot) {
+  const unsigned char* line;
+  int ahead = TextReaderAhead(reader, &line);
+  if (ahead < 6 + kExportedTail) return 0;
+  const unsigned char* p = line;
+  int32_t year = ReadDatePiece(&p, 4, '/');
+  int32_t month = year < 0 ? -1 : ReadDatePiece(&p, 2, '/');
+  int32_t day = month < 0 ? -1 : ReadDatePiece(&p, 2, ',');
+  if (day < 0) return 0;
+  int length = (int)(p - line) + kExportedTail;
+  if (length > ahead) return 0;
+  for (int i = 1; i < 5; ++i)
+    if (p[i * (kExportedValueWidth + 1) - 1] != ',') return 0;
+  if (p[kExportedTail - 2] != '\r' || p[kExportedTail - 1] != '\n') return 0;
+  int64_t hundredths[5];
+  for (int i = 0; i < 5; ++i) {
+    hundredths[i] = ReadExportedValue(p + i * (kExportedValueWidth + 1));
+    if (hundredths[i] < 0) return 0;
+  }
+  slot->date = (uint16_t)EncodePackedDate(year, month, day);
+  for (int i = 0; i < 5; ++i)
+    FitPackedPair((uint64_t)hundredths[i], 2, hundredths[i] % 100 != 0, &slot->exponent[i],
+                  &slot->mantissa[i]);
+  TextReaderSkip(reader, length);
+  return length;
+}
+
 // A stop of the conversion at this stock: the message box, or the
 // observer's word in its place.
 static int StopStock(const StockReadObserver* observer, int kind, int file, int line,
@@ -388,9 +481,12 @@ static int ReadPriceFile(const char* path, const StockReadObserver* observer) {
   int next = 0;
   int wrapped = 0;
   if (observer == NULL) {
-    while (ReadTextLine(&Reader, LineBuffer, kMaxLineChars + 1) >= 0) {
+    for (;;) {
       PriceSlot slot;
-      if (ParsePriceLine(LineBuffer, &slot) != 0) break;   // incomplete: stop
+      if (TakeExportedPriceLine(&Reader, &slot) == 0) {
+        if (ReadTextLine(&Reader, LineBuffer, kMaxLineChars + 1) < 0) break;
+        if (ParsePriceLine(LineBuffer, &slot) != 0) break;   // incomplete: stop
+      }
       PriceSlots[next] = slot;
       if (++next == kMaxPriceRows) {
         next = 0;
@@ -460,17 +556,17 @@ int FillStockRecord(const char* name, const StockReadObserver* observer) {
   return 0;
 }
 
+// Records go out through one large buffer: the dump is written front to
+// back, so the running offset is always where the file stands and no seek
+// is needed. A full disk shows when the buffer reaches the file, in the
+// record that fills it or in the flush after the last one.
+static char DumpOutBuffer[1 << 16];
+
 static int WriteRecord(FILE* out, int32_t* offset, const unsigned char length[4]) {
   int32_t n = ReadLE32(length);
-  // The running offset is where the file already stands, so the seek is
-  // needed only when it is not (a seek flushes the stream's buffer).
-  if (ftell(out) != (long)*offset && fseek(out, *offset, SEEK_SET) != 0) return -1;
   if (fwrite(length, 1, 4, out) != 4) return -1;
   *offset += 4;
   if (fwrite(RecordBuffer, 1, (size_t)n, out) != (size_t)n) return -1;
-  // A full disk shows when the buffered bytes reach the file: the record
-  // is written in full only once they have.
-  if (fflush(out) != 0) return -1;
   *offset += n;
   return 0;
 }
@@ -515,6 +611,12 @@ static int WriteNewDump(FILE* out, StockList list, int count,
     if (lineFeed != NULL) *lineFeed = '\0';
     if (BuildStockRecord(out, entry[0] != '\0' ? entry : NULL, &offset, recordLength) < 0)
       return -1;
+  }
+  // The records are written in full only once the buffer has reached the
+  // file.
+  if (fflush(out) != 0) {
+    PfMessageBox("RyvoDB file Cnt.size write error", kSystemError, PF_MB_OK);
+    return -1;
   }
   return 0;
 }
@@ -562,6 +664,7 @@ int ConvertToHandheld(StockList list) {
     PfMessageBox("RyvoDB file open error", kSystemError, PF_MB_OK);
     return -1;
   }
+  setvbuf(out, DumpOutBuffer, _IOFBF, sizeof DumpOutBuffer);
   int result = WriteNewDump(out, list, count, headerLength, recordLength);
   if (PfCloseFile(out) != 0 && result == 0) {
     PfMessageBox("RyvoDB file write error", kSystemError, PF_MB_OK);
