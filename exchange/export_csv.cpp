@@ -15,53 +15,81 @@ static const char kSystemError[] = "System Error";
 // mantissa's digits with the point moved: code 0 puts it before the last
 // two digits, code 1 before the last digit (one zero after it), codes 2
 // to 7 after the digits and code - 2 zeros (".00" after them). So the
-// whole part is at most 131071 followed by zeros, made from digit pairs in
-// 32-bit arithmetic.
+// whole part, zeros included, is at most 13107100000: eleven digits.
 static const char kDigitPairs[] =
     "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
     "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
     "8081828384858687888990919293949596979899";
 
-// The text of a packed value, right-aligned in 16 characters (spaces, the
-// whole part's digits, its zeros, the point and two decimals); returns
-// its length, counted from the end.
-static int MakeValueText(char* t, uint32_t field) {
+static const uint64_t kOnes = 0x0101010101010101ull;
+static const uint64_t kPowersOfTen[6] = {1, 10, 100, 1000, 10000, 100000};
+// The low n bytes of a word, n from 0 to 8.
+static const uint64_t kLowBytes[9] = {0,
+                                      0xFFull,
+                                      0xFFFFull,
+                                      0xFFFFFFull,
+                                      0xFFFFFFFFull,
+                                      0xFFFFFFFFFFull,
+                                      0xFFFFFFFFFFFFull,
+                                      0xFFFFFFFFFFFFFFull,
+                                      ~0ull};
+
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+// The eight decimal digits of n (below 10^8) as characters, the first in
+// the low byte: split into halves, quarters and single digits side by
+// side in one word.
+static inline uint64_t EightDigits(uint32_t n) {
+  uint64_t v = (uint64_t)(n / 10000) | (uint64_t)(n % 10000) << 32;
+  uint64_t hundreds = ((v * 10486) >> 20) & 0x0000007F0000007Full;
+  v = hundreds | (v - hundreds * 100) << 16;
+  uint64_t tens = ((v * 103) >> 10) & 0x000F000F000F000Full;
+  v = tens | (v - tens * 10) << 8;
+  return v | kOnes * '0';
+}
+#endif
+
+// The text of a packed value as "%12.2f" writes it, in two words: the
+// field's characters from its first one (12 to 14 of them, spaces before
+// the digits), the first in the low byte of `text[0]`, and the field
+// width in the last byte; returns the width. Built in registers, with no branch on the exponent code: the
+// codes of neighbouring values differ often.
+static inline int MakeValueText(uint32_t field, uint64_t text[2]) {
   unsigned code = (field >> 17) & 7u;
   uint32_t m = field & 0x1FFFFu;
-  uint32_t whole, cents;
-  unsigned zeros = 0;
-  if (code == 0) {
-    whole = m / 100;
-    cents = m % 100;
-  } else if (code == 1) {
-    whole = m / 10;
-    cents = m % 10 * 10;
-  } else {
-    whole = m;
-    cents = 0;
-    if (m != 0) zeros = code - 2;   // at most 5
-  }
-  memcpy(t, "        00000.", 14);
-  memcpy(t + 14, kDigitPairs + 2 * cents, 2);
-  unsigned digits = 1 + (whole >= 10) + (whole >= 100) + (whole >= 1000) +
-                    (whole >= 10000) + (whole >= 100000);
-  uint32_t low = whole % 10000;
-  // Two spaces and six digits; the leading zeros then become spaces.
-  char six[8] = {' ', ' '};
-  memcpy(six + 2, kDigitPairs + 2 * (whole / 10000), 2);
-  memcpy(six + 4, kDigitPairs + 2 * (low / 100), 2);
-  memcpy(six + 6, kDigitPairs + 2 * (low % 100), 2);
+  uint32_t whole0 = m / 100, whole1 = m / 10;
+  uint32_t whole = code == 0 ? whole0 : code == 1 ? whole1 : m;
+  uint32_t cents = code == 0 ? m - whole0 * 100 : code == 1 ? (m - whole1 * 10) * 10 : 0;
+  unsigned zeros = code >= 2 && m != 0 ? code - 2 : 0;   // at most 5
+  unsigned digits = 1 + (whole >= 10) + (whole >= 100) + (whole >= 1000) + (whole >= 10000) +
+                    (whole >= 100000) + zeros;   // of the whole part: 1 to 11
+  int width = digits + 3 > 12 ? (int)digits + 3 : 12;
 #if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
-  uint64_t word;   // character i is byte i, the low byte first
-  memcpy(&word, six, 8);
-  uint64_t blank = ~0ull >> (8 * digits);   // the first 8 - digits bytes
-  word = (word & ~blank) | (0x2020202020202020ull & blank);
-  memcpy(six, &word, 8);
+  // Characters 0 to 15: two spaces, the whole part in 11 digits (leading
+  // zeros), the point and the two decimals.
+  uint64_t w = (uint64_t)whole * kPowersOfTen[zeros];
+  uint32_t high = (uint32_t)(w / 100000000u), low = (uint32_t)(w % 100000000u);   // high <= 131
+  uint64_t d = EightDigits(low);
+  uint64_t a = kOnes * ' ' | (uint64_t)('0' + high / 100) << 16 |
+               (uint64_t)('0' + high / 10 % 10) << 24 | (uint64_t)('0' + high % 10) << 32 | d << 40;
+  uint64_t b = d >> 24 | (uint64_t)'.' << 40 | (uint64_t)(unsigned char)kDigitPairs[2 * cents] << 48 |
+               (uint64_t)(unsigned char)kDigitPairs[2 * cents + 1] << 56;
+  // The leading zeros of the whole part, from character 2, become spaces.
+  unsigned blank = 11 - digits;
+  uint64_t blankA = kLowBytes[blank < 6 ? blank : 6] << 16;
+  uint64_t blankB = kLowBytes[blank > 6 ? blank - 6 : 0];
+  a = (a & ~blankA) | (kOnes * ' ' & blankA);
+  b = (b & ~blankB) | (kOnes * ' ' & blankB);
+  // The field is the last `width` characters.
+  unsigned shift = 8 * (16 - (unsigned)width);   // 16 to 32 bits
+  text[0] = a >> shift | b << (64 - shift);
+  text[1] = b >> shift | (uint64_t)width << 56;
 #else
-  for (unsigned i = 2; i < 8 - digits; ++i) six[i] = ' ';
+  char t[24] = {0};
+  snprintf(t, sizeof t, "%12.2f", DecodePackedValue(field));
+  t[15] = (char)width;
+  memcpy(text, t, 16);
 #endif
-  memcpy(t + 5 - zeros, six, 8);
-  return (int)(digits + zeros + 3);
+  return width;
 }
 
 // The texts of recently formatted values: a stock's prices take few
@@ -69,31 +97,31 @@ static int MakeValueText(char* t, uint32_t field) {
 // Direct-mapped on a hash of the field; a key is the field plus one (0:
 // empty). A text holds its field's characters from the start (12 to 14)
 // and the field width in its last byte.
-enum { kValueCacheSize = 4096 };
+enum { kValueCacheSize = 8192 };
 static uint32_t ValueCacheKey[kValueCacheSize];
-static char ValueCacheText[kValueCacheSize][16];
+static uint64_t ValueCacheText[kValueCacheSize][2];
 
 // Writes the value's field and returns its width; writes 16 bytes at
 // `out` whatever the width (the line buffer has the room; the caller
 // writes over the rest).
 static inline int PutValue(char* out, uint32_t field) {
   field &= 0xFFFFFu;
-  unsigned slot = (field * 2654435761u) >> 20;   // 12 bits
-  char* text = ValueCacheText[slot];
-  if (ValueCacheKey[slot] != field + 1) {
-    char t[16];
-    int length = MakeValueText(t, field);
-    if (length <= 12) {
-      memcpy(text, t + 4, 12);
-      text[15] = 12;
-    } else {
-      memcpy(text, t + 16 - length, (size_t)length);
-      text[15] = (char)length;
-    }
-    ValueCacheKey[slot] = field + 1;
+  unsigned slot = (field * 2654435761u) >> 19;   // 13 bits
+  uint64_t* text = ValueCacheText[slot];
+  if (ValueCacheKey[slot] == field + 1) {
+    memcpy(out, text, 16);
+    return ((const unsigned char*)text)[15];
   }
-  memcpy(out, text, 16);
-  return text[15];
+  uint64_t made[2];
+  int width = MakeValueText(field, made);
+  // Written from the registers: reading back what was just stored in
+  // pieces would stall.
+  memcpy(out, &made[0], 8);
+  memcpy(out + 8, &made[1], 8);
+  text[0] = made[0];
+  text[1] = made[1];
+  ValueCacheKey[slot] = field + 1;
+  return width;
 }
 
 int FormatCsvValue(char* out, uint32_t field) {
@@ -113,23 +141,50 @@ static char* PutSmall(char* out, unsigned value) {
   return out + 1;
 }
 
+// "/month/day," after the year, for every month and day field: the text
+// in the first bytes, its length in the last.
+static char MonthDayTexts[16 * 32][8];
+
+static void MakeMonthDayTexts(void) {
+  for (unsigned month = 0; month < 16; ++month)
+    for (unsigned day = 0; day < 32; ++day) {
+      char* t = MonthDayTexts[month * 32 + day];
+      char* p = t;
+      *p++ = '/';
+      p = PutSmall(p, month);
+      *p++ = '/';
+      p = PutSmall(p, day);
+      *p++ = ',';
+      t[7] = (char)(p - t);
+    }
+}
+
 int FormatCsvLine(char* out, const PriceRow* row) {
-  int year, month, day;
-  DecodePackedDate(row->date, &year, &month, &day);
-  char* p = out;
-  // Years are 1904 to 2031: always four digits.
-  memcpy(p, kDigitPairs + 2 * (year / 100), 2);
-  memcpy(p + 2, kDigitPairs + 2 * (year % 100), 2);
-  p += 4;
-  *p++ = '/';
-  p = PutSmall(p, (unsigned)month);
-  *p++ = '/';
-  p = PutSmall(p, (unsigned)day);
-  *p++ = ',';
+  if (MonthDayTexts[0][7] == 0) MakeMonthDayTexts();
+  unsigned date = row->date & 0xFFFFu;
+  unsigned year = (date >> 9) + 1904;   // 1904 to 2031: always four digits
+  memcpy(out, kDigitPairs + 2 * (year / 100), 2);
+  memcpy(out + 2, kDigitPairs + 2 * (year % 100), 2);
+  const char* monthDay = MonthDayTexts[date & 0x1FF];
+  memcpy(out + 4, monthDay, 8);
+  char* p = out + 4 + monthDay[7];
+  // Values below 10^9 fill exactly twelve characters: the five fields and
+  // their commas then have fixed places, and are written independently.
+  int wide = 0;
   for (int i = 0; i < 5; ++i) {
-    p += PutValue(p, row->value[i]);
-    *p++ = i < 4 ? ',' : '\r';
+    wide |= PutValue(p + 13 * i, row->value[i]) - 12;
+    p[13 * i + 12] = ',';
   }
+  if (wide == 0) {
+    p += 13 * 5 - 1;
+  } else {
+    for (int i = 0; i < 5; ++i) {
+      p += PutValue(p, row->value[i]);
+      *p++ = ',';
+    }
+    --p;
+  }
+  *p++ = '\r';
   *p++ = '\n';
   return (int)(p - out);
 }

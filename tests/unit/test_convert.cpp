@@ -455,6 +455,55 @@ TEST_F(ConvertTest, TwoConversionsInARow) {
   EXPECT_EQ(NewDump().size(), first.size());
 }
 
+// The export's own lines are read by a reader of their own, straight from
+// the file's buffer; every line, of that layout or just off it, must give
+// the row that ParsePriceLine gives for it. 260 lines (more than one
+// buffer of the reader, so some lines straddle its end) of random values,
+// a third of them spoilt in one of the ways below.
+TEST_F(ConvertTest, ExportLayoutReaderAgreesWithTheLineParser) {
+  // Twelve characters each unless the width is the point.
+  static const char* const kSpoilt[] = {
+      "    1 234.50", "    +1234.50", "    12x34.50", "   \t 1234.50", "1    1234.50",
+      "     1234. 5", "    1234.567", "        1234", "123456789.00", "    00001.00",
+      "         .50", "\t    1234.50", "  1310710000.00", "     1234.50 "};
+  const int kKinds = (int)(sizeof kSpoilt / sizeof kSpoilt[0]);
+  uint32_t seed = 12345;
+  auto next = [&seed] { return seed = seed * 1103515245u + 12345u, seed >> 8; };
+  std::string csvText = kHeader;
+  std::vector<PriceSlot> expected;
+  for (int j = 0; j < 260; ++j) {
+    char line[256];
+    int n = snprintf(line, sizeof line, "%d/%d/%d", 2000 + j / 336, 1 + (j / 28) % 12, 1 + j % 28);
+    int spoilt = next() % 3 == 0 ? (int)(next() % (kKinds + 2)) : -1;
+    for (int i = 0; i < 5; ++i) {
+      char value[32];
+      // Mostly values below 10^8, as prices and volumes are; now and then
+      // one of the wider ones.
+      uint32_t field = next() % 8 == 0 ? next() & 0xFFFFFu : next() % (6u << 17);
+      value[FormatCsvValue(value, field)] = '\0';
+      const char* text = spoilt >= 0 && spoilt < kKinds && i == j % 5 ? kSpoilt[spoilt] : value;
+      n += snprintf(line + n, sizeof line - (size_t)n, ",%s", text);
+    }
+    if (spoilt == kKinds) n += snprintf(line + n, sizeof line - (size_t)n, ",x");
+    std::string text(line, (size_t)n);
+    csvText += text + (spoilt == kKinds + 1 ? "\n" : "\r\n");
+    PriceSlot slot = {};
+    ASSERT_EQ(ParsePriceLine((text + "\n").c_str(), &slot), 0) << text;
+    expected.push_back(slot);
+  }
+  PutStock("1234", kSettings1234, csvText);
+  FakeListSet({"1234"});
+  ASSERT_EQ(ConvertToHandheld(FakeStockList()), 0);
+  std::string rec = Rec(0);
+  for (int j = 0; j < 260; ++j) {
+    ASSERT_EQ(RowDate(rec, j), expected[(size_t)j].date) << "row " << j;
+    for (int i = 0; i < 5; ++i)
+      ASSERT_EQ(RowValue(rec, j, i),
+                EncodePackedValue(expected[(size_t)j].mantissa[i], expected[(size_t)j].exponent[i]))
+          << "row " << j << " field " << i;
+  }
+}
+
 }  // namespace
 
 namespace {
