@@ -57,12 +57,10 @@ static const uint64_t kPowerOfTen[6] = {1, 10, 100, 1000, 10000, 100000};
 // negative exponent. Returns 1 when digits were cut off.
 static inline int FitPackedPair(uint64_t d, int decimals, int nonZeroDecimal,
                                 signed char* exponent, int32_t* mantissa) {
-  int k = 0;
-  uint64_t limit = 131071;
-  while (d > limit) {
-    limit *= 10;
-    ++k;
-  }
+  // The fewest powers of ten that bring d to at most 131071 (d is at most
+  // 131071 * 10^5), counted without a branch.
+  int k = (d > 131071u) + (d > 1310710u) + (d > 13107100u) + (d > 131071000u) +
+          (d > 1310710000u);
   // Divisions by constants: the compiler turns them into multiplications.
   uint64_t m;
   switch (k) {
@@ -477,17 +475,17 @@ static int ReadPriceFile(const char* path, const StockReadObserver* observer) {
     return StopStock(observer, kCheckCsvEmpty, kCheckCsvFile, 0, "Data file read error");
   if (observer != NULL && observer->PriceLine != NULL)
     observer->PriceLine(observer->context, 0, LineBuffer, headerLength, -3, NULL, NULL);
-  memset(PriceSlots, 0, sizeof PriceSlots);
   int next = 0;
   int wrapped = 0;
   if (observer == NULL) {
+    // Straight into the slot: a line that is incomplete leaves it as it
+    // was, and it is not counted.
     for (;;) {
-      PriceSlot slot;
-      if (TakeExportedPriceLine(&Reader, &slot) == 0) {
+      PriceSlot* slot = &PriceSlots[next];
+      if (TakeExportedPriceLine(&Reader, slot) == 0) {
         if (ReadTextLine(&Reader, LineBuffer, kMaxLineChars + 1) < 0) break;
-        if (ParsePriceLine(LineBuffer, &slot) != 0) break;   // incomplete: stop
+        if (ParsePriceLine(LineBuffer, slot) != 0) break;   // incomplete: stop
       }
-      PriceSlots[next] = slot;
       if (++next == kMaxPriceRows) {
         next = 0;
         wrapped = 1;
@@ -497,6 +495,7 @@ static int ReadPriceFile(const char* path, const StockReadObserver* observer) {
   }
   // The same reading told line by line; the lines after an incomplete one,
   // which the conversion never reads, are told too, as ignored.
+  memset(PriceSlots, 0, sizeof PriceSlots);
   PriceLineNotes notes;
   int line = 0;
   int ended = 0;

@@ -54,23 +54,33 @@ static inline uint64_t EightDigits(uint32_t n) {
 // width in the last byte; returns the width. Built in registers, with no branch on the exponent code: the
 // codes of neighbouring values differ often.
 static inline int MakeValueText(uint32_t field, uint64_t text[2]) {
-  unsigned code = (field >> 17) & 7u;
+  uint32_t code = (field >> 17) & 7u;
   uint32_t m = field & 0x1FFFFu;
+  // Masks in place of branches: all ones for code 0, for code 1, for the
+  // others.
+  uint32_t is0 = 0u - (uint32_t)(code == 0), is1 = 0u - (uint32_t)(code == 1);
+  uint32_t isMore = ~(is0 | is1);
   uint32_t whole0 = m / 100, whole1 = m / 10;
-  uint32_t whole = code == 0 ? whole0 : code == 1 ? whole1 : m;
-  uint32_t cents = code == 0 ? m - whole0 * 100 : code == 1 ? (m - whole1 * 10) * 10 : 0;
-  unsigned zeros = code >= 2 && m != 0 ? code - 2 : 0;   // at most 5
-  unsigned digits = 1 + (whole >= 10) + (whole >= 100) + (whole >= 1000) + (whole >= 10000) +
+  uint32_t whole = (whole0 & is0) | (whole1 & is1) | (m & isMore);
+  uint32_t cents = ((m - whole0 * 100) & is0) | (((m - whole1 * 10) * 10) & is1);
+  uint32_t zeros = (code - 2) & isMore & (0u - (uint32_t)(m != 0));   // at most 5
+  uint32_t digits = 1 + (whole >= 10) + (whole >= 100) + (whole >= 1000) + (whole >= 10000) +
                     (whole >= 100000) + zeros;   // of the whole part: 1 to 11
-  int width = digits + 3 > 12 ? (int)digits + 3 : 12;
+  int width = (int)(digits + 3 > 12 ? digits + 3 : 12);
 #if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
   // Characters 0 to 15: two spaces, the whole part in 11 digits (leading
   // zeros), the point and the two decimals.
   uint64_t w = (uint64_t)whole * kPowersOfTen[zeros];
-  uint32_t high = (uint32_t)(w / 100000000u), low = (uint32_t)(w % 100000000u);   // high <= 131
-  uint64_t d = EightDigits(low);
-  uint64_t a = kOnes * ' ' | (uint64_t)('0' + high / 100) << 16 |
-               (uint64_t)('0' + high / 10 % 10) << 24 | (uint64_t)('0' + high % 10) << 32 | d << 40;
+  uint64_t a, d;
+  if (w < 100000000u) {   // all but the largest values
+    d = EightDigits((uint32_t)w);
+    a = kOnes * ' ' | 0x303030ull << 16 | d << 40;
+  } else {
+    uint32_t high = (uint32_t)(w / 100000000u);   // at most 131
+    d = EightDigits((uint32_t)(w % 100000000u));
+    a = kOnes * ' ' | (uint64_t)('0' + high / 100) << 16 | (uint64_t)('0' + high / 10 % 10) << 24 |
+        (uint64_t)('0' + high % 10) << 32 | d << 40;
+  }
   uint64_t b = d >> 24 | (uint64_t)'.' << 40 | (uint64_t)(unsigned char)kDigitPairs[2 * cents] << 48 |
                (uint64_t)(unsigned char)kDigitPairs[2 * cents + 1] << 56;
   // The leading zeros of the whole part, from character 2, become spaces.
