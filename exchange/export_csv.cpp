@@ -279,6 +279,10 @@ int ExportCsv(void) {
     return -1;
   }
   PfFileCloser closer(dump);
+  // The dump is read in the pieces the per-stock files are read in, not in
+  // the stream's own few kilobytes.
+  static char dumpBuffer[16384];
+  setvbuf(dump, dumpBuffer, _IOFBF, sizeof dumpBuffer);
 
   int32_t length;
   int status = ReadDumpRecord(dump, &length);

@@ -121,6 +121,9 @@ int LoadDump(StockList list) {
   FILE* dump = PfOpenFile(dumpPath, "rb");
   if (dump == NULL) return 0;   // no dump: an empty list, no message
   PfFileCloser closer(dump);
+  // Read in the pieces the per-stock files are read in.
+  static char dumpBuffer[16384];
+  setvbuf(dump, dumpBuffer, _IOFBF, sizeof dumpBuffer);
 
   if (FormatFolderPath(beginPath, WorkFolder, "BeginRyvo.dmp") != 0 ||
       PfCopyFile(dumpPath, beginPath) != 0) {
