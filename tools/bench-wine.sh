@@ -41,6 +41,13 @@ floor() {
   wine "$helper" "$@" >"$T/out.txt" 2>"$T/err.txt" || { cat "$T/err.txt" >&2; return 1; }
   echo $(( $(awk '{print $2}' "$T/out.txt") + start_ms ))
 }
+# A step whose output is not wanted: shown, with what ran, when it fails.
+quietly() {
+  "$@" >"$T/step.txt" 2>&1 && return 0
+  echo "bench-wine: failed: $*" >&2
+  cat "$T/step.txt" >&2
+  exit 1
+}
 lines=()
 row() {   # what, time, safe floor, plain floor, target
   lines+=("$(printf '%-24s %7s ms %7s ms %7s ms  %s' "$@")")
@@ -50,9 +57,9 @@ verdict() {   # time, target ms
 }
 
 mkdir -p "$T/ref/work" "$T/ref/csv"
-wine "$helper" dump "$(dos "$T/ref/work/Ryvo.dmp")" "$stocks"
-wine "$ryvo" load "$(dos "$T/ref/work")" >/dev/null
-wine "$ryvo" export "$(dos "$T/ref/work")" "$(dos "$T/ref/csv")" 2>/dev/null
+quietly wine "$helper" dump "$(dos "$T/ref/work/Ryvo.dmp")" "$stocks"
+quietly wine "$ryvo" load "$(dos "$T/ref/work")"
+quietly wine "$ryvo" export "$(dos "$T/ref/work")" "$(dos "$T/ref/csv")"
 start_ms=$(elapsed "$helper" nothing)
 for _ in 1 2; do s=$(elapsed "$helper" nothing); [ "$s" -lt "$start_ms" ] && start_ms=$s; done
 echo "dump: $stocks stocks x 260 rows; files in $T; a process start costs $start_ms ms"
@@ -67,7 +74,7 @@ for state in new same changed; do
         cp "$T/ref/work/Ryvo.dmp" "$T/$d/work/"
       done ;;
     changed)
-      for d in op fs fp; do wine "$helper" spoil "$(dos "$T/$d/work")" .txt; done ;;
+      for d in op fs fp; do quietly wine "$helper" spoil "$(dos "$T/$d/work")" .txt; done ;;
   esac
   op=$(elapsed "$ryvo" load "$(dos "$T/op/work")")
   safe=$(floor floor-load safe "$(dos "$T/fs/work")" "$(dos "$T/ref/work")")
@@ -76,7 +83,7 @@ for state in new same changed; do
 done
 for state in new same changed; do
   if [ $state = changed ]; then
-    for d in op fs fp; do wine "$helper" spoil "$(dos "$T/$d/csv")" .csv; done
+    for d in op fs fp; do quietly wine "$helper" spoil "$(dos "$T/$d/csv")" .csv; done
   fi
   op=$(elapsed "$ryvo" export "$(dos "$T/op/work")" "$(dos "$T/op/csv")")
   safe=$(floor floor-export safe "$(dos "$T/fs/work")" "$(dos "$T/fs/csv")" "$(dos "$T/ref/csv")")
