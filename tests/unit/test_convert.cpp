@@ -5,6 +5,8 @@
 #include <stdio.h>
 #include <string.h>
 
+#include <vector>
+
 #include "dump_builder.h"
 #include "exchange.h"
 #include "fake_platform.h"
@@ -33,6 +35,62 @@ TEST(ParseDecimalField, TableOfFieldTexts) {
     ParseDecimalField(c.text, &exponent, &mantissa);
     EXPECT_EQ(mantissa, c.mantissa) << "'" << c.text << "'";
     EXPECT_EQ(exponent, c.exponent) << "'" << c.text << "'";
+  }
+}
+
+// The choice of mantissa and exponent, against the rule written out
+// plainly: a number whose decimals are all zero is whole and takes no
+// negative exponent; the mantissa is the number cut by the fewest powers
+// of ten that bring it to at most 131071. Whole parts at every edge of
+// those powers and at random, with every kind of decimals.
+TEST(ParseDecimalField, MantissaAndExponentFollowTheRule) {
+  std::vector<uint64_t> wholes = {0, 1, 9, 10, 99, 100, 1310, 1311, 13107, 13108};
+  for (uint64_t edge = 131071; edge <= 13107100000ull; edge *= 10)
+    for (uint64_t w : {edge - 1, edge, edge + 1, edge / 100, edge / 100 + 1, edge / 10 + 1})
+      wholes.push_back(w);
+  uint32_t seed = 99;
+  for (int i = 0; i < 20000; ++i) {
+    seed = seed * 1103515245u + 12345u;
+    wholes.push_back(((uint64_t)seed << 3 ^ seed >> 5) % 13107100001ull >> (seed % 30));
+  }
+  const char* const kDecimals[] = {"", ".", ".0", ".00", ".5", ".05", ".50", ".99", ".10", ".01"};
+  for (uint64_t whole : wholes) {
+    if (whole > 13107100000ull) continue;
+    for (const char* decimals : kDecimals) {
+      // The rule: the number in units of its last decimal read; decimals
+      // that are all zero count as none.
+      uint64_t number = whole;
+      int places = 0;
+      bool allZero = true;
+      for (const char* c = decimals + (decimals[0] == '.'); *c != '\0'; ++c) {
+        number = number * 10 + (uint64_t)(*c - '0');
+        ++places;
+        allZero = allZero && *c == '0';
+      }
+      if (allZero) {
+        number = whole;
+        places = 0;
+      }
+      while (number > 13107100000ull && places > 0) {   // decimals the limit cannot hold
+        number /= 10;
+        --places;
+      }
+      int shift = 0;
+      uint64_t limit = 131071;
+      while (number > limit) {
+        limit *= 10;
+        ++shift;
+      }
+      uint64_t power = 1;
+      for (int i = 0; i < shift; ++i) power *= 10;
+      char text[40];
+      snprintf(text, sizeof text, "%llu%s", (unsigned long long)whole, decimals);
+      signed char exponent = 99;
+      int32_t mantissa = -1;
+      ParseDecimalField(text, &exponent, &mantissa);
+      ASSERT_EQ(mantissa, (int32_t)(number / power)) << text;
+      ASSERT_EQ(exponent, shift - places) << text;
+    }
   }
 }
 
