@@ -37,23 +37,6 @@ namespace {
 
 const unsigned char kCarried[8] = {'R', 'y', 'v', 'o', 'D', 'B', 0, 0};
 
-// The lines of a text file: Ctrl-Z ends the file, CR LF is one line feed,
-// a line ends after its line feed or after 258 characters.
-FUZZ_MODEL std::vector<std::string> TextLines(const std::string& bytes) {
-  const std::string text = TextModeBytes(bytes);
-  std::vector<std::string> lines;
-  std::string line;
-  for (char c : text) {
-    line += c;
-    if (c == '\n' || line.size() == 258) {
-      lines.push_back(line);
-      line.clear();
-    }
-  }
-  if (!line.empty()) lines.push_back(line);
-  return lines;
-}
-
 FUZZ_MODEL void PutBE16(unsigned char* p, uint32_t v) {
   p[0] = (unsigned char)(v >> 8);
   p[1] = (unsigned char)v;

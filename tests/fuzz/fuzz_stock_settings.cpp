@@ -31,24 +31,6 @@ namespace {
 
 const char kSplit[] = "\n#@#\n";
 
-// The lines as the dialog reads them, as the conversion does: Ctrl-Z ends
-// the file, CR LF is one line feed, a line ends after its line feed or
-// after 258 characters (the rest of a longer line is the next line).
-FUZZ_MODEL std::vector<std::string> DialogLines(const std::string& bytes) {
-  const std::string text = TextModeBytes(bytes);
-  std::vector<std::string> lines;
-  std::string line;
-  for (char c : text) {
-    line += c;
-    if (c == '\n' || line.size() == 258) {
-      lines.push_back(line);
-      line.clear();
-    }
-  }
-  if (!line.empty()) lines.push_back(line);
-  return lines;
-}
-
 FUZZ_MODEL std::string Stripped(const std::string& line) {
   std::string s = CText(line);
   if (!s.empty() && s.back() == '\n') s.pop_back();   // a CR before it stays
@@ -155,7 +137,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   } else if (!txtOk) {
     wantResult = 0;   // the settings file cannot be opened: nothing to show
   } else {
-    std::vector<std::string> lines = DialogLines(file);
+    std::vector<std::string> lines = TextLines(file);
     size_t count = std::min<size_t>(lines.size(), 14);
     if (count < 14) {
       static const char* const kMissing[4] = {
@@ -221,7 +203,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK(FuzzOpenFiles() == 0);
     // A line of 258 characters or more reads back in pieces, as the
     // conversion reads it; the fields come back whole when none is.
-    if (!current.empty() && DialogLines(SettingsFile(got)).size() == 14)
+    if (!current.empty() && TextLines(SettingsFile(got)).size() == 14)
       FUZZ_CHECK(Same(FromFields(again), got));
   }
   if (fileName && (renamed || saved != 0)) FUZZ_CHECK(FuzzReadFile(work + "/" + txt) == file);

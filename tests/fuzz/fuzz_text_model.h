@@ -23,6 +23,24 @@ FUZZ_MODEL inline std::string TextModeBytes(const std::string& bytes) {
   return text;
 }
 
+// The lines of a text file as the conversion and the settings dialog read
+// them: the text-mode bytes, each line ending after its line feed or after
+// 258 characters (the rest of a longer line is the next line).
+FUZZ_MODEL inline std::vector<std::string> TextLines(const std::string& bytes) {
+  const std::string text = TextModeBytes(bytes);
+  std::vector<std::string> lines;
+  std::string line;
+  for (char c : text) {
+    line += c;
+    if (c == '\n' || line.size() == 258) {
+      lines.push_back(line);
+      line.clear();
+    }
+  }
+  if (!line.empty()) lines.push_back(line);
+  return lines;
+}
+
 // A line as the C string the reader sees: up to its first zero byte.
 inline std::string CText(const std::string& s) { return std::string(s.c_str()); }
 
