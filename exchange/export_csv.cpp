@@ -51,8 +51,9 @@ static inline uint64_t EightDigits(uint32_t n) {
 // The text of a packed value as "%12.2f" writes it, in two words: the
 // field's characters from its first one (12 to 14 of them, spaces before
 // the digits), the first in the low byte of `text[0]`, and the field
-// width in the last byte; returns the width. Built in registers, with no branch on the exponent code: the
-// codes of neighbouring values differ often.
+// width in the last byte; returns the width. Built in registers, with no
+// branch on the exponent code: the codes of neighbouring values differ
+// often.
 static inline int MakeValueText(uint32_t field, uint64_t text[2]) {
   uint32_t code = (field >> 17) & 7u;
   uint32_t m = field & 0x1FFFFu;
@@ -151,33 +152,19 @@ static char* PutSmall(char* out, unsigned value) {
   return out + 1;
 }
 
-// "/month/day," after the year, for every month and day field: the text
-// in the first bytes, its length in the last.
-static char MonthDayTexts[16 * 32][8];
-
-static void MakeMonthDayTexts(void) {
-  for (unsigned month = 0; month < 16; ++month)
-    for (unsigned day = 0; day < 32; ++day) {
-      char* t = MonthDayTexts[month * 32 + day];
-      char* p = t;
-      *p++ = '/';
-      p = PutSmall(p, month);
-      *p++ = '/';
-      p = PutSmall(p, day);
-      *p++ = ',';
-      t[7] = (char)(p - t);
-    }
-}
-
 int FormatCsvLine(char* out, const PriceRow* row) {
-  if (MonthDayTexts[0][7] == 0) MakeMonthDayTexts();
-  unsigned date = row->date & 0xFFFFu;
-  unsigned year = (date >> 9) + 1904;   // 1904 to 2031: always four digits
-  memcpy(out, kDigitPairs + 2 * (year / 100), 2);
-  memcpy(out + 2, kDigitPairs + 2 * (year % 100), 2);
-  const char* monthDay = MonthDayTexts[date & 0x1FF];
-  memcpy(out + 4, monthDay, 8);
-  char* p = out + 4 + monthDay[7];
+  int year, month, day;
+  DecodePackedDate(row->date, &year, &month, &day);
+  char* p = out;
+  // Years are 1904 to 2031: always four digits.
+  memcpy(p, kDigitPairs + 2 * (year / 100), 2);
+  memcpy(p + 2, kDigitPairs + 2 * (year % 100), 2);
+  p += 4;
+  *p++ = '/';
+  p = PutSmall(p, (unsigned)month);
+  *p++ = '/';
+  p = PutSmall(p, (unsigned)day);
+  *p++ = ',';
   // Values below 10^9 fill exactly twelve characters: the five fields and
   // their commas then have fixed places, and are written independently.
   int wide = 0;
