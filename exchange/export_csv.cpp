@@ -5,6 +5,7 @@
 #include <string.h>
 
 #include "exchange.h"
+#include "line_vectors.h"
 #include "stock_paths.h"
 
 const char kCsvHeaderLine[] = "日付,始値,高値,安値,終値\r\n";
@@ -152,10 +153,10 @@ static char* PutSmall(char* out, unsigned value) {
   return out + 1;
 }
 
-int FormatCsvLine(char* out, const PriceRow* row) {
+// "y/m/d," of a packed date.
+static char* PutDate(char* p, unsigned date) {
   int year, month, day;
-  DecodePackedDate(row->date, &year, &month, &day);
-  char* p = out;
+  DecodePackedDate(date, &year, &month, &day);
   // Years are 1904 to 2031: always four digits.
   memcpy(p, kDigitPairs + 2 * (year / 100), 2);
   memcpy(p + 2, kDigitPairs + 2 * (year % 100), 2);
@@ -165,6 +166,11 @@ int FormatCsvLine(char* out, const PriceRow* row) {
   *p++ = '/';
   p = PutSmall(p, (unsigned)day);
   *p++ = ',';
+  return p;
+}
+
+int FormatCsvLine(char* out, const PriceRow* row) {
+  char* p = PutDate(out, row->date);
   // Values below 10^9 fill exactly twelve characters: the five fields and
   // their commas then have fixed places, and are written independently.
   int wide = 0;
@@ -191,10 +197,22 @@ int FormatStockCsv(char* out, int32_t length) {
   memcpy(out, kCsvHeaderLine, header);
   char* p = out + header;
   int rows = CountPriceRows(RecordBuffer, length);
-  for (int j = 0; j < rows; ++j) {
-    const unsigned char* raw = RecordBuffer + kPriceTableOffset + kPriceRowSize * j;
+  const unsigned char* table = RecordBuffer + kPriceTableOffset;
+  // The vector code makes the values of the rows up to the first wide one
+  // side by side; the plain code makes the rest.
+  static char values[kMaxPriceRows * kRowValuesStride + 16];
+  int made = LineVectorsAvailable() ? FormatRowValuesVector(values, table, rows) : 0;
+  for (int j = 0; j < made; ++j) {
+    const unsigned char* raw = table + kPriceRowSize * j;
+    p = PutDate(p, ((unsigned)raw[0] << 8) | raw[1]);
+    memcpy(p, values + kRowValuesStride * j, kRowValuesChars);
+    p += kRowValuesChars;
+    *p++ = '\r';
+    *p++ = '\n';
+  }
+  for (int j = made; j < rows; ++j) {
     PriceRow row;
-    ReadPriceRow(raw, &row);
+    ReadPriceRow(table + kPriceRowSize * j, &row);
     p += FormatCsvLine(p, &row);
   }
   return (int)(p - out);

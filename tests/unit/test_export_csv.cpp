@@ -8,6 +8,7 @@
 #include "dump_builder.h"
 #include "exchange.h"
 #include "fake_platform.h"
+#include "line_vectors.h"
 
 using namespace dumpbuilder;
 
@@ -90,6 +91,37 @@ TEST(CsvLine, EqualsPrintfForRandomRowsFormattedTwice) {
       int length = FormatCsvLine(mine, &row);
       ASSERT_EQ(std::string(mine, (size_t)length), theirs) << "pass " << pass;
     }
+  }
+}
+
+// The vector code against the plain lines: every packed value in each of
+// the five places, rows run together until one holds a value wider than
+// twelve characters, where the vector code must stop.
+TEST(CsvLine, VectorRowsEqualPlainLinesForEveryPackedValue) {
+  if (!LineVectorsAvailable()) GTEST_SKIP() << "no vector code on this processor";
+  static unsigned char table[kMaxPriceRows * kPriceRowSize + 1];
+  static char made[kMaxPriceRows * kRowValuesStride + 16];
+  uint32_t k = 0;   // the row counter: place i holds (k + i * 209715) mod 2^20
+  while (k < (1u << 20)) {
+    std::vector<std::string> plain;
+    int wideAt = -1;
+    for (int j = 0; j < kMaxPriceRows && k < (1u << 20) && wideAt < 0; ++j, ++k) {
+      PriceRow row;
+      row.date = EncodePackedDate(2025, 1 + k % 12, 1 + k % 28);
+      for (int i = 0; i < 5; ++i) row.value[i] = (k + (uint32_t)i * 209715u) & 0xFFFFFu;
+      WritePriceRow(table + kPriceRowSize * j, &row);
+      char line[160];
+      int n = FormatCsvLine(line, &row);
+      std::string text(line, (size_t)n);
+      size_t values = text.find(',') + 1;
+      plain.push_back(text.substr(values, text.size() - values - 2));
+      if (plain.back().size() != kRowValuesChars) wideAt = j;
+    }
+    int rows = (int)plain.size();
+    ASSERT_EQ(FormatRowValuesVector(made, table, rows), wideAt < 0 ? rows : wideAt) << "row " << k;
+    for (int j = 0; j < (wideAt < 0 ? rows : wideAt); ++j)
+      ASSERT_EQ(std::string(made + kRowValuesStride * j, kRowValuesChars), plain[(size_t)j])
+          << "row " << k - rows + j;
   }
 }
 
