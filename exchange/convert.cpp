@@ -9,6 +9,8 @@
 #include "stock_paths.h"
 #include "stock_reading.h"
 #include "text_lines.h"
+#include "exported_layout.h"
+#include "line_vectors.h"
 
 static const char kSystemError[] = "System Error";
 static const char kNewDumpName[] = "Ryvo.dmp.tmp";
@@ -287,29 +289,13 @@ int ParsePriceLine(const char* line, PriceSlot* slot) {
   return ParsePriceLineNoted(line, slot, NULL);
 }
 
-// The export writes every line in one layout: the date as year/month/day
-// and five values of twelve characters each, the whole part right-aligned
-// in the first nine ("%12.2f" of a value below 10^8), a point and two
-// decimals:
-//   2025/1/6,     1000.00,     1010.00,      990.00,     1005.00,    12300.00 CR LF
-// A line of exactly that layout is read here straight from the reader's
-// buffer, eight characters at a time; it gives the slot that
-// ParsePriceLine gives for it. Any other line, and a line that runs past
-// the bytes read ahead, is left to ReadTextLine and ParsePriceLine.
-enum { kExportedValueWidth = 12, kExportedTail = 5 * kExportedValueWidth + 4 + 2 };
+// A line of the export's own layout (exported_layout.h) is read straight
+// from the reader's buffer, eight characters at a time, or by the vector
+// code many lines at once; it gives the slot that ParsePriceLine gives for
+// it. Any other line, and a line that runs past the bytes read ahead, is
+// left to ReadTextLine and ParsePriceLine.
 static_assert(4 + 1 + 2 + 1 + 2 + 1 + kExportedTail < kMaxLineChars,
               "a line of the export's layout is read in one piece");
-
-// The date's digits up to `stop`: 1 to `most` of them, or -1.
-static inline int32_t ReadDatePiece(const unsigned char** at, int most, unsigned char stop) {
-  const unsigned char* p = *at;
-  int32_t value = 0;
-  int n = 0;
-  for (; n < most && (unsigned)(p[n] - '0') < 10u; ++n) value = value * 10 + (p[n] - '0');
-  if (n == 0 || p[n] != stop) return -1;
-  *at = p + n + 1;
-  return value;
-}
 
 // One value of the export's layout as hundredths, or -1.
 static inline int64_t ReadExportedValue(const unsigned char* f) {
@@ -345,12 +331,10 @@ static inline int64_t ReadExportedValue(const unsigned char* f) {
 static int TakeExportedPriceLine(TextReader* reader, PriceSlot* slot) {
   const unsigned char* line;
   int ahead = TextReaderAhead(reader, &line);
-  if (ahead < 6 + kExportedTail) return 0;
-  const unsigned char* p = line;
-  int32_t year = ReadDatePiece(&p, 4, '/');
-  int32_t month = year < 0 ? -1 : ReadDatePiece(&p, 2, '/');
-  int32_t day = month < 0 ? -1 : ReadDatePiece(&p, 2, ',');
-  if (day < 0) return 0;
+  if (ahead < kExportedShortest) return 0;
+  int32_t year, month, day;
+  const unsigned char* p = ReadExportedDate(line, &year, &month, &day);
+  if (p == NULL) return 0;
   int length = (int)(p - line) + kExportedTail;
   if (length > ahead) return 0;
   for (int i = 1; i < 5; ++i)
@@ -470,7 +454,24 @@ static int ReadPriceFile(const char* path, const StockReadObserver* observer) {
   if (observer == NULL) {
     // Straight into the slot: a line that is incomplete leaves it as it
     // was, and it is not counted.
+    int vectors = LineVectorsAvailable();
     for (;;) {
+      if (vectors) {
+        const unsigned char* ahead;
+        int available = TextReaderAhead(&Reader, &ahead);
+        int taken;
+        int read = ReadExportedLinesVector(ahead, available, &PriceSlots[next], kMaxPriceRows - next,
+                                           &taken);
+        if (read > 0) {
+          TextReaderSkip(&Reader, taken);
+          next += read;
+          if (next == kMaxPriceRows) {
+            next = 0;
+            wrapped = 1;
+          }
+          continue;
+        }
+      }
       PriceSlot* slot = &PriceSlots[next];
       if (TakeExportedPriceLine(&Reader, slot) == 0) {
         if (ReadTextLine(&Reader, LineBuffer, kMaxLineChars + 1) < 0) break;

@@ -73,12 +73,6 @@ void DecodePackedDate(unsigned date, int* year, int* month, int* day) {
   *day = (int)(date & 0x1F);
 }
 
-unsigned EncodePackedDate(int year, int month, int day) {
-  // (year - 1904) mod 128, taken on the bits so that any year wraps.
-  unsigned years = ((unsigned)year + 16u) & 0x7Fu;   // 1904 = 15 * 128 - 16
-  return (years << 9) | (((unsigned)month & 0xFu) << 5) | ((unsigned)day & 0x1Fu);
-}
-
 double DecodePackedValue(uint32_t field) {
   static const double kPowers[8] = {0.01, 0.1, 1.0, 10.0, 100.0, 1000.0,
                                     10000.0, 100000.0};

@@ -7,6 +7,9 @@
 
 #include <string.h>
 
+#include "exchange.h"
+#include "exported_layout.h"
+
 #if defined(__GNUC__) && defined(__x86_64__) && !defined(_WIN32)
 #define RYVO_LINE_VECTORS 1
 #include <immintrin.h>
@@ -144,9 +147,165 @@ RYVO_AVX2 int FormatRowValuesVector(char* out, const unsigned char* rows, int co
   return done;
 }
 
+// Bit masks over the 64 characters of a line's values (five fields and the
+// commas between them, CR LF not included): bit q for character q.
+struct TailMasks {
+  uint64_t first, whole, point, decimals, commas;
+};
+
+static constexpr TailMasks MakeTailMasks(void) {
+  TailMasks t = {};
+  for (int k = 0; k < 5; ++k) {
+    int at = (kExportedValueWidth + 1) * k;
+    t.first |= 1ull << at;
+    for (int r = 1; r <= 8; ++r) t.whole |= 1ull << (at + r);
+    t.point |= 1ull << (at + 9);
+    t.decimals |= 3ull << (at + 10);
+    if (k < 4) t.commas |= 1ull << (at + 12);
+  }
+  return t;
+}
+
+static constexpr TailMasks kTail = MakeTailMasks();
+
+static inline RYVO_AVX2 uint64_t ByteMask(__m256i low, __m256i high) {
+  return (uint64_t)(uint32_t)_mm256_movemask_epi8(low) |
+         (uint64_t)(uint32_t)_mm256_movemask_epi8(high) << 32;
+}
+
+static inline RYVO_AVX2 __m256i DigitBytes(__m256i x) {
+  __m256i d = _mm256_sub_epi8(x, _mm256_set1_epi8('0'));
+  return _mm256_cmpeq_epi8(_mm256_min_epu8(d, _mm256_set1_epi8(9)), d);
+}
+
+// Whether the 64 characters at `t` are five fields of the layout: a space,
+// eight characters of spaces then digits, the point, two digits, and a
+// comma after each field but the last.
+static inline RYVO_AVX2 int TailIsExported(const unsigned char* t) {
+  __m256i a = _mm256_loadu_si256((const __m256i*)t);
+  __m256i b = _mm256_loadu_si256((const __m256i*)(t + 32));
+  const __m256i space = _mm256_set1_epi8(' '), point = _mm256_set1_epi8('.'),
+                comma = _mm256_set1_epi8(',');
+  uint64_t spaces = ByteMask(_mm256_cmpeq_epi8(a, space), _mm256_cmpeq_epi8(b, space));
+  uint64_t digits = ByteMask(DigitBytes(a), DigitBytes(b));
+  uint64_t points = ByteMask(_mm256_cmpeq_epi8(a, point), _mm256_cmpeq_epi8(b, point));
+  uint64_t commas = ByteMask(_mm256_cmpeq_epi8(a, comma), _mm256_cmpeq_epi8(b, comma));
+  // Spaces before digits: no digit of a whole part is followed by a space.
+  uint64_t spaceAfterDigit = ((digits & kTail.whole) << 1) & spaces & kTail.whole;
+  return (spaces & kTail.first) == kTail.first &&
+         ((spaces | digits) & kTail.whole) == kTail.whole && (points & kTail.point) == kTail.point &&
+         (digits & kTail.decimals) == kTail.decimals && (commas & kTail.commas) == kTail.commas &&
+         spaceAfterDigit == 0;
+}
+
+// The packed pairs of the values in lanes 0 to 4 given as whole parts and
+// hundredths (0 to 99), by the conversion's rule: decimals that are all
+// zero count as none; the mantissa is the number cut to at most 131071 by
+// the fewest powers of ten, the digits cut off dropped. Returns 0 when a
+// number of hundredths would not fit 31 bits (a whole part above
+// 21474835 with decimals), which the plain code takes.
+static inline RYVO_AVX2 int FitLanes(__m256i whole, __m256i cents, __m256i* mantissa,
+                                     __m256i* exponent) {
+  const __m256i zero = _mm256_setzero_si256();
+  __m256i none = _mm256_cmpeq_epi32(cents, zero);   // all ones: no decimals
+  __m256i tooLarge = _mm256_andnot_si256(none, _mm256_cmpgt_epi32(whole, _mm256_set1_epi32(21474835)));
+  if (!_mm256_testz_si256(tooLarge, tooLarge)) return 0;
+  __m256i hundredths = _mm256_add_epi32(_mm256_mullo_epi32(whole, _mm256_set1_epi32(100)), cents);
+  __m256i v = _mm256_blendv_epi8(hundredths, whole, none);
+  // The count k of powers of ten that v needs, as minus the sum of the
+  // compares.
+  __m256i minusK = _mm256_add_epi32(
+      _mm256_add_epi32(_mm256_cmpgt_epi32(v, _mm256_set1_epi32(131071)),
+                       _mm256_cmpgt_epi32(v, _mm256_set1_epi32(1310710))),
+      _mm256_add_epi32(_mm256_cmpgt_epi32(v, _mm256_set1_epi32(13107100)),
+                       _mm256_cmpgt_epi32(v, _mm256_set1_epi32(131071000))));
+  minusK = _mm256_add_epi32(minusK, _mm256_cmpgt_epi32(v, _mm256_set1_epi32(1310710000)));
+  __m256i k = _mm256_sub_epi32(zero, minusK);
+  __m256i power = _mm256_permutevar8x32_epi32(_mm256_setr_epi32(1, 10, 100, 1000, 10000, 100000, 0, 0), k);
+  __m256 inverse = _mm256_permutevar8x32_ps(_mm256_setr_ps(1.0f, 1e-1f, 1e-2f, 1e-3f, 1e-4f, 1e-5f, 0, 0), k);
+  // v / 10^k in single precision is within 1 of the quotient (its error
+  // is below 0.03); the remainder puts it right.
+  __m256i q = _mm256_cvttps_epi32(_mm256_mul_ps(_mm256_cvtepi32_ps(v), inverse));
+  __m256i remainder = _mm256_sub_epi32(v, _mm256_mullo_epi32(q, power));
+  q = _mm256_sub_epi32(q, _mm256_cmpgt_epi32(remainder, _mm256_sub_epi32(power, _mm256_set1_epi32(1))));
+  q = _mm256_add_epi32(q, _mm256_cmpgt_epi32(zero, remainder));
+  *mantissa = q;
+  // k - 2, or k when there are no decimals.
+  *exponent = _mm256_sub_epi32(_mm256_sub_epi32(k, _mm256_set1_epi32(2)), _mm256_add_epi32(none, none));
+  return 1;
+}
+
+RYVO_AVX2 int ReadExportedLinesVector(const unsigned char* bytes, int available, PriceSlot* slots,
+                                      int room, int* taken) {
+  // Each field's characters from its first digit place: the whole part in
+  // bytes 0 to 7, the point in 8, the decimals in 9 and 10. The last field
+  // is read from three characters earlier, so as not to read past the line.
+  const __m256i weights = _mm256_setr_epi8(10, 1, 10, 1, 10, 1, 10, 1, 0, 10, 1, 0, 0, 0, 0, 0,  //
+                                           10, 1, 10, 1, 10, 1, 10, 1, 0, 10, 1, 0, 0, 0, 0, 0);
+  const __m256i lastWeights = _mm256_setr_epi8(0, 0, 0, 0, 10, 1, 10, 1, 10, 1, 10, 1, 0, 10, 1, 0,  //
+                                               0, 0, 0, 0, 10, 1, 10, 1, 10, 1, 10, 1, 0, 10, 1, 0);
+  const __m256i groups = _mm256_setr_epi16(100, 1, 100, 1, 1, 1, 0, 0, 100, 1, 100, 1, 1, 1, 0, 0);
+  const __m256i lastGroups = _mm256_setr_epi16(0, 0, 100, 1, 100, 1, 1, 1, 0, 0, 100, 1, 100, 1, 1, 1);
+  const __m256i join = _mm256_setr_epi16(10000, 1, 1, 0, 10000, 1, 1, 0, 10000, 1, 1, 0, 10000, 1, 1, 0);
+  const __m256i zeroChar = _mm256_set1_epi8('0');
+  const __m256i wholeLanes = _mm256_setr_epi32(0, 4, 2, 6, 0, 0, 0, 0);
+  const __m256i centsLanes = _mm256_setr_epi32(1, 5, 3, 7, 1, 1, 1, 1);
+  int used = 0, lines = 0;
+  while (lines < room) {
+    const unsigned char* line = bytes + used;
+    int rest = available - used;
+    if (rest < kExportedShortest) break;
+    int32_t year, month, day;
+    const unsigned char* t = ReadExportedDate(line, &year, &month, &day);
+    if (t == NULL) break;
+    int length = (int)(t - line) + kExportedTail;
+    if (length > rest || t[kExportedTail - 2] != '\r' || t[kExportedTail - 1] != '\n' ||
+        !TailIsExported(t))
+      break;
+    // Digits as 0 to 9, every other character as 0 (they are all below
+    // '0'); pairs, then groups of four, then whole part and hundredths.
+    __m256i f01 = _mm256_inserti128_si256(_mm256_castsi128_si256(_mm_loadu_si128((const __m128i*)(t + 1))),
+                                          _mm_loadu_si128((const __m128i*)(t + 14)), 1);
+    __m256i f23 = _mm256_inserti128_si256(_mm256_castsi128_si256(_mm_loadu_si128((const __m128i*)(t + 27))),
+                                          _mm_loadu_si128((const __m128i*)(t + 40)), 1);
+    __m256i f4 = _mm256_broadcastsi128_si256(_mm_loadu_si128((const __m128i*)(t + 49)));
+    __m256i g01 = _mm256_madd_epi16(_mm256_maddubs_epi16(_mm256_subs_epu8(f01, zeroChar), weights), groups);
+    __m256i g23 = _mm256_madd_epi16(_mm256_maddubs_epi16(_mm256_subs_epu8(f23, zeroChar), weights), groups);
+    __m256i g4 = _mm256_madd_epi16(_mm256_maddubs_epi16(_mm256_subs_epu8(f4, zeroChar), lastWeights), lastGroups);
+    g4 = _mm256_shuffle_epi32(g4, _MM_SHUFFLE(0, 3, 2, 1));
+    // Whole parts and hundredths: fields 0, 2 and 1, 3 in pairs of lanes,
+    // field 4 in every pair; then one lane a field.
+    __m256i n0213 = _mm256_madd_epi16(_mm256_packus_epi32(g01, g23), join);
+    __m256i n4 = _mm256_madd_epi16(_mm256_packus_epi32(g4, g4), join);
+    __m256i whole = _mm256_blend_epi32(_mm256_permutevar8x32_epi32(n0213, wholeLanes), n4, 0x10);
+    __m256i cents = _mm256_blend_epi32(_mm256_permutevar8x32_epi32(n0213, centsLanes),
+                                       _mm256_srli_epi64(n4, 32), 0x10);
+    __m256i mantissa, exponent;
+    if (!FitLanes(whole, cents, &mantissa, &exponent)) break;
+    PriceSlot* slot = &slots[lines];
+    slot->date = (uint16_t)EncodePackedDate(year, month, day);
+    _mm_storeu_si128((__m128i*)slot->mantissa, _mm256_castsi256_si128(mantissa));
+    __m128i high = _mm256_extracti128_si256(mantissa, 1);
+    slot->mantissa[4] = _mm_cvtsi128_si32(high);
+    __m128i e = _mm_packs_epi32(_mm256_castsi256_si128(exponent), _mm256_extracti128_si256(exponent, 1));
+    e = _mm_packs_epi16(e, e);
+    int32_t e0123 = _mm_cvtsi128_si32(e);
+    memcpy(slot->exponent, &e0123, 4);
+    slot->exponent[4] = (signed char)_mm_extract_epi8(e, 4);
+    used += length;
+    ++lines;
+  }
+  *taken = used;
+  return lines;
+}
+
 #else
 
 int LineVectorsAvailable(void) { return 0; }
 int FormatRowValuesVector(char*, const unsigned char*, int) { return 0; }
+int ReadExportedLinesVector(const unsigned char*, int, PriceSlot*, int, int* taken) {
+  *taken = 0;
+  return 0;
+}
 
 #endif

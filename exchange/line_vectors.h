@@ -20,3 +20,12 @@ int LineVectorsAvailable(void);
 // stops before the first row with a value wider than twelve characters.
 enum { kRowValuesChars = 64, kRowValuesStride = 64 };
 int FormatRowValuesVector(char* out, const unsigned char* rows, int count);
+
+// The lines of the export's layout (exported_layout.h) at `bytes`, one
+// after the other, into slots[0] to slots[room - 1], each as ParsePriceLine
+// gives it; stops at the first line of any other form and at a line that
+// runs past the `available` bytes. Returns the number of lines read and
+// sets *taken to the bytes they take, CR LF included.
+struct PriceSlot;
+int ReadExportedLinesVector(const unsigned char* bytes, int available, PriceSlot* slots, int room,
+                            int* taken);

@@ -101,26 +101,27 @@ TEST(CsvLine, VectorRowsEqualPlainLinesForEveryPackedValue) {
   if (!LineVectorsAvailable()) GTEST_SKIP() << "no vector code on this processor";
   static unsigned char table[kMaxPriceRows * kPriceRowSize + 1];
   static char made[kMaxPriceRows * kRowValuesStride + 16];
+  static char plain[kMaxPriceRows][160];   // each row's plain line, from its values on
   uint32_t k = 0;   // the row counter: place i holds (k + i * 209715) mod 2^20
   while (k < (1u << 20)) {
-    std::vector<std::string> plain;
+    int rows = 0;
     int wideAt = -1;
-    for (int j = 0; j < kMaxPriceRows && k < (1u << 20) && wideAt < 0; ++j, ++k) {
+    for (; rows < kMaxPriceRows && k < (1u << 20) && wideAt < 0; ++rows, ++k) {
       PriceRow row;
       row.date = EncodePackedDate(2025, 1 + k % 12, 1 + k % 28);
       for (int i = 0; i < 5; ++i) row.value[i] = (k + (uint32_t)i * 209715u) & 0xFFFFFu;
-      WritePriceRow(table + kPriceRowSize * j, &row);
+      WritePriceRow(table + kPriceRowSize * rows, &row);
       char line[160];
       int n = FormatCsvLine(line, &row);
-      std::string text(line, (size_t)n);
-      size_t values = text.find(',') + 1;
-      plain.push_back(text.substr(values, text.size() - values - 2));
-      if (plain.back().size() != kRowValuesChars) wideAt = j;
+      const char* values = strchr(line, ',') + 1;
+      int length = (int)(line + n - 2 - values);
+      memcpy(plain[rows], values, (size_t)length);
+      plain[rows][length] = '\0';
+      if (length != kRowValuesChars) wideAt = rows;
     }
-    int rows = (int)plain.size();
     ASSERT_EQ(FormatRowValuesVector(made, table, rows), wideAt < 0 ? rows : wideAt) << "row " << k;
     for (int j = 0; j < (wideAt < 0 ? rows : wideAt); ++j)
-      ASSERT_EQ(std::string(made + kRowValuesStride * j, kRowValuesChars), plain[(size_t)j])
+      ASSERT_EQ(std::string(made + kRowValuesStride * j, kRowValuesChars), plain[j])
           << "row " << k - rows + j;
   }
 }
