@@ -539,9 +539,7 @@ int FillStockRecord(const char* name, const StockReadObserver* observer) {
     row.date = PriceSlots[j].date;
     for (int i = 0; i < 5; ++i)
       row.value[i] = EncodePackedValue(PriceSlots[j].mantissa[i], PriceSlots[j].exponent[i]);
-    unsigned char* raw = RecordBuffer + kPriceTableOffset + kPriceRowSize * j;
-    WritePriceRow(raw, &row);
-    WriteBE16(raw, row.date);
+    WritePriceRow(RecordBuffer + kPriceTableOffset + kPriceRowSize * j, &row);
   }
   return 0;
 }

@@ -83,10 +83,6 @@ double DecodePackedValue(uint32_t field) {
   return (double)mantissa * kPowers[code];
 }
 
-uint32_t EncodePackedValue(int32_t mantissa, int exponent) {
-  return ((uint32_t)(exponent + 2) & 7u) << 17 | ((uint32_t)mantissa & 0x1FFFFu);
-}
-
 // Bytes 2-14 hold five 20-bit fields as one big-endian bit string: fields
 // 0, 2 and 4 start on a byte boundary, fields 1 and 3 in the middle of one.
 void ReadPriceRow(const unsigned char* p, PriceRow* row) {
@@ -98,25 +94,6 @@ void ReadPriceRow(const unsigned char* p, PriceRow* row) {
   }
   const unsigned char* v = p + 12;
   row->value[4] = ((uint32_t)v[0] << 12) | ((uint32_t)v[1] << 4) | (v[2] >> 4);
-}
-
-void WritePriceRow(unsigned char* p, const PriceRow* row) {
-  p[0] = (unsigned char)((row->date >> 8) & 0xFF);
-  p[1] = (unsigned char)(row->date & 0xFF);
-  for (int pair = 0; pair < 2; ++pair) {
-    unsigned char* q = p + 2 + pair * 5;
-    uint32_t a = row->value[pair * 2] & 0xFFFFFu;
-    uint32_t b = row->value[pair * 2 + 1] & 0xFFFFFu;
-    q[0] = (unsigned char)(a >> 12);
-    q[1] = (unsigned char)((a >> 4) & 0xFF);
-    q[2] = (unsigned char)(((a & 0xF) << 4) | (b >> 16));
-    q[3] = (unsigned char)((b >> 8) & 0xFF);
-    q[4] = (unsigned char)(b & 0xFF);
-  }
-  uint32_t v = row->value[4] & 0xFFFFFu;
-  p[12] = (unsigned char)(v >> 12);
-  p[13] = (unsigned char)((v >> 4) & 0xFF);
-  p[14] = (unsigned char)((v & 0xF) << 4);
 }
 
 int CountPriceRows(const unsigned char* rec, int32_t length) {

@@ -6,6 +6,7 @@
 
 #include <stdint.h>
 #include <stdio.h>
+#include <string.h>
 
 enum {
   kRecordBufferSize = 5120,     // largest record
@@ -74,7 +75,9 @@ static inline unsigned EncodePackedDate(int year, int month, int day) {
 
 // Packed values: 3-bit exponent code (exponent + 2), 17-bit mantissa.
 double DecodePackedValue(uint32_t field);
-uint32_t EncodePackedValue(int32_t mantissa, int exponent);
+static inline uint32_t EncodePackedValue(int32_t mantissa, int exponent) {
+  return ((uint32_t)(exponent + 2) & 7u) << 17 | ((uint32_t)mantissa & 0x1FFFFu);
+}
 
 // One decoded price row: the packed date and the five 20-bit fields in
 // the order open, high, low, close, volume.
@@ -83,7 +86,40 @@ struct PriceRow {
   uint32_t value[5];
 };
 void ReadPriceRow(const unsigned char* p, PriceRow* row);
-void WritePriceRow(unsigned char* p, const PriceRow* row);   // spare nibble 0
+
+// Big-endian stores of the row writer.
+static inline void StoreBE64(unsigned char* p, uint64_t v) {
+#if defined(__GNUC__) && defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+  v = __builtin_bswap64(v);
+  memcpy(p, &v, 8);
+#else
+  for (int i = 0; i < 8; ++i) p[i] = (unsigned char)(v >> (56 - 8 * i));
+#endif
+}
+
+static inline void StoreBE32(unsigned char* p, uint32_t v) {
+#if defined(__GNUC__) && defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+  v = __builtin_bswap32(v);
+  memcpy(p, &v, 4);
+#else
+  for (int i = 0; i < 4; ++i) p[i] = (unsigned char)(v >> (24 - 8 * i));
+#endif
+}
+
+// Writes the 15 bytes of a row, the spare nibble 0. Inline: the
+// conversion writes a row for every line, from values still in registers.
+static inline void WritePriceRow(unsigned char* p, const PriceRow* row) {
+  uint64_t f[5];
+  for (int i = 0; i < 5; ++i) f[i] = row->value[i] & 0xFFFFFu;
+  // The bit string in two words: bytes 2 to 9, then bytes 10 to 14.
+  uint64_t high = f[0] << 44 | f[1] << 24 | f[2] << 4 | f[3] >> 16;
+  uint64_t low = (f[3] & 0xFFFFu) << 24 | f[4] << 4;
+  p[0] = (unsigned char)((row->date >> 8) & 0xFF);
+  p[1] = (unsigned char)(row->date & 0xFF);
+  StoreBE64(p + 2, high);
+  StoreBE32(p + 10, (uint32_t)(low >> 8));
+  p[14] = (unsigned char)(low & 0xFF);
+}
 
 // The number of rows in the price table of the DataRec `rec` whose
 // RecordLength is `length`: the table ends at the first row whose date is

@@ -10,13 +10,16 @@ void TextReaderInit(TextReader* reader, FILE* file) {
   reader->pos = 0;
   reader->len = 0;
   reader->ended = 0;
+  reader->drained = 0;
 }
 
 // The next raw byte, or -1 at the end; Ctrl-Z ends the file for good.
 static int PeekByte(TextReader* reader) {
   if (reader->ended) return -1;
   if (reader->pos >= reader->len) {
-    size_t n = fread(reader->data, 1, sizeof reader->data, reader->file);
+    // A short read means the end of the file or an error: no read after it.
+    size_t n = reader->drained ? 0 : fread(reader->data, 1, sizeof reader->data, reader->file);
+    reader->drained = n < sizeof reader->data;
     reader->pos = 0;
     reader->len = (int)n;
     if (n == 0) {

@@ -14,6 +14,7 @@ struct TextReader {
   int pos;
   int len;
   int ended;     // no more bytes: end of file, read error or Ctrl-Z
+  int drained;   // the last read came short: the file has no more bytes
   unsigned char data[16384];
 };
 
