@@ -68,22 +68,29 @@ alignas(16) static constexpr ValueShuffleTable ValueShuffles = MakeValueShuffles
 
 #define RYVO_AVX2 __attribute__((target("avx2")))
 
-// The 64 characters of one row's values at `out` (16 bytes written past
-// them); 0 when a value is wider than twelve characters.
-static inline RYVO_AVX2 __attribute__((always_inline)) int FormatOneRow(char* out,
-                                                                       const unsigned char* row) {
-  // Each field's three bytes, high byte first, into a lane of its own:
-  // bytes 2 to 4, 4 to 6, 7 to 9, 9 to 11 and 12 to 14 of the row; the
-  // first, third and fifth field are the high 20 bits of theirs, the
-  // others the low 20. Lanes 5 to 7 are zero.
+// The five fields of a 15-byte price row in lanes 0 to 4 (16 bytes are
+// read), lanes 5 to 7 zero: each field's three bytes, high byte first,
+// into a lane of its own (bytes 2 to 4, 4 to 6, 7 to 9, 9 to 11 and 12 to
+// 14); the first, third and fifth field are the high 20 bits of theirs,
+// the others the low 20.
+static inline RYVO_AVX2 __m256i RowFields(const unsigned char* row) {
   __m256i bytes = _mm256_broadcastsi128_si256(_mm_loadu_si128((const __m128i*)row));
   const __m256i gather = _mm256_setr_epi8(4, 3, 2, -1, 6, 5, 4, -1, 9, 8, 7, -1, 11, 10, 9, -1,  //
                                           14, 13, 12, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1,
                                           -1, -1);
   __m256i f = _mm256_srlv_epi32(_mm256_shuffle_epi8(bytes, gather),
                                 _mm256_setr_epi32(4, 0, 4, 0, 4, 0, 0, 0));
+  return _mm256_and_si256(f, _mm256_set1_epi32(0xFFFFF));
+}
+
+// The texts of eight packed values: each value's six mantissa digits
+// (leading zeros included) in the low six bytes of a word, for values 0
+// to 3 and 4 to 7, and the index of the shuffle that makes its field.
+// Returns a bit for each value wider than twelve characters.
+static inline RYVO_AVX2 int ValueTexts(__m256i f, __m256i* words0123, __m256i* words4567,
+                                       __m256i* shuffle) {
   __m256i m = _mm256_and_si256(f, _mm256_set1_epi32(0x1FFFF));
-  __m256i code = _mm256_and_si256(_mm256_srli_epi32(f, 17), _mm256_set1_epi32(7));
+  __m256i code = _mm256_srli_epi32(f, 17);
   // Zero has no digits and is "0.00" whatever its code.
   __m256i zero = _mm256_cmpeq_epi32(m, _mm256_setzero_si256());
   code = _mm256_andnot_si256(zero, code);
@@ -108,6 +115,10 @@ static inline RYVO_AVX2 __attribute__((always_inline)) int FormatOneRow(char* ou
                                     _mm256_set1_epi32(0x30303030));
   __m256i last2 = _mm256_add_epi32(_mm256_or_si256(lowTens, _mm256_slli_epi32(lowOnes, 8)),
                                    _mm256_set1_epi32(0x3030));
+  __m256i low = _mm256_unpacklo_epi32(first4, last2);    // values 0, 1, 4, 5
+  __m256i high = _mm256_unpackhi_epi32(first4, last2);   // values 2, 3, 6, 7
+  *words0123 = _mm256_permute2x128_si256(low, high, 0x20);
+  *words4567 = _mm256_permute2x128_si256(low, high, 0x31);
   // The count of the mantissa's digits, 0 for zero.
   __m256i digits = _mm256_sub_epi32(_mm256_setzero_si256(), _mm256_cmpgt_epi32(m, _mm256_setzero_si256()));
   digits = _mm256_sub_epi32(digits, _mm256_cmpgt_epi32(m, _mm256_set1_epi32(9)));
@@ -115,36 +126,47 @@ static inline RYVO_AVX2 __attribute__((always_inline)) int FormatOneRow(char* ou
   digits = _mm256_sub_epi32(digits, _mm256_cmpgt_epi32(m, _mm256_set1_epi32(999)));
   digits = _mm256_sub_epi32(digits, _mm256_cmpgt_epi32(m, _mm256_set1_epi32(9999)));
   digits = _mm256_sub_epi32(digits, _mm256_cmpgt_epi32(m, _mm256_set1_epi32(99999)));
+  *shuffle = _mm256_add_epi32(_mm256_slli_epi32(code, 3), digits);
   // Wider than twelve characters: more than eleven digits in hundredths.
-  __m256i width = _mm256_add_epi32(digits, code);
-  if (_mm256_movemask_epi8(_mm256_cmpgt_epi32(width, _mm256_set1_epi32(11))) != 0) return 0;
-  __m256i shuffle = _mm256_add_epi32(_mm256_slli_epi32(code, 3), digits);
-  __m128i shuffleLow = _mm256_castsi256_si128(shuffle);
-  // Each value's six digit characters in eight bytes: values 0 and 1 in
-  // the low unpack, 2 and 3 in the high one, 4 in the low one's upper
-  // half.
-  __m256i low = _mm256_unpacklo_epi32(first4, last2);
-  __m256i high = _mm256_unpackhi_epi32(first4, last2);
-  const __m128i fill = _mm_setr_epi8(0, 0, 0, 0, 0, 0, 0, 0, '0', ' ', '.', ',', 0, 0, 0, 0);
-  __m128i source[5] = {
-      _mm_move_epi64(_mm256_castsi256_si128(low)), _mm_srli_si128(_mm256_castsi256_si128(low), 8),
-      _mm_move_epi64(_mm256_castsi256_si128(high)), _mm_srli_si128(_mm256_castsi256_si128(high), 8),
-      _mm_move_epi64(_mm256_extracti128_si256(low, 1))};
-  int index[5] = {_mm_cvtsi128_si32(shuffleLow), _mm_extract_epi32(shuffleLow, 1),
-                  _mm_extract_epi32(shuffleLow, 2), _mm_extract_epi32(shuffleLow, 3),
-                  _mm_cvtsi128_si32(_mm256_extracti128_si256(shuffle, 1))};
-  for (int i = 0; i < 5; ++i) {
-    __m128i s = _mm_load_si128((const __m128i*)ValueShuffles.s[index[i]]);
-    _mm_storeu_si128((__m128i*)(out + 13 * i), _mm_shuffle_epi8(_mm_or_si128(source[i], fill), s));
-  }
-  return 1;
+  __m256i wide = _mm256_cmpgt_epi32(_mm256_add_epi32(digits, code), _mm256_set1_epi32(11));
+  return _mm256_movemask_ps(_mm256_castsi256_ps(wide));
 }
 
 RYVO_AVX2 int FormatRowValuesVector(char* out, const unsigned char* rows, int count) {
-  int done = 0;
-  for (; done < count; ++done)
-    if (!FormatOneRow(out + kRowValuesStride * done, rows + 15 * done)) break;
-  return done;
+  if (count > kMaxPriceRows) count = kMaxPriceRows;
+  // The fields of all rows one after the other, then the texts of eight
+  // values at a time, then each field made from its text.
+  enum { kValues = 5 * kMaxPriceRows };
+  static uint32_t fields[kValues + 8] __attribute__((aligned(32)));
+  static uint64_t words[kValues + 8] __attribute__((aligned(32)));
+  static int32_t shuffles[kValues + 8] __attribute__((aligned(32)));
+  for (int j = 0; j < count; ++j)
+    _mm256_storeu_si256((__m256i*)(fields + 5 * j), RowFields(rows + kPriceRowSize * j));
+  int values = 5 * count;
+  for (int v = 0; v < values; v += 8) {
+    __m256i low, high, shuffle;
+    int wide = ValueTexts(_mm256_load_si256((const __m256i*)(fields + v)), &low, &high, &shuffle);
+    _mm256_store_si256((__m256i*)(words + v), low);
+    _mm256_store_si256((__m256i*)(words + v + 4), high);
+    _mm256_store_si256((__m256i*)(shuffles + v), shuffle);
+    if (wide != 0) {
+      values = v + __builtin_ctz((unsigned)wide);
+      break;
+    }
+  }
+  // Lanes past the last row hold what earlier tables left there.
+  int made = values < 5 * count ? values / 5 : count;
+  const __m128i fill = _mm_setr_epi8(0, 0, 0, 0, 0, 0, 0, 0, '0', ' ', '.', ',', 0, 0, 0, 0);
+  for (int j = 0; j < made; ++j) {
+    char* line = out + kRowValuesStride * j;
+    for (int i = 0; i < 5; ++i) {
+      int v = 5 * j + i;
+      __m128i source = _mm_or_si128(_mm_loadl_epi64((const __m128i*)(words + v)), fill);
+      __m128i s = _mm_load_si128((const __m128i*)ValueShuffles.s[shuffles[v]]);
+      _mm_storeu_si128((__m128i*)(line + 13 * i), _mm_shuffle_epi8(source, s));
+    }
+  }
+  return made;
 }
 
 // Bit masks over the 64 characters of a line's values (five fields and the

@@ -124,6 +124,12 @@ TEST(CsvLine, VectorRowsEqualPlainLinesForEveryPackedValue) {
       ASSERT_EQ(std::string(made + kRowValuesStride * j, kRowValuesChars), plain[j])
           << "row " << k - rows + j;
   }
+  // What a longer table left past the end of a shorter one is not read.
+  PriceRow narrow = {EncodePackedDate(2025, 1, 6), {100, 200, 300, 400, 500}};
+  PriceRow wide = {EncodePackedDate(2025, 1, 7), {0xFFFFF, 0xFFFFF, 0xFFFFF, 0xFFFFF, 0xFFFFF}};
+  for (int j = 0; j < 4; ++j) WritePriceRow(table + kPriceRowSize * j, j < 3 ? &narrow : &wide);
+  EXPECT_EQ(FormatRowValuesVector(made, table, 4), 3);
+  EXPECT_EQ(FormatRowValuesVector(made, table, 2), 2);   // fields 10 to 15 are read
 }
 
 TEST_F(ExportTest, WorkedExampleLine) {
