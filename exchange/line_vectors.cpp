@@ -220,18 +220,17 @@ static inline RYVO_AVX2 int TailIsExported(const unsigned char* t) {
          spaceAfterDigit == 0;
 }
 
-// The packed pairs of the values in lanes 0 to 4 given as whole parts and
-// hundredths (0 to 99), by the conversion's rule: decimals that are all
-// zero count as none; the mantissa is the number cut to at most 131071 by
-// the fewest powers of ten, the digits cut off dropped. Returns 0 when a
-// number of hundredths would not fit 31 bits (a whole part above
+// The packed pairs of eight values given as whole parts and hundredths (0
+// to 99), by the conversion's rule: decimals that are all zero count as
+// none; the mantissa is the number cut to at most 131071 by the fewest
+// powers of ten, the digits cut off dropped. Returns a bit for each value
+// whose number of hundredths would not fit 31 bits (a whole part above
 // 21474835 with decimals), which the plain code takes.
 static inline RYVO_AVX2 int FitLanes(__m256i whole, __m256i cents, __m256i* mantissa,
                                      __m256i* exponent) {
   const __m256i zero = _mm256_setzero_si256();
   __m256i none = _mm256_cmpeq_epi32(cents, zero);   // all ones: no decimals
   __m256i tooLarge = _mm256_andnot_si256(none, _mm256_cmpgt_epi32(whole, _mm256_set1_epi32(21474835)));
-  if (!_mm256_testz_si256(tooLarge, tooLarge)) return 0;
   __m256i hundredths = _mm256_add_epi32(_mm256_mullo_epi32(whole, _mm256_set1_epi32(100)), cents);
   __m256i v = _mm256_blendv_epi8(hundredths, whole, none);
   // The count k of powers of ten that v needs, as minus the sum of the
@@ -254,11 +253,21 @@ static inline RYVO_AVX2 int FitLanes(__m256i whole, __m256i cents, __m256i* mant
   *mantissa = q;
   // k - 2, or k when there are no decimals.
   *exponent = _mm256_sub_epi32(_mm256_sub_epi32(k, _mm256_set1_epi32(2)), _mm256_add_epi32(none, none));
-  return 1;
+  return _mm256_movemask_ps(_mm256_castsi256_ps(tooLarge));
 }
 
 RYVO_AVX2 int ReadExportedLinesVector(const unsigned char* bytes, int available, PriceSlot* slots,
                                       int room, int* taken) {
+  if (room > kMaxPriceRows) room = kMaxPriceRows;
+  // Each line's whole parts and hundredths one after the other, then the
+  // packed pairs of eight values at a time, then the slots.
+  enum { kValues = 5 * kMaxPriceRows };
+  static int32_t wholes[kValues + 8] __attribute__((aligned(32)));
+  static int32_t hundredths[kValues + 8] __attribute__((aligned(32)));
+  static int32_t mantissas[kValues + 8] __attribute__((aligned(32)));
+  static signed char exponents[kValues + 8] __attribute__((aligned(32)));
+  static uint16_t dates[kMaxPriceRows];
+  static int ends[kMaxPriceRows];   // where each line ends
   // Each field's characters from its first digit place: the whole part in
   // bytes 0 to 7, the point in 8, the decimals in 9 and 10. The last field
   // is read from three characters earlier, so as not to read past the line.
@@ -296,28 +305,42 @@ RYVO_AVX2 int ReadExportedLinesVector(const unsigned char* bytes, int available,
     __m256i g4 = _mm256_madd_epi16(_mm256_maddubs_epi16(_mm256_subs_epu8(f4, zeroChar), lastWeights), lastGroups);
     g4 = _mm256_shuffle_epi32(g4, _MM_SHUFFLE(0, 3, 2, 1));
     // Whole parts and hundredths: fields 0, 2 and 1, 3 in pairs of lanes,
-    // field 4 in every pair; then one lane a field.
+    // field 4 in every pair; then one lane a field. Lanes 5 to 7 are
+    // written over by the next line.
     __m256i n0213 = _mm256_madd_epi16(_mm256_packus_epi32(g01, g23), join);
     __m256i n4 = _mm256_madd_epi16(_mm256_packus_epi32(g4, g4), join);
-    __m256i whole = _mm256_blend_epi32(_mm256_permutevar8x32_epi32(n0213, wholeLanes), n4, 0x10);
-    __m256i cents = _mm256_blend_epi32(_mm256_permutevar8x32_epi32(n0213, centsLanes),
-                                       _mm256_srli_epi64(n4, 32), 0x10);
-    __m256i mantissa, exponent;
-    if (!FitLanes(whole, cents, &mantissa, &exponent)) break;
-    PriceSlot* slot = &slots[lines];
-    slot->date = (uint16_t)EncodePackedDate(year, month, day);
-    _mm_storeu_si128((__m128i*)slot->mantissa, _mm256_castsi256_si128(mantissa));
-    __m128i high = _mm256_extracti128_si256(mantissa, 1);
-    slot->mantissa[4] = _mm_cvtsi128_si32(high);
-    __m128i e = _mm_packs_epi32(_mm256_castsi256_si128(exponent), _mm256_extracti128_si256(exponent, 1));
-    e = _mm_packs_epi16(e, e);
-    int32_t e0123 = _mm_cvtsi128_si32(e);
-    memcpy(slot->exponent, &e0123, 4);
-    slot->exponent[4] = (signed char)_mm_extract_epi8(e, 4);
+    _mm256_storeu_si256((__m256i*)(wholes + 5 * lines),
+                        _mm256_blend_epi32(_mm256_permutevar8x32_epi32(n0213, wholeLanes), n4, 0x10));
+    _mm256_storeu_si256((__m256i*)(hundredths + 5 * lines),
+                        _mm256_blend_epi32(_mm256_permutevar8x32_epi32(n0213, centsLanes),
+                                           _mm256_srli_epi64(n4, 32), 0x10));
+    dates[lines] = (uint16_t)EncodePackedDate(year, month, day);
     used += length;
+    ends[lines] = used;
     ++lines;
   }
-  *taken = used;
+  int values = 5 * lines;
+  for (int v = 0; v < values; v += 8) {
+    __m256i mantissa, exponent;
+    int tooLarge = FitLanes(_mm256_load_si256((const __m256i*)(wholes + v)),
+                            _mm256_load_si256((const __m256i*)(hundredths + v)), &mantissa, &exponent);
+    _mm256_store_si256((__m256i*)(mantissas + v), mantissa);
+    __m128i e = _mm_packs_epi32(_mm256_castsi256_si128(exponent), _mm256_extracti128_si256(exponent, 1));
+    _mm_storel_epi64((__m128i*)(exponents + v), _mm_packs_epi16(e, e));
+    if (tooLarge != 0) {
+      values = v + __builtin_ctz((unsigned)tooLarge);
+      break;
+    }
+  }
+  // Lanes past the last line hold what earlier runs left there.
+  if (values < 5 * lines) lines = values / 5;
+  for (int j = 0; j < lines; ++j) {
+    PriceSlot* slot = &slots[j];
+    slot->date = dates[j];
+    memcpy(slot->mantissa, mantissas + 5 * j, sizeof slot->mantissa);
+    memcpy(slot->exponent, exponents + 5 * j, sizeof slot->exponent);
+  }
+  *taken = lines > 0 ? ends[lines - 1] : 0;
   return lines;
 }
 
