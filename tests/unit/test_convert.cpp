@@ -641,6 +641,15 @@ TEST(ParsePriceLine, VectorReaderAgreesLineByLine) {
     // On past the lines read, and the one left to the plain code.
     k += run == kMaxPriceRows ? run : run + 1;
   }
+  // What a longer run left past the end of a shorter one is not read.
+  const std::string plain = "2025/1/6,     1000.00,     1010.00,      990.00,     1005.00,    12300.00\r\n";
+  const std::string large = "2025/1/7, 99999999.99,     1010.00,      990.00,     1005.00,    12300.00\r\n";
+  for (const std::string& run : {plain + plain + plain + large, plain + plain}) {
+    int bytes = -1;
+    int read = ReadExportedLinesVector((const unsigned char*)run.data(), (int)run.size(), slots,
+                                       kMaxPriceRows, &bytes);
+    EXPECT_EQ(read, run.size() > 3 * plain.size() ? 3 : 2);   // values 10 to 15 are read
+  }
 }
 
 }  // namespace
