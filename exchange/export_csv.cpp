@@ -198,18 +198,11 @@ int FormatStockCsv(char* out, int32_t length) {
   char* p = out + header;
   int rows = CountPriceRows(RecordBuffer, length);
   const unsigned char* table = RecordBuffer + kPriceTableOffset;
-  // The vector code makes the values of the rows up to the first wide one
-  // side by side; the plain code makes the rest.
-  static char values[kMaxPriceRows * kRowValuesStride + 16];
-  int made = LineVectorsAvailable() ? FormatRowValuesVector(values, table, rows) : 0;
-  for (int j = 0; j < made; ++j) {
-    const unsigned char* raw = table + kPriceRowSize * j;
-    p = PutDate(p, ((unsigned)raw[0] << 8) | raw[1]);
-    memcpy(p, values + kRowValuesStride * j, kRowValuesChars);
-    p += kRowValuesChars;
-    *p++ = '\r';
-    *p++ = '\n';
-  }
+  // The vector code makes the lines up to the first with a wide value, the
+  // plain code the rest.
+  int bytes = 0;
+  int made = LineVectorsAvailable() ? FormatPriceLinesVector(p, table, rows, &bytes) : 0;
+  p += bytes;
   for (int j = made; j < rows; ++j) {
     PriceRow row;
     ReadPriceRow(table + kPriceRowSize * j, &row);

@@ -28,43 +28,59 @@ int LineVectorsAvailable(void) {
   return LineVectorsAllowed && available;
 }
 
-// The shuffle that makes a value's twelve characters and the comma after
-// them from its source bytes, for each exponent code and count of
-// mantissa digits. Source bytes: 0 to 5 the mantissa's six digits (the
-// first the highest, leading zeros included), 8 a zero, 9 a space, 10 the
-// point, 11 a comma.
-enum { kSourceZero = 8, kSourceSpace = 9, kSourcePoint = 10, kSourceComma = 11 };
+// The shuffle that makes a value's twelve characters and what follows
+// them (a comma, or CR LF after the last value) from its source bytes,
+// for each exponent code and count of mantissa digits. Source bytes: 0 to
+// 5 the mantissa's six digits (the first the highest, leading zeros
+// included), 8 a zero, 9 a space, 10 the point, 11 a comma, 12 CR, 13 LF.
+enum {
+  kSourceZero = 8, kSourceSpace = 9, kSourcePoint = 10, kSourceComma = 11, kSourceReturn = 12,
+  kSourceLineFeed = 13,
+};
 struct ValueShuffleTable {
-  unsigned char s[8 * 8][16];
+  unsigned char s[2][8 * 8][16];   // [last value of the line][code * 8 + digits]
 };
 
 static constexpr ValueShuffleTable MakeValueShuffles(void) {
   ValueShuffleTable t = {};
-  for (int code = 0; code < 8; ++code)
-    for (int digits = 0; digits < 8; ++digits) {
-      unsigned char* s = t.s[code * 8 + digits];
-      for (int q = 0; q < 16; ++q) {
-        // r: the place of the character among the hundredths' digits,
-        // counted from the last decimal.
-        int r = q < 9 ? 10 - q : 11 - q;
-        if (q == 9)
-          s[q] = kSourcePoint;
-        else if (q == 12)
-          s[q] = kSourceComma;
-        else if (q > 12)
-          s[q] = kSourceSpace;
-        else if (r < code)
-          s[q] = kSourceZero;
-        else if (r - code < digits)
-          s[q] = (unsigned char)(5 - (r - code));
-        else
-          s[q] = r < 3 ? kSourceZero : kSourceSpace;
+  for (int last = 0; last < 2; ++last)
+    for (int code = 0; code < 8; ++code)
+      for (int digits = 0; digits < 8; ++digits) {
+        unsigned char* s = t.s[last][code * 8 + digits];
+        for (int q = 0; q < 16; ++q) {
+          // r: the place of the character among the hundredths' digits,
+          // counted from the last decimal.
+          int r = q < 9 ? 10 - q : 11 - q;
+          if (q == 9)
+            s[q] = kSourcePoint;
+          else if (q == 12)
+            s[q] = last ? kSourceReturn : kSourceComma;
+          else if (q == 13 && last)
+            s[q] = kSourceLineFeed;
+          else if (q > 12)
+            s[q] = kSourceSpace;
+          else if (r < code)
+            s[q] = kSourceZero;
+          else if (r - code < digits)
+            s[q] = (unsigned char)(5 - (r - code));
+          else
+            s[q] = r < 3 ? kSourceZero : kSourceSpace;
+        }
       }
-    }
   return t;
 }
 
 alignas(16) static constexpr ValueShuffleTable ValueShuffles = MakeValueShuffles();
+
+// The shuffles that make "y/m/d," from a date's source bytes: 0 to 3 the
+// year's digits, 4 and 5 the month's two, 6 and 7 the day's two, 8 a
+// slash, 9 a comma; a month or day below 10 is written with one digit.
+// Indexed by 2 * (month >= 10) + (day >= 10).
+alignas(16) static const unsigned char DateShuffles[4][16] = {
+    {0, 1, 2, 3, 8, 5, 8, 7, 9, 9, 9, 9, 9, 9, 9, 9},
+    {0, 1, 2, 3, 8, 5, 8, 6, 7, 9, 9, 9, 9, 9, 9, 9},
+    {0, 1, 2, 3, 8, 4, 5, 8, 7, 9, 9, 9, 9, 9, 9, 9},
+    {0, 1, 2, 3, 8, 4, 5, 8, 6, 7, 9, 9, 9, 9, 9, 9}};
 
 #define RYVO_AVX2 __attribute__((target("avx2")))
 
@@ -81,6 +97,26 @@ static inline RYVO_AVX2 __m256i RowFields(const unsigned char* row) {
   __m256i f = _mm256_srlv_epi32(_mm256_shuffle_epi8(bytes, gather),
                                 _mm256_setr_epi32(4, 0, 4, 0, 4, 0, 0, 0));
   return _mm256_and_si256(f, _mm256_set1_epi32(0xFFFFF));
+}
+
+// The characters of two numbers below 100 in each lane, one in the low
+// 16 bits and one in the high: tens, ones, tens, ones (x * 6554 >> 16 is
+// x / 10 below 100).
+static inline RYVO_AVX2 __m256i PairCharacters(__m256i pairs) {
+  __m256i tens = _mm256_mulhi_epu16(pairs, _mm256_set1_epi16(6554));
+  __m256i ones = _mm256_sub_epi16(pairs, _mm256_mullo_epi16(tens, _mm256_set1_epi16(10)));
+  return _mm256_add_epi32(_mm256_or_si256(tens, _mm256_slli_epi32(ones, 8)),
+                          _mm256_set1_epi32(0x30303030));
+}
+
+// Eight words of eight bytes from the low and high four bytes of eight
+// lanes: words 0 to 3 and 4 to 7.
+static inline RYVO_AVX2 void JoinWords(__m256i first4, __m256i last4, __m256i* words0123,
+                                       __m256i* words4567) {
+  __m256i low = _mm256_unpacklo_epi32(first4, last4);    // lanes 0, 1, 4, 5
+  __m256i high = _mm256_unpackhi_epi32(first4, last4);   // lanes 2, 3, 6, 7
+  *words0123 = _mm256_permute2x128_si256(low, high, 0x20);
+  *words4567 = _mm256_permute2x128_si256(low, high, 0x31);
 }
 
 // The texts of eight packed values: each value's six mantissa digits
@@ -103,22 +139,10 @@ static inline RYVO_AVX2 int ValueTexts(__m256i f, __m256i* words0123, __m256i* w
   __m256i lowPair = _mm256_sub_epi32(m, _mm256_mullo_epi32(hundreds, _mm256_set1_epi32(100)));
   __m256i highPair = _mm256_srli_epi32(_mm256_mullo_epi32(hundreds, _mm256_set1_epi32(5243)), 19);
   __m256i midPair = _mm256_sub_epi32(hundreds, _mm256_mullo_epi32(highPair, _mm256_set1_epi32(100)));
-  // Tens and ones of each pair in 16-bit halves (x * 6554 >> 16 is x / 10
-  // below 100): high pair in the low half, middle pair in the high half,
-  // low pair alone.
-  __m256i pairs = _mm256_or_si256(highPair, _mm256_slli_epi32(midPair, 16));
-  __m256i tens = _mm256_mulhi_epu16(pairs, _mm256_set1_epi16(6554));
-  __m256i ones = _mm256_sub_epi16(pairs, _mm256_mullo_epi16(tens, _mm256_set1_epi16(10)));
-  __m256i lowTens = _mm256_mulhi_epu16(lowPair, _mm256_set1_epi16(6554));
-  __m256i lowOnes = _mm256_sub_epi16(lowPair, _mm256_mullo_epi16(lowTens, _mm256_set1_epi16(10)));
-  __m256i first4 = _mm256_add_epi32(_mm256_or_si256(tens, _mm256_slli_epi32(ones, 8)),
-                                    _mm256_set1_epi32(0x30303030));
-  __m256i last2 = _mm256_add_epi32(_mm256_or_si256(lowTens, _mm256_slli_epi32(lowOnes, 8)),
-                                   _mm256_set1_epi32(0x3030));
-  __m256i low = _mm256_unpacklo_epi32(first4, last2);    // values 0, 1, 4, 5
-  __m256i high = _mm256_unpackhi_epi32(first4, last2);   // values 2, 3, 6, 7
-  *words0123 = _mm256_permute2x128_si256(low, high, 0x20);
-  *words4567 = _mm256_permute2x128_si256(low, high, 0x31);
+  __m256i first4 = PairCharacters(_mm256_or_si256(highPair, _mm256_slli_epi32(midPair, 16)));
+  // The low pair alone: its high half's characters are cleared.
+  __m256i last2 = _mm256_and_si256(PairCharacters(lowPair), _mm256_set1_epi32(0xFFFF));
+  JoinWords(first4, last2, words0123, words4567);
   // The count of the mantissa's digits, 0 for zero.
   __m256i digits = _mm256_sub_epi32(_mm256_setzero_si256(), _mm256_cmpgt_epi32(m, _mm256_setzero_si256()));
   digits = _mm256_sub_epi32(digits, _mm256_cmpgt_epi32(m, _mm256_set1_epi32(9)));
@@ -132,16 +156,43 @@ static inline RYVO_AVX2 int ValueTexts(__m256i f, __m256i* words0123, __m256i* w
   return _mm256_movemask_ps(_mm256_castsi256_ps(wide));
 }
 
-RYVO_AVX2 int FormatRowValuesVector(char* out, const unsigned char* rows, int count) {
+// The texts of eight packed dates: the year's four digits and the month's
+// and day's two each in a word, and the index of the date's shuffle.
+static inline RYVO_AVX2 void DateTexts(__m256i date, __m256i* words0123, __m256i* words4567,
+                                       __m256i* shuffle) {
+  __m256i year = _mm256_add_epi32(_mm256_srli_epi32(date, 9), _mm256_set1_epi32(1904));
+  __m256i month = _mm256_and_si256(_mm256_srli_epi32(date, 5), _mm256_set1_epi32(15));
+  __m256i day = _mm256_and_si256(date, _mm256_set1_epi32(31));
+  // year / 100 for years below 43699.
+  __m256i century = _mm256_srli_epi32(_mm256_mullo_epi32(year, _mm256_set1_epi32(5243)), 19);
+  __m256i rest = _mm256_sub_epi32(year, _mm256_mullo_epi32(century, _mm256_set1_epi32(100)));
+  __m256i first4 = PairCharacters(_mm256_or_si256(century, _mm256_slli_epi32(rest, 16)));
+  __m256i last4 = PairCharacters(_mm256_or_si256(month, _mm256_slli_epi32(day, 16)));
+  JoinWords(first4, last4, words0123, words4567);
+  __m256i nine = _mm256_set1_epi32(9);
+  *shuffle = _mm256_sub_epi32(_mm256_setzero_si256(),
+                              _mm256_add_epi32(_mm256_add_epi32(_mm256_cmpgt_epi32(month, nine),
+                                                                _mm256_cmpgt_epi32(month, nine)),
+                                               _mm256_cmpgt_epi32(day, nine)));
+}
+
+RYVO_AVX2 int FormatPriceLinesVector(char* out, const unsigned char* rows, int count, int* length) {
   if (count > kMaxPriceRows) count = kMaxPriceRows;
-  // The fields of all rows one after the other, then the texts of eight
-  // values at a time, then each field made from its text.
+  // The fields and dates of all rows one after the other, then the texts
+  // of eight values and eight dates at a time, then each line made from
+  // its texts.
   enum { kValues = 5 * kMaxPriceRows };
   static uint32_t fields[kValues + 8] __attribute__((aligned(32)));
   static uint64_t words[kValues + 8] __attribute__((aligned(32)));
   static int32_t shuffles[kValues + 8] __attribute__((aligned(32)));
-  for (int j = 0; j < count; ++j)
-    _mm256_storeu_si256((__m256i*)(fields + 5 * j), RowFields(rows + kPriceRowSize * j));
+  static int32_t dates[kMaxPriceRows + 8] __attribute__((aligned(32)));
+  static uint64_t dateWords[kMaxPriceRows + 8] __attribute__((aligned(32)));
+  static int32_t dateShuffles[kMaxPriceRows + 8] __attribute__((aligned(32)));
+  for (int j = 0; j < count; ++j) {
+    const unsigned char* row = rows + kPriceRowSize * j;
+    _mm256_storeu_si256((__m256i*)(fields + 5 * j), RowFields(row));
+    dates[j] = (int32_t)((unsigned)row[0] << 8 | row[1]);
+  }
   int values = 5 * count;
   for (int v = 0; v < values; v += 8) {
     __m256i low, high, shuffle;
@@ -156,16 +207,30 @@ RYVO_AVX2 int FormatRowValuesVector(char* out, const unsigned char* rows, int co
   }
   // Lanes past the last row hold what earlier tables left there.
   int made = values < 5 * count ? values / 5 : count;
-  const __m128i fill = _mm_setr_epi8(0, 0, 0, 0, 0, 0, 0, 0, '0', ' ', '.', ',', 0, 0, 0, 0);
+  for (int j = 0; j < made; j += 8) {
+    __m256i low, high, shuffle;
+    DateTexts(_mm256_load_si256((const __m256i*)(dates + j)), &low, &high, &shuffle);
+    _mm256_store_si256((__m256i*)(dateWords + j), low);
+    _mm256_store_si256((__m256i*)(dateWords + j + 4), high);
+    _mm256_store_si256((__m256i*)(dateShuffles + j), shuffle);
+  }
+  const __m128i dateFill = _mm_setr_epi8(0, 0, 0, 0, 0, 0, 0, 0, '/', ',', 0, 0, 0, 0, 0, 0);
+  const __m128i fill = _mm_setr_epi8(0, 0, 0, 0, 0, 0, 0, 0, '0', ' ', '.', ',', '\r', '\n', 0, 0);
+  char* p = out;
   for (int j = 0; j < made; ++j) {
-    char* line = out + kRowValuesStride * j;
+    int d = dateShuffles[j];
+    __m128i date = _mm_or_si128(_mm_loadl_epi64((const __m128i*)(dateWords + j)), dateFill);
+    _mm_storeu_si128((__m128i*)p, _mm_shuffle_epi8(date, _mm_load_si128((const __m128i*)DateShuffles[d])));
+    p += 9 + (d >> 1) + (d & 1);
     for (int i = 0; i < 5; ++i) {
       int v = 5 * j + i;
       __m128i source = _mm_or_si128(_mm_loadl_epi64((const __m128i*)(words + v)), fill);
-      __m128i s = _mm_load_si128((const __m128i*)ValueShuffles.s[shuffles[v]]);
-      _mm_storeu_si128((__m128i*)(line + 13 * i), _mm_shuffle_epi8(source, s));
+      __m128i s = _mm_load_si128((const __m128i*)ValueShuffles.s[i == 4][shuffles[v]]);
+      _mm_storeu_si128((__m128i*)(p + 13 * i), _mm_shuffle_epi8(source, s));
     }
+    p += kExportedTail;
   }
+  *length = (int)(p - out);
   return made;
 }
 
@@ -347,7 +412,10 @@ RYVO_AVX2 int ReadExportedLinesVector(const unsigned char* bytes, int available,
 #else
 
 int LineVectorsAvailable(void) { return 0; }
-int FormatRowValuesVector(char*, const unsigned char*, int) { return 0; }
+int FormatPriceLinesVector(char*, const unsigned char*, int, int* length) {
+  *length = 0;
+  return 0;
+}
 int ReadExportedLinesVector(const unsigned char*, int, PriceSlot*, int, int* taken) {
   *taken = 0;
   return 0;

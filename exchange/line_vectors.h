@@ -12,14 +12,14 @@ extern int LineVectorsAllowed;
 // 1 when the vector code is allowed and the processor has it.
 int LineVectorsAvailable(void);
 
-// The value fields of the 15-byte price rows at `rows`, one after the
-// other (16 bytes are read of each), for up to `count` rows: row j's
-// five fields, each "%12.2f" of its packed value, and the four commas
-// between them, 64 characters, at out + kRowValuesStride * j; up to 16
-// bytes are written past the last. Returns the number of rows made: it
-// stops before the first row with a value wider than twelve characters.
-enum { kRowValuesChars = 64, kRowValuesStride = 64 };
-int FormatRowValuesVector(char* out, const unsigned char* rows, int count);
+// The price lines of the 15-byte rows at `rows`, one after the other (16
+// bytes are read of each), for up to `count` rows: each line as
+// FormatCsvLine makes it, "y/m/d," and five values of twelve characters,
+// CR LF. Writes them one after the other at `out`, and up to 16 bytes
+// past the last; sets *length to the bytes of the lines. Returns the
+// number of lines made: it stops before the first row with a value wider
+// than twelve characters.
+int FormatPriceLinesVector(char* out, const unsigned char* rows, int count, int* length);
 
 // The lines of the export's layout (exported_layout.h) at `bytes`, one
 // after the other, into slots[0] to slots[room - 1], each as ParsePriceLine

@@ -8,6 +8,7 @@
 #include "dump_builder.h"
 #include "exchange.h"
 #include "fake_platform.h"
+#include "exported_layout.h"
 #include "line_vectors.h"
 
 using namespace dumpbuilder;
@@ -95,41 +96,43 @@ TEST(CsvLine, EqualsPrintfForRandomRowsFormattedTwice) {
 }
 
 // The vector code against the plain lines: every packed value in each of
-// the five places, rows run together until one holds a value wider than
-// twelve characters, where the vector code must stop.
-TEST(CsvLine, VectorRowsEqualPlainLinesForEveryPackedValue) {
+// the five places and every packed date, rows run together until one
+// holds a value wider than twelve characters, where the vector code must
+// stop.
+TEST(CsvLine, VectorLinesEqualPlainLinesForEveryPackedValue) {
   if (!LineVectorsAvailable()) GTEST_SKIP() << "no vector code on this processor";
   static unsigned char table[kMaxPriceRows * kPriceRowSize + 1];
-  static char made[kMaxPriceRows * kRowValuesStride + 16];
-  static char plain[kMaxPriceRows][160];   // each row's plain line, from its values on
+  static char made[kMaxPriceRows * 96 + 16];
+  std::string plain;
   uint32_t k = 0;   // the row counter: place i holds (k + i * 209715) mod 2^20
   while (k < (1u << 20)) {
+    plain.clear();
     int rows = 0;
     int wideAt = -1;
     for (; rows < kMaxPriceRows && k < (1u << 20) && wideAt < 0; ++rows, ++k) {
       PriceRow row;
-      row.date = EncodePackedDate(2025, 1 + k % 12, 1 + k % 28);
+      row.date = k & 0xFFFFu;
       for (int i = 0; i < 5; ++i) row.value[i] = (k + (uint32_t)i * 209715u) & 0xFFFFFu;
       WritePriceRow(table + kPriceRowSize * rows, &row);
       char line[160];
       int n = FormatCsvLine(line, &row);
-      const char* values = strchr(line, ',') + 1;
-      int length = (int)(line + n - 2 - values);
-      memcpy(plain[rows], values, (size_t)length);
-      plain[rows][length] = '\0';
-      if (length != kRowValuesChars) wideAt = rows;
+      if (n - (int)(strchr(line, ',') + 1 - line) != kExportedTail)
+        wideAt = rows;
+      else
+        plain.append(line, (size_t)n);
     }
-    ASSERT_EQ(FormatRowValuesVector(made, table, rows), wideAt < 0 ? rows : wideAt) << "row " << k;
-    for (int j = 0; j < (wideAt < 0 ? rows : wideAt); ++j)
-      ASSERT_EQ(std::string(made + kRowValuesStride * j, kRowValuesChars), plain[j])
-          << "row " << k - rows + j;
+    int length = -1;
+    ASSERT_EQ(FormatPriceLinesVector(made, table, rows, &length), wideAt < 0 ? rows : wideAt)
+        << "row " << k;
+    ASSERT_EQ(std::string(made, (size_t)length), plain) << "rows before " << k;
   }
   // What a longer table left past the end of a shorter one is not read.
   PriceRow narrow = {EncodePackedDate(2025, 1, 6), {100, 200, 300, 400, 500}};
   PriceRow wide = {EncodePackedDate(2025, 1, 7), {0xFFFFF, 0xFFFFF, 0xFFFFF, 0xFFFFF, 0xFFFFF}};
   for (int j = 0; j < 4; ++j) WritePriceRow(table + kPriceRowSize * j, j < 3 ? &narrow : &wide);
-  EXPECT_EQ(FormatRowValuesVector(made, table, 4), 3);
-  EXPECT_EQ(FormatRowValuesVector(made, table, 2), 2);   // fields 10 to 15 are read
+  int length;
+  EXPECT_EQ(FormatPriceLinesVector(made, table, 4, &length), 3);
+  EXPECT_EQ(FormatPriceLinesVector(made, table, 2, &length), 2);   // fields 10 to 15 are read
 }
 
 TEST_F(ExportTest, WorkedExampleLine) {
