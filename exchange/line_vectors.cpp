@@ -234,55 +234,57 @@ RYVO_AVX2 int FormatPriceLinesVector(char* out, const unsigned char* rows, int c
   return made;
 }
 
-// Bit masks over the 64 characters of a line's values (five fields and the
-// commas between them, CR LF not included): bit q for character q.
-struct TailMasks {
-  uint64_t first, whole, point, decimals, commas;
+// The 64 characters of a line's values (five fields and the commas
+// between them, CR LF not included) as a pattern: each character XOR its
+// expected one ('0' for a digit place) must be at most its limit (9 for a
+// digit, 0 for a character that must be just that); a space counts as
+// a digit in a whole part's places. Bit q of `whole` is character q.
+struct TailPattern {
+  alignas(32) unsigned char expected[64];
+  alignas(32) unsigned char limit[64];
+  alignas(32) unsigned char wholePlaces[64];
+  uint64_t whole;
 };
 
-static constexpr TailMasks MakeTailMasks(void) {
-  TailMasks t = {};
-  for (int k = 0; k < 5; ++k) {
-    int at = (kExportedValueWidth + 1) * k;
-    t.first |= 1ull << at;
-    for (int r = 1; r <= 8; ++r) t.whole |= 1ull << (at + r);
-    t.point |= 1ull << (at + 9);
-    t.decimals |= 3ull << (at + 10);
-    if (k < 4) t.commas |= 1ull << (at + 12);
+static constexpr TailPattern MakeTailPattern(void) {
+  TailPattern t = {};
+  for (int q = 0; q < 64; ++q) {
+    int r = q % (kExportedValueWidth + 1);
+    bool exact = r == 0 || r == 9 || r == 12;
+    t.expected[q] = r == 0 ? ' ' : r == 9 ? '.' : r == 12 ? ',' : '0';
+    t.limit[q] = exact ? 0 : 9;
+    t.wholePlaces[q] = r >= 1 && r <= 8 ? 0xFF : 0;
+    if (r >= 1 && r <= 8) t.whole |= 1ull << q;
   }
   return t;
 }
 
-static constexpr TailMasks kTail = MakeTailMasks();
+static constexpr TailPattern kTail = MakeTailPattern();
 
-static inline RYVO_AVX2 uint64_t ByteMask(__m256i low, __m256i high) {
-  return (uint64_t)(uint32_t)_mm256_movemask_epi8(low) |
-         (uint64_t)(uint32_t)_mm256_movemask_epi8(high) << 32;
-}
-
-static inline RYVO_AVX2 __m256i DigitBytes(__m256i x) {
-  __m256i d = _mm256_sub_epi8(x, _mm256_set1_epi8('0'));
-  return _mm256_cmpeq_epi8(_mm256_min_epu8(d, _mm256_set1_epi8(9)), d);
+// The fit of 32 characters to the pattern from place `at` on; sets the
+// bits of the spaces.
+static inline RYVO_AVX2 uint32_t TailHalfFits(__m256i x, int at, uint32_t* spaces) {
+  __m256i space = _mm256_cmpeq_epi8(x, _mm256_set1_epi8(' '));
+  __m256i z = _mm256_xor_si256(x, _mm256_load_si256((const __m256i*)(kTail.expected + at)));
+  z = _mm256_andnot_si256(
+      _mm256_and_si256(space, _mm256_load_si256((const __m256i*)(kTail.wholePlaces + at))), z);
+  __m256i limit = _mm256_load_si256((const __m256i*)(kTail.limit + at));
+  *spaces = (uint32_t)_mm256_movemask_epi8(space);
+  return (uint32_t)_mm256_movemask_epi8(_mm256_cmpeq_epi8(_mm256_min_epu8(z, limit), z));
 }
 
 // Whether the 64 characters at `t` are five fields of the layout: a space,
 // eight characters of spaces then digits, the point, two digits, and a
 // comma after each field but the last.
 static inline RYVO_AVX2 int TailIsExported(const unsigned char* t) {
-  __m256i a = _mm256_loadu_si256((const __m256i*)t);
-  __m256i b = _mm256_loadu_si256((const __m256i*)(t + 32));
-  const __m256i space = _mm256_set1_epi8(' '), point = _mm256_set1_epi8('.'),
-                comma = _mm256_set1_epi8(',');
-  uint64_t spaces = ByteMask(_mm256_cmpeq_epi8(a, space), _mm256_cmpeq_epi8(b, space));
-  uint64_t digits = ByteMask(DigitBytes(a), DigitBytes(b));
-  uint64_t points = ByteMask(_mm256_cmpeq_epi8(a, point), _mm256_cmpeq_epi8(b, point));
-  uint64_t commas = ByteMask(_mm256_cmpeq_epi8(a, comma), _mm256_cmpeq_epi8(b, comma));
+  uint32_t spacesLow, spacesHigh;
+  uint64_t fits = TailHalfFits(_mm256_loadu_si256((const __m256i*)t), 0, &spacesLow) |
+                  (uint64_t)TailHalfFits(_mm256_loadu_si256((const __m256i*)(t + 32)), 32, &spacesHigh)
+                      << 32;
+  uint64_t spaces = spacesLow | (uint64_t)spacesHigh << 32;
   // Spaces before digits: no digit of a whole part is followed by a space.
-  uint64_t spaceAfterDigit = ((digits & kTail.whole) << 1) & spaces & kTail.whole;
-  return (spaces & kTail.first) == kTail.first &&
-         ((spaces | digits) & kTail.whole) == kTail.whole && (points & kTail.point) == kTail.point &&
-         (digits & kTail.decimals) == kTail.decimals && (commas & kTail.commas) == kTail.commas &&
-         spaceAfterDigit == 0;
+  uint64_t digits = kTail.whole & ~spaces;
+  return fits == ~0ull && ((digits << 1) & spaces & kTail.whole) == 0;
 }
 
 // The packed pairs of eight values given as whole parts and hundredths (0

@@ -524,7 +524,8 @@ TEST_F(ConvertTest, ExportLayoutReaderAgreesWithTheLineParser) {
   static const char* const kSpoilt[] = {
       "    1 234.50", "    +1234.50", "    12x34.50", "   \t 1234.50", "1    1234.50",
       "     1234. 5", "    1234.567", "        1234", "123456789.00", "    00001.00",
-      "         .50", "\t    1234.50", "  1310710000.00", "     1234.50 "};
+      "         .50", "\t    1234.50", "  1310710000.00", "     1234.50 ", "    12:34.50",
+      "     1234.5:", "    1234/.50"};
   const int kKinds = (int)(sizeof kSpoilt / sizeof kSpoilt[0]);
   uint32_t seed = 12345;
   auto next = [&seed] { return seed = seed * 1103515245u + 12345u, seed >> 8; };
