@@ -12,9 +12,10 @@
 // Prints the best of several rounds and the ratio of each operation to its
 // safe floor.
 //
-//   ryvo_bench [--rounds N] [--dir FOLDER]   the benchmark (FOLDER: where
-//                                            the scratch folder goes: /dev/shm
-//                                            or /tmp)
+//   ryvo_bench [--rounds N] [--dir FOLDER] [--only load|export|convert]
+//                                            the benchmark (FOLDER: where the
+//                                            scratch folder goes: /dev/shm or
+//                                            /tmp), or one operation of it
 //   ryvo_bench --dump PATH STOCKS            writes a dump of STOCKS stocks
 //                                            with 260 rows each
 #include <stdio.h>
@@ -157,6 +158,7 @@ void Report(const std::vector<Line>& lines) {
          "ratio");
   int missed = 0;
   for (const Line& l : lines) {
+    if (l.op.best >= 1e9) continue;   // not run
     double ratio = l.op.best / l.safe.best;
     missed += ratio > kTarget;
     printf("%-18s %6.1f ms %6.1f ms %8.1f ms %8.1f ms %6.2f %s\n", l.what.c_str(),
@@ -165,6 +167,11 @@ void Report(const std::vector<Line>& lines) {
   }
   printf("ratio: time / safe floor, target <= %.1f: %s\n", kTarget,
          missed == 0 ? "all met" : "missed");
+}
+
+// Whether the operation runs: all of them, or the one asked for.
+bool Runs(const char* only, const char* operation) {
+  return only[0] == '\0' || strcmp(only, operation) == 0;
 }
 
 int WriteDumpOnly(const char* path, const char* stocks) {
@@ -180,6 +187,7 @@ int WriteDumpOnly(const char* path, const char* stocks) {
 
 int main(int argc, char** argv) {
   int rounds = kDefaultRounds;
+  const char* only = "";
   // In memory where there is a memory file system: the program and its
   // floors, not the disk's write-back.
   const char* base = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
@@ -189,8 +197,12 @@ int main(int argc, char** argv) {
       rounds = atoi(argv[++i]);
     } else if (strcmp(argv[i], "--dir") == 0 && i + 1 < argc) {
       base = argv[++i];
+    } else if (strcmp(argv[i], "--only") == 0 && i + 1 < argc) {
+      only = argv[++i];
     } else {
-      fprintf(stderr, "usage: ryvo_bench [--rounds N] [--dir FOLDER] | --dump PATH STOCKS\n");
+      fprintf(stderr,
+              "usage: ryvo_bench [--rounds N] [--dir FOLDER] [--only load|export|convert] | "
+              "--dump PATH STOCKS\n");
       return 2;
     }
   }
@@ -248,7 +260,7 @@ int main(int argc, char** argv) {
 
   for (int round = 0; round < rounds; ++round) {
     // Loading: copy to BeginRyvo.dmp, read the dump, write the settings files.
-    for (int s = 0; s < 3; ++s) {
+    for (int s = 0; s < 3 && Runs(only, "load"); ++s) {
       State state = (State)s;
       Prepare(work, names, ".txt", settings, state);
       Prepare(safeWork, names, ".txt", settings, state);
@@ -270,7 +282,7 @@ int main(int argc, char** argv) {
     }
 
     // Export: read the dump, write the CSV files.
-    for (int s = 0; s < 3; ++s) {
+    for (int s = 0; s < 3 && Runs(only, "export"); ++s) {
       State state = (State)s;
       Prepare(csv, names, ".csv", prices, state);
       Prepare(safeCsv, names, ".csv", prices, state);
@@ -291,6 +303,7 @@ int main(int argc, char** argv) {
     // Conversion: copy to SaveRyvo.dmp, look at the dump's first lengths,
     // read both files of every stock, write the new dump beside and put it
     // in place (the plain floor writes Ryvo.dmp itself).
+    if (!Runs(only, "convert")) continue;
     WriteWhole(safeWork + "\\Ryvo.dmp", dump);
     WriteWhole(plainWork + "\\Ryvo.dmp", dump);
     Time(&lines[6].op, [&] { ConvertToHandheld(list); });
