@@ -61,11 +61,14 @@ int FormatStockPath(char* path, const char* folder, const char* name,
   if (!IsStockFileName(name)) return -1;
   char hostName[kPathSize];
   if (HostStockName(name, hostName, sizeof hostName) != 0) return -1;
-  int n = snprintf(path, kPathSize, "%s\\%s%s", folder, hostName, ext);
-  if (n < 0 || n >= kPathSize) {
-    path[0] = '\0';
-    return -1;
-  }
+  // folder "\\" name ext, put together by hand: a path is made for every
+  // file of every stock.
+  size_t f = strlen(folder), h = strlen(hostName), e = strlen(ext);
+  if (f + 1 + h + e >= (size_t)kPathSize) return -1;
+  memcpy(path, folder, f);
+  path[f] = '\\';
+  memcpy(path + f + 1, hostName, h);
+  memcpy(path + f + 1 + h, ext, e + 1);
   return 0;
 }
 

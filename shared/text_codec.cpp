@@ -42,6 +42,15 @@ iconv_t Converter(int toUtf8) {
 int Convert(int toUtf8, const char* text, char* out, int size) {
   out[0] = '\0';
   if (size <= 0) return -1;
+  // ASCII is the same in both: no converter for it (file names of stocks
+  // with numbers for names are made thousands of times a run).
+  size_t ascii = 0;
+  while (text[ascii] != '\0' && (unsigned char)text[ascii] < 0x80) ++ascii;
+  if (text[ascii] == '\0') {
+    if (ascii + 1 > (size_t)size) return -1;
+    memcpy(out, text, ascii + 1);
+    return 0;
+  }
   iconv_t cd = Converter(toUtf8);
   if (cd == (iconv_t)-1) return -1;
   iconv(cd, NULL, NULL, NULL, NULL);

@@ -21,6 +21,7 @@ const CodecCase kCases[] = {
      "\xe3\x83\x88\xe3\x83\xa8\xe3\x82\xbf\xe8\x87\xaa\xe5\x8b\x95\xe8\xbb\x8a" "2025AB"},
     {"\xb1\xb2", "\xef\xbd\xb1\xef\xbd\xb2"},   // half-width katakana
     {"", ""},
+    {"\\~ 1001.x", "\\~ 1001.x"},   // ASCII, backslash and tilde too, is the same in both
     {"\x83", NULL},           // a lead byte alone
     {"A\x85\x40", NULL},      // an unassigned double-byte code
 };
@@ -48,6 +49,10 @@ TEST(TextCodec, TooSmallOrUnmappableGivesEmpty) {
   EXPECT_STREQ("", out);
   EXPECT_EQ(-1, Utf8ToCp932("\xf0\x9f\x98\x80", out, sizeof out));   // no code page 932 form
   EXPECT_STREQ("", out);
+  EXPECT_EQ(-1, Cp932ToUtf8("ABCDEF", out, sizeof out));
+  EXPECT_STREQ("", out);
+  EXPECT_EQ(0, Utf8ToCp932("ABCDE", out, sizeof out));
+  EXPECT_STREQ("ABCDE", out);
 }
 
 TEST(TextCodec, ShownTextMarksBadBytesAndCutsWholeCharacters) {
