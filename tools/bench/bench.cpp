@@ -302,8 +302,15 @@ int main(int argc, char** argv) {
 
     // Conversion: copy to SaveRyvo.dmp, look at the dump's first lengths,
     // read both files of every stock, write the new dump beside and put it
-    // in place (the plain floor writes Ryvo.dmp itself).
+    // in place (the plain floor writes Ryvo.dmp itself). Each floor reads
+    // its own copies of the files, written just before as the operation's
+    // are: the first read of a file just written costs more (its access
+    // time is set), and no one may find it paid by another.
     if (!Runs(only, "convert")) continue;
+    for (const std::string* folder : {&work, &safeWork, &plainWork})
+      Prepare(*folder, names, ".txt", settings, kSame);
+    for (const std::string* folder : {&csv, &safeCsv, &plainCsv})
+      Prepare(*folder, names, ".csv", prices, kSame);
     WriteWhole(safeWork + "\\Ryvo.dmp", dump);
     WriteWhole(plainWork + "\\Ryvo.dmp", dump);
     Time(&lines[6].op, [&] { ConvertToHandheld(list); });
@@ -315,8 +322,8 @@ int main(int argc, char** argv) {
       if (old == NULL || fread(lengths, 1, sizeof lengths, old) != sizeof lengths) exit(1);
       PfCloseFile(old);
       for (size_t i = 0; i < names.size(); ++i) {
-        ReadThrough(work + "\\" + names[i] + ".txt");
-        ReadThrough(csv + "\\" + names[i] + ".csv");
+        ReadThrough(safeWork + "\\" + names[i] + ".txt");
+        ReadThrough(safeCsv + "\\" + names[i] + ".csv");
       }
       WriteWhole(beside, dump);
       PfReplaceFile(beside.c_str(), target.c_str());
@@ -325,8 +332,8 @@ int main(int argc, char** argv) {
       std::string target = plainWork + "\\Ryvo.dmp";
       CopyPlainly(target, plainWork + "\\SaveRyvo.dmp");
       for (size_t i = 0; i < names.size(); ++i) {
-        ReadThrough(work + "\\" + names[i] + ".txt");
-        ReadThrough(csv + "\\" + names[i] + ".csv");
+        ReadThrough(plainWork + "\\" + names[i] + ".txt");
+        ReadThrough(plainCsv + "\\" + names[i] + ".csv");
       }
       WriteWhole(target, dump);
     });
