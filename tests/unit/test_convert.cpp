@@ -554,10 +554,11 @@ TEST_F(ConvertTest, ExportLayoutReaderAgreesWithTheLineParser) {
   PutStock("1234", kSettings1234, csvText);
   FakeListSet({"1234"});
   // With the vector code where the processor has it, and without.
+  const int allowed = LineVectorsAllowed;
   for (int vectors = 1; vectors >= 0; --vectors) {
-    LineVectorsAllowed = vectors;
+    LineVectorsAllowed = vectors && allowed;
     int converted = ConvertToHandheld(FakeStockList());
-    LineVectorsAllowed = 1;
+    LineVectorsAllowed = allowed;
     ASSERT_EQ(converted, 0);
     std::string rec = Rec(0);
     for (int j = 0; j < 260; ++j) {
