@@ -49,16 +49,26 @@ void WriteLE32(unsigned char* p, int32_t value) {
 
 int ReadDumpRecord(FILE* file, int32_t* length) {
   unsigned char bytes[4];
-  memset(RecordBuffer, 0, sizeof RecordBuffer);
   *length = 0;
-  if (fread(bytes, 1, 4, file) != 4) return kRecordEnd;
-  int32_t n = ReadLE32(bytes);
-  *length = n;
-  // A length the buffer cannot hold is never read, not even in part.
-  if (n < 0 || n > kRecordBufferSize) return kRecordBadLength;
-  if (n > 0 && fread(RecordBuffer, 1, (size_t)n, file) != (size_t)n)
-    return kRecordShort;
-  return kRecordRead;
+  size_t got = 0;
+  int status = kRecordRead;
+  if (fread(bytes, 1, 4, file) != 4) {
+    status = kRecordEnd;
+  } else {
+    int32_t n = ReadLE32(bytes);
+    *length = n;
+    // A length the buffer cannot hold is never read, not even in part.
+    if (n < 0 || n > kRecordBufferSize) {
+      status = kRecordBadLength;
+    } else if (n > 0) {
+      got = fread(RecordBuffer, 1, (size_t)n, file);
+      if (got != (size_t)n) status = kRecordShort;
+    }
+  }
+  // Cleared past the bytes read, as if cleared first: only the short tail
+  // of a full record is written twice.
+  memset(RecordBuffer + got, 0, sizeof RecordBuffer - got);
+  return status;
 }
 
 void ReadTextField(const unsigned char* field, int width, char* out) {

@@ -166,15 +166,16 @@ TEST(DumpRecord, FramingAndBadLengths) {
     std::string bytes;
     int status;
     int32_t length;
+    int read;   // bytes of the record in the buffer; zeros after them
   } cases[] = {
-      {"empty file", "", kRecordEnd, 0},
-      {"3 bytes of length", std::string("\x05\x00\x00", 3), kRecordEnd, 0},
-      {"whole record", Le32(3) + "abc", kRecordRead, 3},
-      {"zero length", Le32(0), kRecordRead, 0},
-      {"cut short", Le32(10) + "abc", kRecordShort, 10},
-      {"largest", Le32(5120) + std::string(5120, 'x'), kRecordRead, 5120},
-      {"above the buffer", Le32(5121) + std::string(5121, 'x'), kRecordBadLength, 5121},
-      {"negative", Le32(-1) + "abcd", kRecordBadLength, -1},
+      {"empty file", "", kRecordEnd, 0, 0},
+      {"3 bytes of length", std::string("\x05\x00\x00", 3), kRecordEnd, 0, 0},
+      {"whole record", Le32(3) + "abc", kRecordRead, 3, 3},
+      {"zero length", Le32(0), kRecordRead, 0, 0},
+      {"cut short", Le32(10) + "abc", kRecordShort, 10, 3},
+      {"largest", Le32(5120) + std::string(5120, 'x'), kRecordRead, 5120, 5120},
+      {"above the buffer", Le32(5121) + std::string(5121, 'x'), kRecordBadLength, 5121, 0},
+      {"negative", Le32(-1) + "abcd", kRecordBadLength, -1, 0},
   };
   for (const Case& c : cases) {
     memset(RecordBuffer, 0x77, sizeof RecordBuffer);
@@ -182,6 +183,10 @@ TEST(DumpRecord, FramingAndBadLengths) {
     int32_t length = 12345;
     EXPECT_EQ(ReadDumpRecord(f, &length), c.status) << c.what;
     EXPECT_EQ(length, c.length) << c.what;
+    if (c.read > 0)
+      EXPECT_EQ(std::string((const char*)RecordBuffer, (size_t)c.read), c.bytes.substr(4, (size_t)c.read))
+          << c.what;
+    for (int i = c.read; i < kRecordBufferSize; ++i) ASSERT_EQ(RecordBuffer[i], 0) << c.what << " " << i;
     fclose(f);
   }
 }
