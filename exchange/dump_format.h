@@ -87,22 +87,13 @@ struct PriceRow {
 };
 void ReadPriceRow(const unsigned char* p, PriceRow* row);
 
-// Big-endian stores of the row writer.
-static inline void StoreBE64(unsigned char* p, uint64_t v) {
+// The low `bytes` bytes of v (1 to 8), the highest first.
+static inline void StoreBigEndian(unsigned char* p, uint64_t v, int bytes) {
 #if defined(__GNUC__) && defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
-  v = __builtin_bswap64(v);
-  memcpy(p, &v, 8);
+  v = __builtin_bswap64(v << (64 - 8 * bytes));
+  memcpy(p, &v, (size_t)bytes);
 #else
-  for (int i = 0; i < 8; ++i) p[i] = (unsigned char)(v >> (56 - 8 * i));
-#endif
-}
-
-static inline void StoreBE32(unsigned char* p, uint32_t v) {
-#if defined(__GNUC__) && defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
-  v = __builtin_bswap32(v);
-  memcpy(p, &v, 4);
-#else
-  for (int i = 0; i < 4; ++i) p[i] = (unsigned char)(v >> (24 - 8 * i));
+  for (int i = 0; i < bytes; ++i) p[i] = (unsigned char)(v >> (8 * (bytes - 1 - i)));
 #endif
 }
 
@@ -116,9 +107,8 @@ static inline void WritePriceRow(unsigned char* p, const PriceRow* row) {
   uint64_t low = (f[3] & 0xFFFFu) << 24 | f[4] << 4;
   p[0] = (unsigned char)((row->date >> 8) & 0xFF);
   p[1] = (unsigned char)(row->date & 0xFF);
-  StoreBE64(p + 2, high);
-  StoreBE32(p + 10, (uint32_t)(low >> 8));
-  p[14] = (unsigned char)(low & 0xFF);
+  StoreBigEndian(p + 2, high, 8);
+  StoreBigEndian(p + 10, low, 5);
 }
 
 // The number of rows in the price table of the DataRec `rec` whose

@@ -183,9 +183,10 @@ TEST(DumpRecord, FramingAndBadLengths) {
     int32_t length = 12345;
     EXPECT_EQ(ReadDumpRecord(f, &length), c.status) << c.what;
     EXPECT_EQ(length, c.length) << c.what;
-    if (c.read > 0)
+    if (c.read > 0) {
       EXPECT_EQ(std::string((const char*)RecordBuffer, (size_t)c.read), c.bytes.substr(4, (size_t)c.read))
           << c.what;
+    }
     for (int i = c.read; i < kRecordBufferSize; ++i) ASSERT_EQ(RecordBuffer[i], 0) << c.what << " " << i;
     fclose(f);
   }
