@@ -1,8 +1,9 @@
 // The price lines of the export's layout made and read with the
-// processor's vector instructions (AVX2), chosen at run time: the five
-// values of a line side by side in one register. Each function gives
-// exactly what the plain code in export_csv.cpp and convert.cpp gives, or
-// declines and leaves the line to it.
+// processor's vector instructions (AVX2), chosen at run time: a table's
+// values worked eight at a time, each line's characters moved by
+// shuffles. Each function gives exactly what the plain code in
+// export_csv.cpp and convert.cpp gives, or declines and leaves the line to
+// it.
 #include "line_vectors.h"
 
 #include <string.h>

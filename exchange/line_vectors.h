@@ -22,10 +22,11 @@ int LineVectorsAvailable(void);
 int FormatPriceLinesVector(char* out, const unsigned char* rows, int count, int* length);
 
 // The lines of the export's layout (exported_layout.h) at `bytes`, one
-// after the other, into slots[0] to slots[room - 1], each as ParsePriceLine
-// gives it; stops at the first line of any other form and at a line that
-// runs past the `available` bytes. Returns the number of lines read and
-// sets *taken to the bytes they take, CR LF included.
+// after the other, into slots[0] to slots[room - 1] (room at most 260),
+// each as ParsePriceLine gives it; stops at the first line of any other
+// form, at a line that runs past the `available` bytes and at a line with
+// a value whose hundredths would not fit 31 bits. Returns the number of
+// lines read and sets *taken to the bytes they take, CR LF included.
 struct PriceSlot;
 int ReadExportedLinesVector(const unsigned char* bytes, int available, PriceSlot* slots, int room,
                             int* taken);
