@@ -185,10 +185,10 @@ static inline RYVO_AVX2 void DateTexts(__m256i date, __m256i* words0123, __m256i
   __m256i first4 = PairCharacters(_mm256_or_si256(century, _mm256_slli_epi32(rest, 16)));
   __m256i last4 = PairCharacters(_mm256_or_si256(month, _mm256_slli_epi32(day, 16)));
   JoinWords(first4, last4, words0123, words4567);
+  // 2 * (month >= 10) + (day >= 10), from compares that give -1 or 0.
   __m256i nine = _mm256_set1_epi32(9);
   *shuffle = _mm256_sub_epi32(_mm256_setzero_si256(),
-                              _mm256_add_epi32(_mm256_add_epi32(_mm256_cmpgt_epi32(month, nine),
-                                                                _mm256_cmpgt_epi32(month, nine)),
+                              _mm256_add_epi32(_mm256_slli_epi32(_mm256_cmpgt_epi32(month, nine), 1),
                                                _mm256_cmpgt_epi32(day, nine)));
 }
 
