@@ -1,5 +1,5 @@
 # Front door of the build. Every target installs what it needs first
-# (tools/install-deps.sh returns at once when all is in place).
+# (scripts/install-deps.sh returns at once when all is in place).
 #   make              the Windows programs and an optimised native ryvo
 #   make install      ryvo and its man page under PREFIX (/usr/local), or
 #                     under DESTDIR/PREFIX for packaging
@@ -32,81 +32,83 @@ FUZZ_SMOKE_SECONDS ?= 15
 all: release win
 
 deps:
-	@bash tools/install-deps.sh
+	@bash scripts/install-deps.sh
 
 # The native Release build needs only a compiler and CMake.
 deps-release:
-	@bash tools/install-deps.sh --native
+	@bash scripts/install-deps.sh --native
 
+# Every tree is configured on every run (quick when nothing changed), so
+# that a changed option or a new file takes effect without make clean.
 release: deps-release
-	@test -f $(REL)/CMakeCache.txt || cmake -S . -B $(REL) -DCMAKE_BUILD_TYPE=Release >/dev/null
+	@cmake -S . -B $(REL) -DCMAKE_BUILD_TYPE=Release >/dev/null
 	@cmake --build $(REL) -j$(JOBS) --target ryvo bmpgen
 
 install: release
 	install -d $(DESTDIR)$(PREFIX)/bin $(DESTDIR)$(PREFIX)/share/man/man1
-	install -m 755 -s $(REL)/tools/ryvo/ryvo $(DESTDIR)$(PREFIX)/bin/ryvo
-	install -m 644 docs/ryvo.1 $(DESTDIR)$(PREFIX)/share/man/man1/ryvo.1
+	install -m 755 -s $(REL)/cli/ryvo $(DESTDIR)$(PREFIX)/bin/ryvo
+	install -m 644 cli/ryvo.1 $(DESTDIR)$(PREFIX)/share/man/man1/ryvo.1
 
 # For the tests: the sanitized native build (unit tests, the ryvo tool's
 # scripts).
 native: deps
-	@test -f $(NATIVE)/CMakeCache.txt || cmake -S . -B $(NATIVE) -DCMAKE_BUILD_TYPE=Debug -DRYVO_SANITIZE=ON >/dev/null
+	@cmake -S . -B $(NATIVE) -DCMAKE_BUILD_TYPE=Debug -DRYVO_SANITIZE=ON -DRYVO_UNIT_TESTS=ON >/dev/null
 	@cmake --build $(NATIVE) -j$(JOBS)
 
 win: deps release
-	@test -f $(WIN)/CMakeCache.txt || cmake -S . -B $(WIN) -DCMAKE_BUILD_TYPE=Release \
-	  -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DRYVO_HOST_TOOLS=$(abspath $(REL))/tools >/dev/null
+	@cmake -S . -B $(WIN) -DCMAKE_BUILD_TYPE=Release \
+	  -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DRYVO_HOST_BUILD=$(abspath $(REL)) >/dev/null
 	@cmake --build $(WIN) -j$(JOBS)
 
 test: all native
 	@$(MAKE) --no-print-directory test-native test-install fuzz-smoke test-wine
 
-test-native:
+test-native: native
 	@cd $(NATIVE) && ctest --output-on-failure -j$(JOBS)
 
 # make install into a scratch DESTDIR: an optimised binary without
 # sanitizer runtime, and a man page that man renders, of every command.
 test-install: release
-	@bash tools/test-install.sh $(B)
+	@bash scripts/test-install.sh $(B)
 
 # The end-to-end tests run the 32-bit programs under Wine; where the kernel
 # cannot run 32-bit code (some virtual machines), they run the same sources
 # built for 64-bit Windows instead.
 test-wine: win-run
-	@if [ "$$(bash tools/wine-arch.sh)" = win32 ]; then \
-	  bash tools/wine-tests.sh $(WIN) 2; \
+	@if [ "$$(bash scripts/wine-arch.sh)" = win32 ]; then \
+	  bash scripts/wine-tests.sh $(WIN) 2; \
 	else \
 	  echo "test-wine: this machine runs no 32-bit programs; testing the 64-bit build"; \
-	  RYVO_WINEARCH=win64 bash tools/wine-tests.sh $(WIN64) 2; \
+	  RYVO_WINEARCH=win64 bash scripts/wine-tests.sh $(WIN64) 2; \
 	fi
 
 # The Windows build that runs under Wine here: the 32-bit one, and the
 # 64-bit one too where the kernel runs no 32-bit code.
 win-run: win
-	@[ "$$(bash tools/wine-arch.sh)" = win32 ] || $(MAKE) --no-print-directory win64
+	@[ "$$(bash scripts/wine-arch.sh)" = win32 ] || $(MAKE) --no-print-directory win64
 
 win64: deps release
-	@test -f $(WIN64)/CMakeCache.txt || cmake -S . -B $(WIN64) -DCMAKE_BUILD_TYPE=Release \
-	  -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake -DRYVO_HOST_TOOLS=$(abspath $(REL))/tools >/dev/null
+	@cmake -S . -B $(WIN64) -DCMAKE_BUILD_TYPE=Release \
+	  -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake -DRYVO_HOST_BUILD=$(abspath $(REL)) >/dev/null
 	@cmake --build $(WIN64) -j$(JOBS)
 
 demo: all native win-run
-	@bash tools/demo.sh $(B)
+	@bash scripts/demo.sh $(B)
 
 screenshots: all native win-run
-	@bash tools/screenshots.sh $(B)
+	@bash scripts/screenshots.sh $(B)
 
 bench: release
 	@cmake --build $(REL) -j$(JOBS) --target ryvo_bench
-	@$(REL)/tools/bench/ryvo_bench
+	@$(REL)/bench/ryvo_bench
 
 # ryvo.exe and RyvoWin under Wine on a 2,000-stock dump (not part of test).
 bench-wine: win-run
-	@if [ "$$(bash tools/wine-arch.sh)" = win32 ]; then bash tools/bench-wine.sh $(WIN); \
-	else bash tools/bench-wine.sh $(WIN64); fi
+	@if [ "$$(bash scripts/wine-arch.sh)" = win32 ]; then bash scripts/bench-wine.sh $(WIN); \
+	else bash scripts/bench-wine.sh $(WIN64); fi
 
 dist: all
-	@bash tools/make-dist.sh $(B)
+	@bash scripts/make-dist.sh $(B)
 
 clean:
 	rm -rf $(B) dist screenshots
@@ -115,10 +117,10 @@ clean:
 # target for FUZZ_SECONDS (fuzz) or FUZZ_SMOKE_SECONDS (fuzz-smoke, part of
 # make test).
 fuzz: deps
-	@test -f $(FUZZ)/CMakeCache.txt || CC=clang CXX=clang++ cmake -S . -B $(FUZZ) \
+	@CC=clang CXX=clang++ cmake -S . -B $(FUZZ) \
 	  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DRYVO_FUZZ=ON >/dev/null
 	@cmake --build $(FUZZ) -j$(JOBS) --target fuzz_all
-	@bash tools/fuzz-run.sh $(FUZZ) $(FUZZ_SECONDS)
+	@bash scripts/fuzz-run.sh $(FUZZ) $(FUZZ_SECONDS)
 
 fuzz-smoke: deps
 	@$(MAKE) --no-print-directory fuzz FUZZ_SECONDS=$(FUZZ_SMOKE_SECONDS)

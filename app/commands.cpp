@@ -9,7 +9,7 @@
 #include "resource.h"
 #include "../exchange/exchange.h"
 #include "../exchange/stock_paths.h"
-#include "../shared/platform.h"
+#include "../platform/platform.h"
 #include "../shared/settings.h"
 
 #include "../editor/stock_dialog.h"
@@ -81,7 +81,7 @@ void DirectionCommand(HWND window) {
   ReadSetting(SyncDirection, sizeof SyncDirection, kSettingsKey, "SyncDir");
   if (strcmp(SyncDirection, "ToPalm") == 0) {
     WriteSetting("ToPC", kSettingsKey, "SyncDir");
-  } else if (ConvertToHandheld(window) == 0) {
+  } else if (ConvertToHandheld(StockListOf(window)) == 0) {
     WriteSetting("ToPalm", kSettingsKey, "SyncDir");
     PfMessageBox("変換完了\n次回HotSyncでPalmにロードされます。", kCaption, PF_MB_OK);
   }
@@ -122,14 +122,14 @@ void CloseMainWindow(HWND window) { DestroyWindow(window); }
 // Moves the selected entry one place up (step -1) or down (+1); nothing
 // happens at either end of the list or without a selection.
 void MoveStock(HWND window, int step) {
-  int index = PfListSelection(window);
+  int index = PfListSelection(StockListOf(window));
   if (index < 0) return;
   int target = index + step;
-  if (target < 0 || target >= PfListCount(window)) return;
-  if (PfListGetText(window, index, EntryText, sizeof EntryText) < 0) return;
-  PfListDelete(window, index);
-  PfListInsert(window, target, EntryText);
-  PfListSelect(window, target);
+  if (target < 0 || target >= PfListCount(StockListOf(window))) return;
+  if (PfListGetText(StockListOf(window), index, EntryText, sizeof EntryText) < 0) return;
+  PfListDelete(StockListOf(window), index);
+  PfListInsert(StockListOf(window), target, EntryText);
+  PfListSelect(StockListOf(window), target);
 }
 
 // A new stock: the dialog writes its settings file; here it gets a price
@@ -156,21 +156,21 @@ void NewStock(HWND window) {
     BusyFlag = 0;
     return;
   }
-  int at = PfListAppend(window, ResultStockName);
-  if (at >= 0) PfListSelect(window, at);
+  int at = PfListAppend(StockListOf(window), ResultStockName);
+  if (at >= 0) PfListSelect(StockListOf(window), at);
   BusyFlag = 0;
 }
 
 // Edits the selected stock; a new name replaces the first entry that
 // carries the old one.
 void EditStock(HWND window) {
-  int index = PfListSelection(window);
+  int index = PfListSelection(StockListOf(window));
   if (index < 0) return;
   if (CsvFolderGuard() != 0) return;
   memset(ResultStockName, 0, sizeof ResultStockName);
   BusyFlag = 1;
   memset(CurrentStockName, 0, sizeof CurrentStockName);
-  PfListGetText(window, index, CurrentStockName, sizeof CurrentStockName);
+  PfListGetText(StockListOf(window), index, CurrentStockName, sizeof CurrentStockName);
   RunStockDialog(AppInstance);
   // An empty result is no name the dialog set (it did not open): nothing
   // changes.
@@ -178,13 +178,13 @@ void EditStock(HWND window) {
     BusyFlag = 0;
     return;
   }
-  int count = PfListCount(window);
+  int count = PfListCount(StockListOf(window));
   for (int i = 0; i < count; ++i) {
-    if (PfListGetText(window, i, EntryText, sizeof EntryText) < 0) continue;
+    if (PfListGetText(StockListOf(window), i, EntryText, sizeof EntryText) < 0) continue;
     if (strcmp(EntryText, CurrentStockName) != 0) continue;
-    PfListDelete(window, i);
-    PfListInsert(window, i, ResultStockName);
-    PfListSelect(window, i);
+    PfListDelete(StockListOf(window), i);
+    PfListInsert(StockListOf(window), i, ResultStockName);
+    PfListSelect(StockListOf(window), i);
     break;
   }
   BusyFlag = 0;
@@ -196,9 +196,9 @@ void EditStock(HWND window) {
 static int NearestEntry(HWND window, const char* text, int index) {
   char entry[kNameSize];
   int found = -1;
-  int count = PfListCount(window);
+  int count = PfListCount(StockListOf(window));
   for (int i = 0; i < count; ++i) {
-    if (PfListGetText(window, i, entry, sizeof entry) < 0 || strcmp(entry, text) != 0) continue;
+    if (PfListGetText(StockListOf(window), i, entry, sizeof entry) < 0 || strcmp(entry, text) != 0) continue;
     int distance = i > index ? i - index : index - i;
     int best = found > index ? found - index : index - found;
     if (found < 0 || distance < best) found = i;
@@ -212,16 +212,16 @@ static int NearestEntry(HWND window, const char* text, int index) {
 // entry that was asked about, where it is now (the one of that name
 // nearest to where it was), and nothing when it is gone.
 void DeleteStock(HWND window) {
-  int index = PfListSelection(window);
+  int index = PfListSelection(StockListOf(window));
   if (index < 0) return;
   char asked[kNameSize];
-  if (PfListGetText(window, index, asked, sizeof asked) < 0) return;
+  if (PfListGetText(StockListOf(window), index, asked, sizeof asked) < 0) return;
   if (PfMessageBox("指定されたデータを削除します。", kCaption, PF_MB_OKCANCEL) != PF_IDOK)
     return;
   int at = NearestEntry(window, asked, index);
   if (at < 0) return;
-  PfListDelete(window, at);
-  PfListSelect(window, -1);
+  PfListDelete(StockListOf(window), at);
+  PfListSelect(StockListOf(window), -1);
   PfMessageBox("Palmロードボタンを押下しないと設定内容が有効になりません。", "注意", PF_MB_OK);
 }
 
@@ -230,7 +230,7 @@ void DeleteStock(HWND window) {
 void RestoreDump(HWND window, const char* sourceFile) {
   if (RestoreDumpCopy(sourceFile) != 0) return;
   SendDlgItemMessageA(window, IDC_STOCK_LIST, LB_RESETCONTENT, 0, 0);
-  LoadDump(window);
+  LoadDump(StockListOf(window));
 }
 
 namespace {

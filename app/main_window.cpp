@@ -26,8 +26,10 @@ BitmapButton ButtonTable[kButtonCount] = {
 HWND ButtonWindows[kButtonCount];
 int BusyFlag;
 char SyncDirection[kNameSize];
-char CurrentStockName[kNameSize];
-char ResultStockName[kNameSize];
+
+StockList StockListOf(HWND window) {
+  return (StockList)GetDlgItem(window, IDC_STOCK_LIST);
+}
 
 void SetDirectionPictures(void) {
   if (strcmp(SyncDirection, "ToPalm") == 0) {
@@ -48,7 +50,7 @@ void OpenMainWindow(HWND window) {
   ReadSetting(WorkFolder, sizeof WorkFolder, kSettingsKey, "RyvoWinTmp");
   ReadSetting(SyncDirection, sizeof SyncDirection, kSettingsKey, "SyncDir");
   SetDirectionPictures();
-  LoadDump(window);
+  LoadDump(StockListOf(window));
 }
 
 void PaintMainWindow(HWND window) {

@@ -1,16 +1,18 @@
 // RyvoWin's main window (RYVOWIN_DLG) and the state it owns for the whole
 // run: the instance handle, the button table and button handles, the busy
-// flag, the transfer direction, and the two stock names through which it
-// talks to the stock settings dialog. The CSV and working folders are the
+// flag and the transfer direction. The two stock names through which it
+// talks to the stock settings dialog are the dialog's (stock_dialog.h). The CSV and working folders are the
 // exchange's (CsvFolder, WorkFolder in exchange/exchange.h); the window
 // fills them from the settings store when it opens.
 #pragma once
 
 #include <windows.h>
 
+#include "../editor/stock_dialog.h"
+#include "../platform/platform.h"
 #include "../shared/bitmap_buttons.h"
 
-enum { kButtonCount = 9, kDirectionRow = 1, kNameSize = 80 };
+enum { kButtonCount = 9, kDirectionRow = 1, kNameSize = kDialogNameSize };
 
 extern HINSTANCE AppInstance;                       // set by WinMain
 extern BitmapButton ButtonTable[kButtonCount];      // the direction row changes
@@ -18,10 +20,8 @@ extern HWND ButtonWindows[kButtonCount];            // in table order
 extern int BusyFlag;                                // 1 while a command's dialog is open
 extern char SyncDirection[kNameSize];               // SyncDir as last read
 
-// The stock to edit (empty for a new stock) and what the stock settings
-// dialog leaves behind; zero-terminated code page 932 text.
-extern char CurrentStockName[kNameSize];
-extern char ResultStockName[kNameSize];
+// The stock list of the main window (list box IDC_STOCK_LIST).
+StockList StockListOf(HWND window);
 
 // The window procedure, run by DialogBoxParamA on "RYVOWIN_DLG" with no
 // owner. Returns 0 for every message; command 104 destroys the window.

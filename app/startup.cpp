@@ -6,7 +6,7 @@
 
 #include "condmgr.h"
 #include "main_window.h"
-#include "../shared/platform.h"
+#include "../platform/platform.h"
 
 namespace {
 

@@ -4,9 +4,12 @@
 
 #include <string.h>
 
-#include "../shared/platform.h"
+#include "../platform/platform.h"
 #include "editor_resource.h"
 #include "stock_settings.h"
+
+char CurrentStockName[kDialogNameSize];
+char ResultStockName[kDialogNameSize];
 
 namespace {
 

@@ -5,13 +5,16 @@
 
 #include <windows.h>
 
-// Owned by the main window (defined with it). CurrentStockName is the
-// stock to edit, empty for a new stock; ResultStockName is what the dialog
-// leaves behind: the saved name after 登録, the current name when an
-// existing stock was left unchanged, all zero when a new stock was
-// abandoned. Both are zero-terminated code page 932 text.
-extern char CurrentStockName[80];
-extern char ResultStockName[80];
+#include "stock_settings.h"
+
+// The two names through which the main window talks to the dialog.
+// CurrentStockName is the stock to edit, empty for a new stock (set by the
+// caller); ResultStockName is what the dialog leaves behind: the saved name
+// after 登録, the current name when an existing stock was left unchanged,
+// all zero when a new stock was abandoned. Both are zero-terminated code
+// page 932 text.
+extern char CurrentStockName[kDialogNameSize];
+extern char ResultStockName[kDialogNameSize];
 
 // Runs RECEDIT_DLG modally with no owner window and returns when it has
 // closed; ResultStockName is then set. The caller sets the busy flag.

@@ -8,7 +8,7 @@
 #include "../exchange/exchange.h"
 #include "../exchange/stock_paths.h"
 #include "../exchange/text_lines.h"
-#include "../shared/platform.h"
+#include "../platform/platform.h"
 
 namespace {
 

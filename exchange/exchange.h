@@ -8,7 +8,7 @@
 #include <stdio.h>
 
 #include "dump_format.h"
-#include "../shared/platform.h"
+#include "../platform/platform.h"
 
 // The folders of the run, filled from the settings store when the main
 // window opens (or from the command line of the ryvo tool).

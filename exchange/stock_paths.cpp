@@ -7,7 +7,7 @@
 #include <stdio.h>
 #include <string.h>
 
-#include "../shared/platform.h"
+#include "../platform/platform.h"
 #ifndef _WIN32
 #include "../shared/text_codec.h"
 #endif

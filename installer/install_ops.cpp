@@ -4,7 +4,7 @@
 #include <stdio.h>
 #include <string.h>
 
-#include "condmgr_calls.h"
+#include "condmgr.h"
 #include "installer.h"
 #include "resource.h"
 #include "settings.h"

@@ -9,7 +9,7 @@
 
 #include <stdint.h>
 
-#include "../shared/platform.h"
+#include "../platform/platform.h"
 #include "report_text.h"
 #include "stock_check.h"
 

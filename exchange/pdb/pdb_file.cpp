@@ -8,7 +8,7 @@
 #include <string.h>
 #include <time.h>
 
-#include "../../shared/platform.h"
+#include "../../platform/platform.h"
 
 uint32_t PdbClockOverride = 0;
 

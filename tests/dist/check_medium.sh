@@ -20,7 +20,7 @@ listing=$(cd "$medium" && ls | sort | tr '\n' ' ')
 [ "$listing" = "Installation.exe RyvoWin.exe readme.txt ryvo.exe " ] ||
   fail "the medium holds: $listing"
 
-declare -A built=([Installation.exe]=installer [RyvoWin.exe]=app [ryvo.exe]=tools/ryvo)
+declare -A built=([Installation.exe]=installer [RyvoWin.exe]=app [ryvo.exe]=cli)
 for program in Installation.exe RyvoWin.exe ryvo.exe; do
   cmp -s "$medium/$program" "$build/win/${built[$program]}/$program" ||
     fail "$program differs from the build's"

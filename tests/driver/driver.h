@@ -245,7 +245,7 @@ void RegistryDeleteTree(const char* key);
 extern const char kRyvoKey[];        // "Software\\RyvoWin"
 extern const char kStandInKey[];     // "Software\\RyvoStandIn\\CondMgr"
 
-// The stand-in Conduit Manager (tools/condmgr/README.md).
+// The stand-in Conduit Manager (tests/fixtures/condmgr/README.md).
 void StandInSetDesktopAbsent(void);
 void StandInSetDesktopFolder(const char* folder);
 // Registers a conduit for "Ryvo" as an earlier installation would have.

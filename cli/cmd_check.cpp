@@ -1,0 +1,230 @@
+// ryvo check: what the next conversion would make of each stock's files,
+// told before the HotSync, in the manner of a compiler or as JSON.
+#include <stdio.h>
+#include <string.h>
+
+#include "commands.h"
+#include "platform_console.h"
+#include "exchange.h"
+#include "stock_check.h"
+#include "stock_paths.h"
+#include "text_codec.h"
+
+namespace {
+
+StockCheck Check;   // one stock at a time
+
+const char* const kColumnNames[5] = {"始値", "高値", "安値", "終値", "売買高"};
+
+// A file of the check as the host names it, in the console's encoding;
+// a stock whose name cannot be a file name has no path: its name is shown.
+const char* ShownPath(const StockCheck* c, int file, char* out, int size) {
+  const char* path = file == kCheckSettingsFile ? c->settingsPath : c->csvPath;
+  if (path[0] == '\0') return ConsoleDisplayText(c->name, out, size);
+  return ConsoleDisplayPath(path, out, size);
+}
+
+const char* DateText(unsigned packed, char* out) {
+  int y, m, d;
+  DecodePackedDate(packed, &y, &m, &d);
+  sprintf(out, "%d/%d/%d", y, m, d);
+  return out;
+}
+
+void FlagList(int flags, char* out) {
+  out[0] = '\0';
+  if (flags & kFlagOnlyClose) strcat(out, " OnlyClose");
+  if (flags & kFlagWebScrap) strcat(out, " WebScrap");
+  if (flags & kFlagFixedScale) strcat(out, " FixedScale");
+}
+
+void PrintStock(const StockCheck* c) {
+  static char shown[2048];
+  static char path[1024];
+  char first[24], last[24], flags[48];
+  FlagList(c->flags, flags);
+  printf("%s: ", ConsoleDisplayText(c->name, shown, sizeof shown));
+  if (c->stopsConversion)
+    printf("the conversion stops at this stock\n");
+  else if (c->rows == 0)
+    printf("0 rows, flags%s\n", flags[0] != '\0' ? flags : " -");
+  else
+    printf("%d rows, %s - %s, flags%s\n", c->rows, DateText(c->firstDate, first),
+           DateText(c->lastDate, last), flags[0] != '\0' ? flags : " -");
+  for (int i = 0; i < c->findingCount; ++i) {
+    const CheckFinding* f = &c->findings[i];
+    ShownPath(c, f->file, path, sizeof path);
+    if (f->line > 0)
+      printf("%s:%d: %s: ", path, f->line, CheckKindName(f->kind));
+    else
+      printf("%s: %s: ", path, CheckKindName(f->kind));
+    if (f->text[0] != '\0') printf("\"%s\" ", ConsoleDisplayText(f->text, shown, sizeof shown));
+    printf("%s\n", ConsoleDisplayText(f->message, shown, sizeof shown));
+  }
+  if (c->findingsLeftOut > 0) printf("(%d more findings not shown)\n", c->findingsLeftOut);
+}
+
+// A UTF-8 text as a JSON string.
+void PrintJsonUtf8(const char* utf8) {
+  putchar('"');
+  for (const unsigned char* p = (const unsigned char*)utf8; *p != '\0'; ++p) {
+    if (*p == '"' || *p == '\\')
+      printf("\\%c", *p);
+    else if (*p < 0x20)
+      printf("\\u%04x", *p);
+    else
+      putchar(*p);
+  }
+  putchar('"');
+}
+
+// A code page 932 text as a JSON string in UTF-8.
+void PrintJsonString(const char* cp932) {
+  static char utf8[4096];
+  PrintJsonUtf8(Cp932ToUtf8Shown(cp932, utf8, sizeof utf8));
+}
+
+// A file of the check as a JSON string: outside Windows the host's path
+// is UTF-8 already; on Windows it is code page 932.
+void PrintJsonPath(const StockCheck* c, int file) {
+  static char host[1024];
+  ShownPath(c, file, host, sizeof host);
+#ifdef _WIN32
+  PrintJsonString(host);
+#else
+  PrintJsonUtf8(host);
+#endif
+}
+
+void PrintJsonStock(const StockCheck* c, int first) {
+  char date[24], flags[48];
+  printf("%s\n    {\"name\": ", first ? "" : ",");
+  PrintJsonString(c->name);
+  printf(", \"rows\": %d, \"first\": ", c->rows);
+  if (c->rows > 0) PrintJsonString(DateText(c->firstDate, date)); else printf("null");
+  printf(", \"last\": ");
+  if (c->rows > 0) PrintJsonString(DateText(c->lastDate, date)); else printf("null");
+  FlagList(c->flags, flags);
+  printf(", \"flags\": [");
+  for (char* f = strtok(flags, " "); f != NULL; f = strtok(NULL, " "))
+    printf("%s\"%s\"", f == flags + 1 ? "" : ", ", f);
+  printf("], \"stops_conversion\": %s, \"findings\": [", c->stopsConversion ? "true" : "false");
+  for (int i = 0; i < c->findingCount; ++i) {
+    const CheckFinding* f = &c->findings[i];
+    printf("%s\n      {\"kind\": \"%s\", \"file\": ", i == 0 ? "" : ",", CheckKindName(f->kind));
+    PrintJsonPath(c, f->file);
+    printf(", \"line\": %d", f->line);
+    if (f->column >= 0) {
+      printf(", \"column\": ");
+      PrintJsonString(kColumnNames[f->column]);
+    }
+    if (f->text[0] != '\0') {
+      printf(", \"text\": ");
+      PrintJsonString(f->text);
+    }
+    printf(", \"message\": ");
+    PrintJsonString(f->message);
+    printf("}");
+  }
+  printf("%s]}", c->findingCount > 0 ? "\n    " : "");
+}
+
+}  // namespace
+
+int RunCheck(int argc, char** argv) {
+  static const char kUsage[] =
+      "usage: ryvo check WORKDIR CSVDIR [NAME ...] [--json]\n"
+      "Reads each stock's settings file in WORKDIR and price CSV file in CSVDIR\n"
+      "exactly as 'ryvo convert' (and RyvoWin's direction button) would, writes\n"
+      "nothing, and says everything the handheld would not get as the files say\n"
+      "it: a line that ends the prices, lines beyond the 260 kept, values stored\n"
+      "as 0 or cut, dates that wrap or do not exist, texts and numbers cut, and\n"
+      "the failures that stop the conversion. The stocks are the NAMEs in that\n"
+      "order, or those of WORKDIR/Ryvo.dmp in file order. One line per finding:\n"
+      "  FILE:LINE: KIND: \"TEXT\" what happens\n"
+      "--json prints the same as one JSON document in UTF-8.\n"
+      "Exit status: 0 when the handheld would get exactly what the files say\n"
+      "(date-duplicate and name-differs only inform), 1 when anything would be\n"
+      "lost or changed or the conversion would stop, 2 for a usage error or\n"
+      "when there is no stock to check.\n";
+  // --json may stand anywhere among the arguments.
+  static char* rest[1024];
+  int json = 0, n = 0;
+  for (int i = 0; i < argc && n < (int)(sizeof rest / sizeof rest[0]); ++i) {
+    if (strcmp(argv[i], "--json") == 0)
+      json = 1;
+    else
+      rest[n++] = argv[i];
+  }
+  argc = n;
+  argv = rest;
+  if (int code = CheckArguments(argc, argv, 2, kAnyNumber, kUsage); code >= 0) return code;
+  if (!SetFolder(WorkFolder, argv[0], "working folder") ||
+      !SetFolder(CsvFolder, argv[1], "CSV folder"))
+    return 2;
+  if (int code = TakeStockList("check", argc - 2, argv + 2); code != 0) return code;
+  StockList list = ConsoleStockList();
+  int count = PfListCount(list);
+  if (count == 0) {
+    fprintf(stderr, "ryvo check: no stocks to check (no NAME, and no readable Ryvo.dmp)\n");
+    return 2;
+  }
+  int32_t recordLength = CheckRecordLength();
+  int loses = 0;
+  int stoppedAt = -1;
+  int findings = 0;
+  if (json) printf("{\"stocks\": [");
+  for (int i = 0; i < count; ++i) {
+    char name[81];
+    PfListGetText(list, i, name, sizeof name);
+    CheckStock(name, recordLength, &Check);
+    for (int k = 0; k < Check.findingCount; ++k)
+      if (CheckKindLoses(Check.findings[k].kind)) loses = 1;
+    findings += Check.findingCount + Check.findingsLeftOut;
+    if (Check.findingsLeftOut > 0) loses = 1;
+    if (json)
+      PrintJsonStock(&Check, i == 0);
+    else
+      PrintStock(&Check);
+    if (Check.stopsConversion && stoppedAt < 0) stoppedAt = i;
+  }
+  if (stoppedAt >= 0) loses = 1;
+  static char shown[256];
+  if (json) {
+    printf("\n  ], \"stops_at\": ");
+    if (stoppedAt >= 0) {
+      char name[81];
+      PfListGetText(list, stoppedAt, name, sizeof name);
+      PrintJsonString(name);
+    } else {
+      printf("null");
+    }
+    printf(", \"not_reached\": [");
+    for (int i = stoppedAt + 1; stoppedAt >= 0 && i < count; ++i) {
+      char name[81];
+      PfListGetText(list, i, name, sizeof name);
+      if (i > stoppedAt + 1) printf(", ");
+      PrintJsonString(name);
+    }
+    printf("], \"exact\": %s}\n", loses ? "false" : "true");
+    return loses;
+  }
+  if (stoppedAt >= 0) {
+    char name[81];
+    PfListGetText(list, stoppedAt, name, sizeof name);
+    printf("ryvo check: the conversion stops at %s", ConsoleDisplayText(name, shown, sizeof shown));
+    if (stoppedAt + 1 < count) {
+      printf("; not reached:");
+      for (int i = stoppedAt + 1; i < count; ++i) {
+        PfListGetText(list, i, name, sizeof name);
+        printf(" %s", ConsoleDisplayText(name, shown, sizeof shown));
+      }
+    }
+    printf("\n");
+  }
+  printf("ryvo check: %d stock%s, %d finding%s; %s\n", count, count == 1 ? "" : "s", findings,
+         findings == 1 ? "" : "s",
+         loses ? "the handheld would not get what the files say"
+               : "the handheld would get exactly what the files say");
+  return loses;
+}

@@ -1,0 +1,212 @@
+// The exchange commands of the ryvo tool: info, load, export, convert and
+// sample. They run the same exchange code as RyvoWin and write the same
+// files under the same names.
+#include <stdio.h>
+#include <string.h>
+
+#include "commands.h"
+#include "platform_console.h"
+#include "exchange.h"
+#include "sample_dump.h"
+#include "stock_paths.h"
+
+// Copies a folder argument into one of the folder buffers.
+bool SetFolder(char* folder, const char* argument, const char* what) {
+  size_t n = strlen(argument);
+  if (n == 0 || n >= 260) {
+    fprintf(stderr, "ryvo: the %s must be 1 to 259 bytes long\n", what);
+    return false;
+  }
+  memcpy(folder, argument, n + 1);
+  return true;
+}
+
+namespace {
+
+void PrintStockList(void) {
+  char name[81];
+  char shown[256];
+  StockList list = ConsoleStockList();
+  for (int i = 0; i < PfListCount(list); ++i) {
+    PfListGetText(list, i, name, sizeof name);
+    printf("%s\n", ConsoleDisplayText(name, shown, sizeof shown));
+  }
+}
+
+const char* FlagNames(int flags, char* out) {
+  out[0] = '\0';
+  if (flags & kFlagOnlyClose) strcat(out, " OnlyClose");
+  if (flags & kFlagWebScrap) strcat(out, " WebScrap");
+  if (flags & kFlagFixedScale) strcat(out, " FixedScale");
+  return out[0] != '\0' ? out + 1 : "-";
+}
+
+// Reads the header of the dump at `path` for its carriedBytes and, when
+// `list` is given, appends the stock names in file order. No message: the
+// conversion reports what it finds wrong with the dump.
+void ReadDumpStocks(const char* path, StockList list) {
+  memset(CarriedBytes, 0, sizeof CarriedBytes);
+  FILE* dump = PfOpenFile(path, "rb");
+  if (dump == NULL) return;
+  int32_t length;
+  if (ReadDumpRecord(dump, &length) == kRecordRead) {
+    KeepCarriedBytes(RecordBuffer);
+    while (list != NULL && ReadDumpRecord(dump, &length) == kRecordRead) {
+      char name[kStockNameSize + 1];
+      ReadTextField(RecordBuffer + kDataStockName, kStockNameSize, name);
+      PfListAppend(list, name);
+    }
+  }
+  PfCloseFile(dump);
+}
+
+}  // namespace
+
+int RunInfo(int argc, char** argv) {
+  static const char kUsage[] =
+      "usage: ryvo info DUMP\n"
+      "Shows the header of the dump file DUMP and, per stock, its name, flags,\n"
+      "row count and first and last date.\n";
+  if (int code = CheckArguments(argc, argv, 1, 1, kUsage); code >= 0) return code;
+  FILE* dump = PfOpenFile(argv[0], "rb");
+  if (dump == NULL) {
+    PfMessageBox("RyvoDB file open error", "System Error", PF_MB_OK);
+    return 1;
+  }
+  int32_t length;
+  int status = ReadDumpRecord(dump, &length);
+  if (status != kRecordRead) {
+    PfCloseFile(dump);
+    PfMessageBox(status == kRecordEnd ? "RyvoDB file Cnt.size read error"
+                                      : "RyvoDB file Cont.Rec. read error",
+                 "System Error", PF_MB_OK);
+    return 1;
+  }
+  const unsigned char* h = RecordBuffer;
+  printf("header: length %d, version %u (%02X %02X), recordCount %u, hdrWordA %d, "
+         "hdrWordB %d, hdrWordC %d, carriedBytes",
+         (int)length, (unsigned)(ReadBE16(h + kContVersion) & 0xFFFF), h[0], h[1],
+         (unsigned)(ReadBE16(h + kContRecordCount) & 0xFFFF), ReadBE16(h + kContWordA),
+         ReadBE16(h + kContWordB), ReadBE16(h + kContWordC));
+  for (int i = 0; i < kCarriedSize; ++i) printf(" %02X", h[kCarriedOffset + i]);
+  printf("\n");
+  int index = 0;
+  int result = 0;
+  for (;;) {
+    status = ReadDumpRecord(dump, &length);
+    if (status == kRecordEnd) break;
+    if (status != kRecordRead) {
+      PfMessageBox("RyvoDB file Data.Rec. read error", "System Error", PF_MB_OK);
+      result = 1;
+      break;
+    }
+    char name[kStockNameSize + 1];
+    char shown[128];
+    char flags[48];
+    ReadTextField(RecordBuffer + kDataStockName, kStockNameSize, name);
+    int rows = CountPriceRows(RecordBuffer, length);
+    printf("%d\t%s\tflags %s\trows %d", ++index, ConsoleDisplayText(name, shown, sizeof shown),
+           FlagNames(RecordBuffer[kDataFlags], flags), rows);
+    if (rows > 0) {
+      const unsigned char* first = RecordBuffer + kPriceTableOffset;
+      const unsigned char* last = first + kPriceRowSize * (rows - 1);
+      int y1, m1, d1, y2, m2, d2;
+      DecodePackedDate(((unsigned)first[0] << 8) | first[1], &y1, &m1, &d1);
+      DecodePackedDate(((unsigned)last[0] << 8) | last[1], &y2, &m2, &d2);
+      printf("\t%d/%d/%d - %d/%d/%d", y1, m1, d1, y2, m2, d2);
+    }
+    printf("\tlength %d\n", (int)length);
+  }
+  PfCloseFile(dump);
+  return result;
+}
+
+int TakeStockList(const char* command, int count, char** names) {
+  StockList list = ConsoleStockList();
+  ConsoleListClear();
+  for (int i = 0; i < count; ++i) {
+    char name[81];
+    if (ConsoleArgumentText(names[i], name, sizeof name) != 0 || strlen(name) > kStockNameSize) {
+      fprintf(stderr, "ryvo %s: '%s' is not a stock name of at most 20 bytes\n", command, names[i]);
+      return 2;
+    }
+    if (PfListAppend(list, name) < 0) {
+      fprintf(stderr, "ryvo %s: too many stocks\n", command);
+      return 2;
+    }
+  }
+  char dumpPath[kPathSize];
+  if (FormatFolderPath(dumpPath, WorkFolder, "Ryvo.dmp") == 0)
+    ReadDumpStocks(dumpPath, count > 0 ? NULL : list);
+  return 0;
+}
+
+int RunLoad(int argc, char** argv) {
+  static const char kUsage[] =
+      "usage: ryvo load WORKDIR\n"
+      "Loads WORKDIR/Ryvo.dmp as RyvoWin does when it opens: copies it to\n"
+      "BeginRyvo.dmp, writes one stock settings file per stock and prints the\n"
+      "stock list.\n";
+  if (int code = CheckArguments(argc, argv, 1, 1, kUsage); code >= 0) return code;
+  if (!SetFolder(WorkFolder, argv[0], "working folder")) return 2;
+  ConsoleListClear();
+  int result = LoadDump(ConsoleStockList());
+  PrintStockList();
+  // A failed settings file ends the load with 0 after its message.
+  return result == 0 && ConsoleMessageCount() == 0 ? 0 : 1;
+}
+
+int RunExport(int argc, char** argv) {
+  static const char kUsage[] =
+      "usage: ryvo export WORKDIR CSVDIR\n"
+      "Writes one price CSV file per stock of WORKDIR/Ryvo.dmp into CSVDIR, as\n"
+      "RyvoWin's export button does.\n";
+  if (int code = CheckArguments(argc, argv, 2, 2, kUsage); code >= 0) return code;
+  if (!SetFolder(WorkFolder, argv[0], "working folder") ||
+      !SetFolder(CsvFolder, argv[1], "CSV folder"))
+    return 2;
+  if (ExportCsv() != 0) return 1;
+  PfMessageBox("変換完了", "RyvoWin", PF_MB_OK);
+  return 0;
+}
+
+int RunConvert(int argc, char** argv) {
+  static const char kUsage[] =
+      "usage: ryvo convert WORKDIR CSVDIR [NAME ...]\n"
+      "Rebuilds WORKDIR/Ryvo.dmp from the stock settings files in WORKDIR and\n"
+      "the price CSV files in CSVDIR, as RyvoWin's direction button does, after\n"
+      "copying it to SaveRyvo.dmp. The stocks are the NAMEs in that order, or\n"
+      "by default those of the current Ryvo.dmp in file order.\n";
+  if (int code = CheckArguments(argc, argv, 2, kAnyNumber, kUsage); code >= 0) return code;
+  if (!SetFolder(WorkFolder, argv[0], "working folder") ||
+      !SetFolder(CsvFolder, argv[1], "CSV folder"))
+    return 2;
+  if (int code = TakeStockList("convert", argc - 2, argv + 2); code != 0) return code;
+  StockList list = ConsoleStockList();
+  if (PfListCount(list) == 0) {
+    fprintf(stderr, "ryvo convert: no stocks to convert\n");
+    return 1;
+  }
+  if (ConvertToHandheld(list) != 0) return 1;
+  PrintStockList();
+  return 0;
+}
+
+int RunSample(int argc, char** argv) {
+  static const char kUsage[] =
+      "usage: ryvo sample WORKDIR\n"
+      "Writes the embedded sample dump as WORKDIR/Ryvo.dmp.\n"
+      "       ryvo sample --pdb PDBFILE   the same as a Palm database file\n";
+  if (argc >= 1 && strcmp(argv[0], "--pdb") == 0) return RunSamplePdb(argc - 1, argv + 1);
+  if (int code = CheckArguments(argc, argv, 1, 1, kUsage); code >= 0) return code;
+  char path[kPathSize];
+  if (FormatFolderPath(path, argv[0], "Ryvo.dmp") != 0) {
+    fprintf(stderr, "ryvo sample: the working folder path is too long\n");
+    return 2;
+  }
+  if (WriteSampleDump(path) != 0) {
+    PfMessageBox("RyvoDB file write error", "System Error", PF_MB_OK);
+    return 1;
+  }
+  return 0;
+}

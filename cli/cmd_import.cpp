@@ -1,0 +1,173 @@
+// The import command of the ryvo tool: a price history from a quotes site,
+// a spreadsheet or a broker merged into a stock's price CSV file, and the
+// settings file of a new stock; then the summary of what it did.
+#include <stdio.h>
+#include <string.h>
+
+#include "commands.h"
+#include "platform_console.h"
+#include "exchange.h"
+#include "import_prices.h"
+#include "stock_paths.h"
+#include "stock_settings.h"
+
+namespace {
+
+const char kUsage[] =
+    "usage: ryvo import WORKDIR CSVDIR NAME FILE [--replace]\n"
+    "Reads the price history FILE and merges it by date into the price CSV file\n"
+    "CSVDIR/NAME.csv: a date already there takes the imported row, new dates are\n"
+    "added; with --replace the file holds the imported rows alone. The file keeps\n"
+    "the 260 latest dates, oldest first, in the export's format, each value\n"
+    "rounded half up to what the handheld holds (two decimals, 17 significant\n"
+    "bits). When WORKDIR/NAME.txt does not exist, a new stock's settings file\n"
+    "with empty fields is written there.\n"
+    "FILE: a header line naming the columns in any order (Date Open High Low\n"
+    "Close Volume, Adj Close not used; 日付 始値 高値 安値 終値 出来高 or 売買高),\n"
+    "or no header and the columns date, open, high, low, close, volume; fields\n"
+    "separated by commas, semicolons or tabs, quoted or not; UTF-8 or code page\n"
+    "932; dates 2025-01-06, 2025/01/06, 2025/1/6, 20250106 or 2025年1月6日.\n"
+    "Lines with a missing value (empty, null, NaN, -), a value the handheld cannot\n"
+    "hold or a date outside 1904-2031 are skipped and counted.\n"
+    "Exit status: 0 imported; 1 nothing imported or a file not written (the price\n"
+    "file then as it was); 2 a usage error.\n";
+
+const char* EncodingName(int encoding) {
+  switch (encoding) {
+    case kEncodingUtf8: return "UTF-8";
+    case kEncodingUtf8Bom: return "UTF-8 with byte-order mark";
+    case kEncodingCp932: return "code page 932";
+    default: return "ASCII";
+  }
+}
+
+const char* SeparatorName(char separator) {
+  return separator == '\t' ? "tab" : separator == ';' ? "semicolon" : "comma";
+}
+
+void PrintDate(unsigned date) {
+  int year, month, day;
+  DecodePackedDate(date, &year, &month, &day);
+  printf("%d/%d/%d", year, month, day);
+}
+
+void PrintColumns(const ImportSummary& s) {
+  static const char* const kNames[kImportColumns] = {"date", "open", "high",
+                                                     "low",  "close", "volume"};
+  printf("columns:");
+  for (int i = 0; i < kImportColumns; ++i) {
+    if (s.column[i] >= 0)
+      printf(" %s %d", kNames[i], s.column[i] + 1);
+    else
+      printf(" %s -%s", kNames[i], i == kImportVolume ? " (0)" : " (the close)");
+    printf(i + 1 < kImportColumns ? "," : "\n");
+  }
+}
+
+// A path as the host names it, as the console shows it.
+const char* ShownPath(const char* path, char* out, int size) {
+  return ConsoleDisplayPath(path, out, size);
+}
+
+void PrintSummary(const ImportSummary& s, const char* csvPath, const char* settingsPath) {
+  char shown[1024];
+  printf("read: %d lines (%s, %s separated, ", s.linesRead, EncodingName(s.encoding),
+         SeparatorName(s.separator));
+  if (s.headerLine > 0)
+    printf("header on line %d)\n", s.headerLine);
+  else
+    printf("no header line)\n");
+  if (s.linesPassedOver > 0) printf("passed over: %d lines above the data\n", s.linesPassedOver);
+  PrintColumns(s);
+  printf("used: %d rows\n", s.rowsUsed);
+  printf("skipped: %d rows\n", s.rowsSkipped);
+  for (int r = kSkipNone + 1; r < kSkipReasonCount; ++r) {
+    if (s.skipped[r] == 0) continue;
+    printf("  %d %s: line", s.skipped[r], ImportSkipText(r));
+    int listed = s.skipped[r] < kImportListedLines ? s.skipped[r] : kImportListedLines;
+    for (int i = 0; i < listed; ++i) printf("%s %d", i > 0 ? "," : "", s.skippedLine[r][i]);
+    printf(s.skipped[r] > listed ? ", ...\n" : "\n");
+  }
+  if (s.duplicateDates > 0)
+    printf("duplicates: %d dates given more than once (the last line kept)\n", s.duplicateDates);
+  printf("rounded: %d values", s.valuesRounded);
+  if (s.valuesRounded > 0) printf(", largest change %.6f%%", s.largestChange * 100.0);
+  printf("\n");
+  printf("existing: %d rows in %s\n", s.existingRows, ShownPath(csvPath, shown, sizeof shown));
+  if (s.existingStopLine > 0)
+    printf("  its line %d ends the conversion's reading: it and the lines after it are not kept\n",
+           s.existingStopLine);
+  if (s.rowsStored == 0) return;
+  printf("merged: %d dates replaced, %d added, %d older dates left out beyond 260\n",
+         s.datesReplaced, s.datesAdded, s.datesLeftOut);
+  printf("stored: %d rows, ", s.rowsStored);
+  PrintDate(s.firstDate);
+  printf(" - ");
+  PrintDate(s.lastDate);
+  printf("\n");
+  if (s.settingsWritten)
+    printf("new stock: %s written with empty settings\n",
+           ShownPath(settingsPath, shown, sizeof shown));
+}
+
+bool FileExists(const char* path) {
+  FILE* file = PfOpenFile(path, "rb");
+  if (file == NULL) return false;
+  PfCloseFile(file);
+  return true;
+}
+
+}  // namespace
+
+int RunImport(int argc, char** argv) {
+  // The usage names the Japanese headers: shown as the console shows text.
+  static char usage[4096];
+  ConsoleDisplayText(kUsage, usage, sizeof usage);
+  if (int code = CheckArguments(argc, argv, 4, 5, usage); code >= 0) return code;
+  int replace = 0;
+  if (argc == 5) {
+    if (strcmp(argv[4], "--replace") != 0) {
+      fputs(usage, stderr);
+      return 2;
+    }
+    replace = 1;
+  }
+  if (!SetFolder(WorkFolder, argv[0], "working folder") ||
+      !SetFolder(CsvFolder, argv[1], "CSV folder"))
+    return 2;
+  char name[81];
+  char csvPath[kPathSize], settingsPath[kPathSize];
+  if (ConsoleArgumentText(argv[2], name, sizeof name) != 0 || strlen(name) > kStockNameSize ||
+      FormatStockPath(csvPath, CsvFolder, name, ".csv") != 0 ||
+      FormatStockPath(settingsPath, WorkFolder, name, ".txt") != 0) {
+    fprintf(stderr,
+            "ryvo import: '%s' is not a stock name: at most 20 bytes, none of \\ / :, "
+            "not . or ..\n",
+            argv[2]);
+    return 2;
+  }
+  if (strlen(argv[3]) >= kPathSize) {
+    fprintf(stderr, "ryvo import: the file path must be at most 259 bytes long\n");
+    return 2;
+  }
+
+  static ImportSummary summary;
+  int result = ImportPrices(name, argv[3], replace, &summary);
+  if (result == 0 && !FileExists(settingsPath)) {
+    // A new stock: the settings file the settings dialog writes for it.
+    static StockFields fields;
+    char written[kDialogNameSize];
+    ClearStockFields(&fields);
+    memcpy(fields.name, name, strlen(name) + 1);
+    if (SaveStockFields(name, &fields, written) != 0) {
+      char shown[1024];
+      fprintf(stderr, "ryvo import: %s cannot be written\n",
+              ShownPath(settingsPath, shown, sizeof shown));
+      result = -1;
+    } else {
+      summary.settingsWritten = 1;
+    }
+  }
+  if (summary.linesRead > 0 || summary.headerLine > 0) PrintSummary(summary, csvPath, settingsPath);
+  return result == 0 ? 0 : 1;
+}

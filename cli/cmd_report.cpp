@@ -1,0 +1,196 @@
+// The picture commands of the ryvo tool: chart (one stock as SVG) and
+// report (every stock on one HTML page). The drawing is report/'s; here the
+// arguments are read, the stocks found and the text written out.
+#include <stdio.h>
+#include <string.h>
+
+#include "commands.h"
+#include "platform_console.h"
+#include "exchange.h"
+#include "stock_chart.h"
+#include "stock_check.h"
+#include "stock_paths.h"
+#include "stock_report.h"
+
+namespace {
+
+enum { kChartTextSize = 1 << 20, kReportTextSize = 64 << 20 };
+char ChartText[kChartTextSize];
+ChartLayout Layout;
+char ReportText[kReportTextSize];
+StockCheck Check;
+
+// Takes "-o FILE" out of the arguments; the rest stay in order.
+// false after a usage error ("-o" without a file).
+bool TakeOutputOption(int* argc, char** argv, const char** output) {
+  *output = NULL;
+  int kept = 0;
+  for (int i = 0; i < *argc; ++i) {
+    if (strcmp(argv[i], "-o") == 0) {
+      if (i + 1 >= *argc) return false;
+      *output = argv[++i];
+      continue;
+    }
+    argv[kept++] = argv[i];
+  }
+  *argc = kept;
+  return true;
+}
+
+// Writes the text to FILE (replaced whole or left as it was) or to
+// standard output. 0, or 1 after a message.
+int WriteOut(const char* command, const char* output, const TextSink* text) {
+  if (output == NULL) {
+    return fwrite(text->data, 1, (size_t)text->length, stdout) == (size_t)text->length ? 0 : 1;
+  }
+  if (ReplaceWholeFile(output, text->data, text->length) != 0) {
+    fprintf(stderr, "ryvo %s: cannot write %s\n", command, output);
+    return 1;
+  }
+  return 0;
+}
+
+bool StockNameArgument(const char* command, const char* argument, char* name) {
+  if (ConsoleArgumentText(argument, name, 81) != 0 || name[0] == '\0' ||
+      strlen(name) > kStockNameSize) {
+    fprintf(stderr, "ryvo %s: '%s' is not a stock name of 1 to 20 bytes\n", command, argument);
+    return false;
+  }
+  return true;
+}
+
+// The DataRec of stock `name` in the dump at `path`, left in RecordBuffer.
+// 0, or 1 after a message.
+int FindDumpStock(const char* path, const char* name, int32_t* length) {
+  FILE* dump = PfOpenFile(path, "rb");
+  if (dump == NULL) {
+    PfMessageBox("RyvoDB file open error", "System Error", PF_MB_OK);
+    return 1;
+  }
+  PfFileCloser closer(dump);
+  int status = ReadDumpRecord(dump, length);
+  if (status != kRecordRead) {
+    PfMessageBox(status == kRecordEnd ? "RyvoDB file Cnt.size read error"
+                                      : "RyvoDB file Cont.Rec. read error",
+                 "System Error", PF_MB_OK);
+    return 1;
+  }
+  while ((status = ReadDumpRecord(dump, length)) == kRecordRead) {
+    char stock[kStockNameSize + 1];
+    ReadTextField(RecordBuffer + kDataStockName, kStockNameSize, stock);
+    if (strcmp(stock, name) == 0) return 0;
+  }
+  if (status != kRecordEnd) {
+    PfMessageBox("RyvoDB file Data.Rec. read error", "System Error", PF_MB_OK);
+    return 1;
+  }
+  char shown[128];
+  fprintf(stderr, "ryvo chart: the dump holds no stock '%s'\n",
+          ConsoleDisplayText(name, shown, sizeof shown));
+  return 1;
+}
+
+int DrawChart(const char* output, int32_t length) {
+  LayoutChart(RecordBuffer, length, &Layout);
+  TextSink text;
+  SinkInit(&text, ChartText, sizeof ChartText);
+  SinkPut(&text, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n");
+  DrawChartSvg(&Layout, &text, NULL);
+  if (text.full) {
+    fprintf(stderr, "ryvo chart: the chart is larger than %d bytes\n", kChartTextSize);
+    return 1;
+  }
+  return WriteOut("chart", output, &text);
+}
+
+void PrintFindings(const StockCheck* check) {
+  char shown[1024], text[512], path[520];
+  for (int i = 0; i < check->findingCount; ++i) {
+    const CheckFinding& f = check->findings[i];
+    const char* file = f.file == kCheckCsvFile ? check->csvPath : check->settingsPath;
+    if (file[0] == '\0')
+      ConsoleDisplayText(check->name, path, sizeof path);
+    else
+      ConsoleDisplayPath(file, path, sizeof path);
+    if (f.line > 0)
+      fprintf(stderr, "%s:%d: %s: ", path, f.line, CheckKindName(f.kind));
+    else
+      fprintf(stderr, "%s: %s: ", path, CheckKindName(f.kind));
+    if (f.text[0] != '\0') fprintf(stderr, "\"%s\" ", ConsoleDisplayText(f.text, text, sizeof text));
+    fprintf(stderr, "%s\n", ConsoleDisplayText(f.message, shown, sizeof shown));
+  }
+}
+
+int ChartFromFiles(char** argv, const char* output) {
+  char name[81];
+  if (!SetFolder(WorkFolder, argv[0], "working folder") ||
+      !SetFolder(CsvFolder, argv[1], "CSV folder") || !StockNameArgument("chart", argv[2], name))
+    return 2;
+  int32_t recordLength = CheckRecordLength();
+  if (CheckStock(name, recordLength, &Check) != 0) {
+    char shown[128];
+    fprintf(stderr, "ryvo chart: the conversion stops at '%s':\n",
+            ConsoleDisplayText(name, shown, sizeof shown));
+    PrintFindings(&Check);
+    return 1;
+  }
+  return DrawChart(output, recordLength);
+}
+
+}  // namespace
+
+int RunChart(int argc, char** argv) {
+  static const char kUsage[] =
+      "usage: ryvo chart WORKDIR CSVDIR NAME [-o FILE.svg]\n"
+      "       ryvo chart DUMP NAME [-o FILE.svg]\n"
+      "Draws the chart of stock NAME as SVG: from its settings and price CSV\n"
+      "files as the conversion will send it to the handheld, or from a dump as\n"
+      "the handheld holds it now. Candles (a close line for 1本値), volume, and\n"
+      "with 固定スケール the stock's Max and Min as axes, prices beyond them\n"
+      "clipped and marked. Writes FILE.svg, or standard output.\n";
+  const char* output;
+  if (!TakeOutputOption(&argc, argv, &output)) {
+    fputs(kUsage, stderr);
+    return 2;
+  }
+  if (int code = CheckArguments(argc, argv, 2, 3, kUsage); code >= 0) return code;
+  if (argc == 3) return ChartFromFiles(argv, output);
+  char name[81];
+  if (!StockNameArgument("chart", argv[1], name)) return 2;
+  int32_t length;
+  if (FindDumpStock(argv[0], name, &length) != 0) return 1;
+  return DrawChart(output, length);
+}
+
+int RunReport(int argc, char** argv) {
+  static const char kUsage[] =
+      "usage: ryvo report WORKDIR CSVDIR [-o FILE.html]\n"
+      "Writes one self-contained HTML page of every stock of WORKDIR/Ryvo.dmp\n"
+      "as the conversion will send it: a table of all stocks, then per stock\n"
+      "its chart, its settings and what the check finds in its files. Writes\n"
+      "FILE.html, or standard output.\n";
+  const char* output;
+  if (!TakeOutputOption(&argc, argv, &output)) {
+    fputs(kUsage, stderr);
+    return 2;
+  }
+  if (int code = CheckArguments(argc, argv, 2, 2, kUsage); code >= 0) return code;
+  if (!SetFolder(WorkFolder, argv[0], "working folder") ||
+      !SetFolder(CsvFolder, argv[1], "CSV folder"))
+    return 2;
+  // The stocks as the conversion takes them: those of Ryvo.dmp, in order.
+  if (int code = TakeStockList("report", 0, NULL); code != 0) return code;
+  StockList list = ConsoleStockList();
+  if (PfListCount(list) == 0) {
+    fprintf(stderr, "ryvo report: no stocks (no readable Ryvo.dmp, or one without stocks)\n");
+    return 1;
+  }
+  ReportSource source = {WorkFolder, CsvFolder, CheckRecordLength(), CheckStock};
+  TextSink text;
+  SinkInit(&text, ReportText, sizeof ReportText);
+  if (WriteStockReport(list, &source, &text) != 0) {
+    fprintf(stderr, "ryvo report: the page is larger than %d MB\n", kReportTextSize >> 20);
+    return 1;
+  }
+  return WriteOut("report", output, &text);
+}
