@@ -4,11 +4,12 @@
 #include <string.h>
 
 #include "commands.h"
+#include "version.h"
 
 namespace {
 
-// The version of the product this tool belongs to (RyvoWin 0.80).
-const char kVersion[] = "0.80";
+// The version of the product this tool belongs to.
+const char kVersion[] = RYVO_VERSION_TEXT;
 
 struct Command {
   const char* name;

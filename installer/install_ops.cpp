@@ -8,9 +8,10 @@
 #include "installer.h"
 #include "resource.h"
 #include "settings.h"
+#include "version.h"
 
 static const char kCreator[] = "Ryvo";
-static const char kVersion[] = "Ver. 0.80";
+static const char kVersion[] = "Ver. " RYVO_VERSION_TEXT;
 static const char kOldVersion[] = "V1.00";
 static const char kInstallerExe[] = "Installation.exe";
 static const char kConduitDll[] = "RyvoPC.dll";
