@@ -147,21 +147,12 @@ int RunCheck(int argc, char** argv) {
       "(date-duplicate and name-differs only inform), 1 when anything would be\n"
       "lost or changed or the conversion would stop, 2 for a usage error or\n"
       "when there is no stock to check.\n";
-  // --json may stand anywhere among the arguments.
-  static char* rest[1024];
-  int json = 0, n = 0;
-  for (int i = 0; i < argc && n < (int)(sizeof rest / sizeof rest[0]); ++i) {
-    if (strcmp(argv[i], "--json") == 0)
-      json = 1;
-    else
-      rest[n++] = argv[i];
-  }
-  argc = n;
-  argv = rest;
-  if (int code = CheckArguments(argc, argv, 2, kAnyNumber, kUsage); code >= 0) return code;
-  if (!SetFolder(WorkFolder, argv[0], "working folder") ||
-      !SetFolder(CsvFolder, argv[1], "CSV folder"))
-    return 2;
+  CommandOption options[] = {{"--json", NULL, false, false, NULL}};
+  if (int code = ParseArguments(&argc, argv, options, OptionCount(options), 2, kAnyNumber, kUsage);
+      code >= 0)
+    return code;
+  int json = options[0].given ? 1 : 0;
+  if (int code = SetFolders(argv[0], argv[1]); code != 0) return code;
   if (int code = TakeStockList("check", argc - 2, argv + 2); code != 0) return code;
   StockList list = ConsoleStockList();
   int count = PfListCount(list);

@@ -10,26 +10,36 @@
 #include "sample_dump.h"
 #include "stock_paths.h"
 
-// Copies a folder argument into one of the folder buffers.
-bool SetFolder(char* folder, const char* argument, const char* what) {
+int SetFolder(char* folder, const char* argument, const char* what) {
   size_t n = strlen(argument);
   if (n == 0 || n >= 260) {
     fprintf(stderr, "ryvo: the %s must be 1 to 259 bytes long\n", what);
-    return false;
+    return 2;
+  }
+  if (const char* problem = ConsoleFolderProblem(argument)) {
+    fprintf(stderr, "ryvo: %s: %s\n", argument, problem);
+    return 1;
   }
   memcpy(folder, argument, n + 1);
-  return true;
+  return 0;
+}
+
+int SetFolders(const char* workFolder, const char* csvFolder) {
+  if (int code = SetFolder(WorkFolder, workFolder, "working folder"); code != 0) return code;
+  return SetFolder(CsvFolder, csvFolder, "CSV folder");
 }
 
 namespace {
 
+// The stocks of the list, one per line, to standard error (with -v).
 void PrintStockList(void) {
+  if (!Verbose) return;
   char name[81];
   char shown[256];
   StockList list = ConsoleStockList();
   for (int i = 0; i < PfListCount(list); ++i) {
     PfListGetText(list, i, name, sizeof name);
-    printf("%s\n", ConsoleDisplayText(name, shown, sizeof shown));
+    fprintf(stderr, "%s\n", ConsoleDisplayText(name, shown, sizeof shown));
   }
 }
 
@@ -67,7 +77,7 @@ int RunInfo(int argc, char** argv) {
       "usage: ryvo info DUMP\n"
       "Shows the header of the dump file DUMP and, per stock, its name, flags,\n"
       "row count and first and last date.\n";
-  if (int code = CheckArguments(argc, argv, 1, 1, kUsage); code >= 0) return code;
+  if (int code = CheckArguments(&argc, argv, 1, 1, kUsage); code >= 0) return code;
   FILE* dump = PfOpenFile(argv[0], "rb");
   if (dump == NULL) {
     PfMessageBox("RyvoDB file open error", "System Error", PF_MB_OK);
@@ -145,10 +155,10 @@ int RunLoad(int argc, char** argv) {
   static const char kUsage[] =
       "usage: ryvo load WORKDIR\n"
       "Loads WORKDIR/Ryvo.dmp as RyvoWin does when it opens: copies it to\n"
-      "BeginRyvo.dmp, writes one stock settings file per stock and prints the\n"
-      "stock list.\n";
-  if (int code = CheckArguments(argc, argv, 1, 1, kUsage); code >= 0) return code;
-  if (!SetFolder(WorkFolder, argv[0], "working folder")) return 2;
+      "BeginRyvo.dmp and writes one stock settings file per stock (-v: the\n"
+      "stock list on standard error).\n";
+  if (int code = CheckArguments(&argc, argv, 1, 1, kUsage); code >= 0) return code;
+  if (int code = SetFolder(WorkFolder, argv[0], "working folder"); code != 0) return code;
   ConsoleListClear();
   int result = LoadDump(ConsoleStockList());
   PrintStockList();
@@ -161,12 +171,10 @@ int RunExport(int argc, char** argv) {
       "usage: ryvo export WORKDIR CSVDIR\n"
       "Writes one price CSV file per stock of WORKDIR/Ryvo.dmp into CSVDIR, as\n"
       "RyvoWin's export button does.\n";
-  if (int code = CheckArguments(argc, argv, 2, 2, kUsage); code >= 0) return code;
-  if (!SetFolder(WorkFolder, argv[0], "working folder") ||
-      !SetFolder(CsvFolder, argv[1], "CSV folder"))
-    return 2;
+  if (int code = CheckArguments(&argc, argv, 2, 2, kUsage); code >= 0) return code;
+  if (int code = SetFolders(argv[0], argv[1]); code != 0) return code;
   if (ExportCsv() != 0) return 1;
-  PfMessageBox("変換完了", "RyvoWin", PF_MB_OK);
+  if (Verbose) PfMessageBox("変換完了", "RyvoWin", PF_MB_OK);
   return 0;
 }
 
@@ -177,10 +185,8 @@ int RunConvert(int argc, char** argv) {
       "the price CSV files in CSVDIR, as RyvoWin's direction button does, after\n"
       "copying it to SaveRyvo.dmp. The stocks are the NAMEs in that order, or\n"
       "by default those of the current Ryvo.dmp in file order.\n";
-  if (int code = CheckArguments(argc, argv, 2, kAnyNumber, kUsage); code >= 0) return code;
-  if (!SetFolder(WorkFolder, argv[0], "working folder") ||
-      !SetFolder(CsvFolder, argv[1], "CSV folder"))
-    return 2;
+  if (int code = CheckArguments(&argc, argv, 2, kAnyNumber, kUsage); code >= 0) return code;
+  if (int code = SetFolders(argv[0], argv[1]); code != 0) return code;
   if (int code = TakeStockList("convert", argc - 2, argv + 2); code != 0) return code;
   StockList list = ConsoleStockList();
   if (PfListCount(list) == 0) {
@@ -195,10 +201,25 @@ int RunConvert(int argc, char** argv) {
 int RunSample(int argc, char** argv) {
   static const char kUsage[] =
       "usage: ryvo sample WORKDIR\n"
-      "Writes the embedded sample dump as WORKDIR/Ryvo.dmp.\n"
-      "       ryvo sample --pdb PDBFILE   the same as a Palm database file\n";
-  if (argc >= 1 && strcmp(argv[0], "--pdb") == 0) return RunSamplePdb(argc - 1, argv + 1);
-  if (int code = CheckArguments(argc, argv, 1, 1, kUsage); code >= 0) return code;
+      "       ryvo sample --pdb PDBFILE\n"
+      "Writes the embedded sample dump as WORKDIR/Ryvo.dmp, or as a Palm\n"
+      "database file PDBFILE (database RyvoDB, creator Ryvo), ready to install\n"
+      "on a handheld or an emulator.\n";
+  CommandOption options[] = {{"--pdb", NULL, true, false, NULL}};
+  if (int code = ParseArguments(&argc, argv, options, OptionCount(options), 0, 1, kUsage);
+      code >= 0)
+    return code;
+  if (options[0].given) {
+    if (argc != 0) {
+      PrintConsoleText(kUsage, stderr);
+      return 2;
+    }
+    return WriteSamplePdb(options[0].value);
+  }
+  if (argc != 1) {
+    PrintConsoleText(kUsage, stderr);
+    return 2;
+  }
   char path[kPathSize];
   if (FormatFolderPath(path, argv[0], "Ryvo.dmp") != 0) {
     fprintf(stderr, "ryvo sample: the working folder path is too long\n");

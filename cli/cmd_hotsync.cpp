@@ -97,7 +97,7 @@ int RunHotsync(int argc, char** argv) {
       "The direction is the file WORKDIR/SyncDir (\"ToPC\" or \"ToPalm\";\n"
       "missing counts as ToPC).\n";
 #endif
-  if (int code = CheckArguments(argc, argv, 2, 2, kUsage); code >= 0) return code;
+  if (int code = CheckArguments(&argc, argv, 2, 2, kUsage); code >= 0) return code;
   const char* workFolder = argv[0];
   const char* pdbPath = argv[1];
   char dumpPath[kPathSize];
@@ -120,13 +120,7 @@ int RunHotsync(int argc, char** argv) {
   return 0;
 }
 
-int RunSamplePdb(int argc, char** argv) {
-  static const char kUsage[] =
-      "usage: ryvo sample --pdb PDBFILE\n"
-      "Writes the embedded sample as a Palm database file: database RyvoDB,\n"
-      "creator Ryvo, ready to install on a handheld or an emulator.\n";
-  if (int code = CheckArguments(argc, argv, 1, 1, kUsage); code >= 0) return code;
-  const char* pdbPath = argv[0];
+int WriteSamplePdb(const char* pdbPath) {
   char dumpPath[kPathSize];
   int n = snprintf(dumpPath, sizeof dumpPath, "%s.sample.tmp", pdbPath);
   if (n < 0 || n >= (int)sizeof dumpPath) {

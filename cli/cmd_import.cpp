@@ -48,19 +48,19 @@ const char* SeparatorName(char separator) {
 void PrintDate(unsigned date) {
   int year, month, day;
   DecodePackedDate(date, &year, &month, &day);
-  printf("%d/%d/%d", year, month, day);
+  fprintf(stderr, "%d/%d/%d", year, month, day);
 }
 
 void PrintColumns(const ImportSummary& s) {
   static const char* const kNames[kImportColumns] = {"date", "open", "high",
                                                      "low",  "close", "volume"};
-  printf("columns:");
+  fprintf(stderr, "columns:");
   for (int i = 0; i < kImportColumns; ++i) {
     if (s.column[i] >= 0)
-      printf(" %s %d", kNames[i], s.column[i] + 1);
+      fprintf(stderr, " %s %d", kNames[i], s.column[i] + 1);
     else
-      printf(" %s -%s", kNames[i], i == kImportVolume ? " (0)" : " (the close)");
-    printf(i + 1 < kImportColumns ? "," : "\n");
+      fprintf(stderr, " %s -%s", kNames[i], i == kImportVolume ? " (0)" : " (the close)");
+    fprintf(stderr, i + 1 < kImportColumns ? "," : "\n");
   }
 }
 
@@ -71,42 +71,42 @@ const char* ShownPath(const char* path, char* out, int size) {
 
 void PrintSummary(const ImportSummary& s, const char* csvPath, const char* settingsPath) {
   char shown[1024];
-  printf("read: %d lines (%s, %s separated, ", s.linesRead, EncodingName(s.encoding),
+  fprintf(stderr, "read: %d lines (%s, %s separated, ", s.linesRead, EncodingName(s.encoding),
          SeparatorName(s.separator));
   if (s.headerLine > 0)
-    printf("header on line %d)\n", s.headerLine);
+    fprintf(stderr, "header on line %d)\n", s.headerLine);
   else
-    printf("no header line)\n");
-  if (s.linesPassedOver > 0) printf("passed over: %d lines above the data\n", s.linesPassedOver);
+    fprintf(stderr, "no header line)\n");
+  if (s.linesPassedOver > 0) fprintf(stderr, "passed over: %d lines above the data\n", s.linesPassedOver);
   PrintColumns(s);
-  printf("used: %d rows\n", s.rowsUsed);
-  printf("skipped: %d rows\n", s.rowsSkipped);
+  fprintf(stderr, "used: %d rows\n", s.rowsUsed);
+  fprintf(stderr, "skipped: %d rows\n", s.rowsSkipped);
   for (int r = kSkipNone + 1; r < kSkipReasonCount; ++r) {
     if (s.skipped[r] == 0) continue;
-    printf("  %d %s: line", s.skipped[r], ImportSkipText(r));
+    fprintf(stderr, "  %d %s: line", s.skipped[r], ImportSkipText(r));
     int listed = s.skipped[r] < kImportListedLines ? s.skipped[r] : kImportListedLines;
-    for (int i = 0; i < listed; ++i) printf("%s %d", i > 0 ? "," : "", s.skippedLine[r][i]);
-    printf(s.skipped[r] > listed ? ", ...\n" : "\n");
+    for (int i = 0; i < listed; ++i) fprintf(stderr, "%s %d", i > 0 ? "," : "", s.skippedLine[r][i]);
+    fprintf(stderr, s.skipped[r] > listed ? ", ...\n" : "\n");
   }
   if (s.duplicateDates > 0)
-    printf("duplicates: %d dates given more than once (the last line kept)\n", s.duplicateDates);
-  printf("rounded: %d values", s.valuesRounded);
-  if (s.valuesRounded > 0) printf(", largest change %.6f%%", s.largestChange * 100.0);
-  printf("\n");
-  printf("existing: %d rows in %s\n", s.existingRows, ShownPath(csvPath, shown, sizeof shown));
+    fprintf(stderr, "duplicates: %d dates given more than once (the last line kept)\n", s.duplicateDates);
+  fprintf(stderr, "rounded: %d values", s.valuesRounded);
+  if (s.valuesRounded > 0) fprintf(stderr, ", largest change %.6f%%", s.largestChange * 100.0);
+  fprintf(stderr, "\n");
+  fprintf(stderr, "existing: %d rows in %s\n", s.existingRows, ShownPath(csvPath, shown, sizeof shown));
   if (s.existingStopLine > 0)
-    printf("  its line %d ends the conversion's reading: it and the lines after it are not kept\n",
+    fprintf(stderr, "  its line %d ends the conversion's reading: it and the lines after it are not kept\n",
            s.existingStopLine);
   if (s.rowsStored == 0) return;
-  printf("merged: %d dates replaced, %d added, %d older dates left out beyond 260\n",
+  fprintf(stderr, "merged: %d dates replaced, %d added, %d older dates left out beyond 260\n",
          s.datesReplaced, s.datesAdded, s.datesLeftOut);
-  printf("stored: %d rows, ", s.rowsStored);
+  fprintf(stderr, "stored: %d rows, ", s.rowsStored);
   PrintDate(s.firstDate);
-  printf(" - ");
+  fprintf(stderr, " - ");
   PrintDate(s.lastDate);
-  printf("\n");
+  fprintf(stderr, "\n");
   if (s.settingsWritten)
-    printf("new stock: %s written with empty settings\n",
+    fprintf(stderr, "new stock: %s written with empty settings\n",
            ShownPath(settingsPath, shown, sizeof shown));
 }
 
@@ -120,21 +120,12 @@ bool FileExists(const char* path) {
 }  // namespace
 
 int RunImport(int argc, char** argv) {
-  // The usage names the Japanese headers: shown as the console shows text.
-  static char usage[4096];
-  ConsoleDisplayText(kUsage, usage, sizeof usage);
-  if (int code = CheckArguments(argc, argv, 4, 5, usage); code >= 0) return code;
-  int replace = 0;
-  if (argc == 5) {
-    if (strcmp(argv[4], "--replace") != 0) {
-      fputs(usage, stderr);
-      return 2;
-    }
-    replace = 1;
-  }
-  if (!SetFolder(WorkFolder, argv[0], "working folder") ||
-      !SetFolder(CsvFolder, argv[1], "CSV folder"))
-    return 2;
+  CommandOption options[] = {{"--replace", NULL, false, false, NULL}};
+  if (int code = ParseArguments(&argc, argv, options, OptionCount(options), 4, 4, kUsage);
+      code >= 0)
+    return code;
+  int replace = options[0].given ? 1 : 0;
+  if (int code = SetFolders(argv[0], argv[1]); code != 0) return code;
   char name[81];
   char csvPath[kPathSize], settingsPath[kPathSize];
   if (ConsoleArgumentText(argv[2], name, sizeof name) != 0 || strlen(name) > kStockNameSize ||
@@ -168,6 +159,8 @@ int RunImport(int argc, char** argv) {
       summary.settingsWritten = 1;
     }
   }
-  if (summary.linesRead > 0 || summary.headerLine > 0) PrintSummary(summary, csvPath, settingsPath);
+  // What was read and stored, with -v, once it is stored.
+  if (Verbose && result == 0 && (summary.linesRead > 0 || summary.headerLine > 0))
+    PrintSummary(summary, csvPath, settingsPath);
   return result == 0 ? 0 : 1;
 }

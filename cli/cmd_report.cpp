@@ -20,27 +20,10 @@ ChartLayout Layout;
 char ReportText[kReportTextSize];
 StockCheck Check;
 
-// Takes "-o FILE" out of the arguments; the rest stay in order.
-// false after a usage error ("-o" without a file).
-bool TakeOutputOption(int* argc, char** argv, const char** output) {
-  *output = NULL;
-  int kept = 0;
-  for (int i = 0; i < *argc; ++i) {
-    if (strcmp(argv[i], "-o") == 0) {
-      if (i + 1 >= *argc) return false;
-      *output = argv[++i];
-      continue;
-    }
-    argv[kept++] = argv[i];
-  }
-  *argc = kept;
-  return true;
-}
-
 // Writes the text to FILE (replaced whole or left as it was) or to
-// standard output. 0, or 1 after a message.
+// standard output (no -o, or "-o -"). 0, or 1 after a message.
 int WriteOut(const char* command, const char* output, const TextSink* text) {
-  if (output == NULL) {
+  if (output == NULL || strcmp(output, "-") == 0) {
     return fwrite(text->data, 1, (size_t)text->length, stdout) == (size_t)text->length ? 0 : 1;
   }
   if (ReplaceWholeFile(output, text->data, text->length) != 0) {
@@ -123,8 +106,8 @@ void PrintFindings(const StockCheck* check) {
 
 int ChartFromFiles(char** argv, const char* output) {
   char name[81];
-  if (!SetFolder(WorkFolder, argv[0], "working folder") ||
-      !SetFolder(CsvFolder, argv[1], "CSV folder") || !StockNameArgument("chart", argv[2], name))
+  if (int code = SetFolders(argv[0], argv[1]); code != 0) return code;
+  if (!StockNameArgument("chart", argv[2], name))
     return 2;
   int32_t recordLength = CheckRecordLength();
   if (CheckStock(name, recordLength, &Check) != 0) {
@@ -148,12 +131,11 @@ int RunChart(int argc, char** argv) {
       "the handheld holds it now. Candles (a close line for 1本値), volume, and\n"
       "with 固定スケール the stock's Max and Min as axes, prices beyond them\n"
       "clipped and marked. Writes FILE.svg, or standard output.\n";
-  const char* output;
-  if (!TakeOutputOption(&argc, argv, &output)) {
-    fputs(kUsage, stderr);
-    return 2;
-  }
-  if (int code = CheckArguments(argc, argv, 2, 3, kUsage); code >= 0) return code;
+  CommandOption options[] = {{"-o", "--output", true, false, NULL}};
+  if (int code = ParseArguments(&argc, argv, options, OptionCount(options), 2, 3, kUsage);
+      code >= 0)
+    return code;
+  const char* output = options[0].value;
   if (argc == 3) return ChartFromFiles(argv, output);
   char name[81];
   if (!StockNameArgument("chart", argv[1], name)) return 2;
@@ -169,15 +151,12 @@ int RunReport(int argc, char** argv) {
       "as the conversion will send it: a table of all stocks, then per stock\n"
       "its chart, its settings and what the check finds in its files. Writes\n"
       "FILE.html, or standard output.\n";
-  const char* output;
-  if (!TakeOutputOption(&argc, argv, &output)) {
-    fputs(kUsage, stderr);
-    return 2;
-  }
-  if (int code = CheckArguments(argc, argv, 2, 2, kUsage); code >= 0) return code;
-  if (!SetFolder(WorkFolder, argv[0], "working folder") ||
-      !SetFolder(CsvFolder, argv[1], "CSV folder"))
-    return 2;
+  CommandOption options[] = {{"-o", "--output", true, false, NULL}};
+  if (int code = ParseArguments(&argc, argv, options, OptionCount(options), 2, 2, kUsage);
+      code >= 0)
+    return code;
+  const char* output = options[0].value;
+  if (int code = SetFolders(argv[0], argv[1]); code != 0) return code;
   // The stocks as the conversion takes them: those of Ryvo.dmp, in order.
   if (int code = TakeStockList("report", 0, NULL); code != 0) return code;
   StockList list = ConsoleStockList();

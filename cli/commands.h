@@ -3,16 +3,45 @@
 // failure, 2 on a usage error (after a short usage text).
 #pragma once
 
-// The argument check of a command: -1 when it has from `least` to `most`
-// arguments and none is "--help" or "-h"; otherwise prints `usage` (to
-// standard output for a help request, to standard error otherwise) and
-// returns the exit code, 0 or 2. `most` may be kAnyNumber.
+// -v/--verbose: what a command did goes to standard error. -q/--quiet:
+// nothing but errors on standard error. Set by ParseArguments.
+extern int Verbose;
+extern int Quiet;
+
+// One option a command knows besides -h/--help, -q/--quiet, -v/--verbose.
+struct CommandOption {
+  const char* name;     // "--json", "-o"
+  const char* alias;    // another spelling ("--output"), or NULL
+  bool takesValue;      // the next argument (or "=VALUE") is its value
+  bool given;           // set by ParseArguments
+  const char* value;    // set by ParseArguments when takesValue
+};
+template <int N> constexpr int OptionCount(const CommandOption (&)[N]) { return N; }
+
+// The arguments of a command, taken as POSIX tools take them: options may
+// stand anywhere among the operands, "--" ends the options, "-" alone is an
+// operand. -h/--help prints `usage` to standard output (result 0);
+// -q/-v set Quiet/Verbose; the `options` given are marked. An unknown
+// option, a missing value or an operand count outside `least`..`most`
+// prints `usage` to standard error (result 2). Otherwise the operands are
+// moved to argv[0 .. *argc - 1] in their order and the result is -1.
+// `usage` is code page 932 text, printed as the terminal shows text.
 enum { kAnyNumber = 1 << 30 };
-int CheckArguments(int argc, char** argv, int least, int most, const char* usage);
+int ParseArguments(int* argc, char** argv, CommandOption* options, int optionCount, int least,
+                   int most, const char* usage);
+// A command without options of its own.
+inline int CheckArguments(int* argc, char** argv, int least, int most, const char* usage) {
+  return ParseArguments(argc, argv, nullptr, 0, least, most, usage);
+}
+// Prints code page 932 text as the terminal shows it.
+void PrintConsoleText(const char* cp932, FILE* out);
 
 // Copies a folder argument into WorkFolder or CsvFolder (`what` names it
-// in the message); false after a message when it is empty or too long.
-bool SetFolder(char* folder, const char* argument, const char* what);
+// in the message): 0, or the exit code after a message: 2 when it is empty
+// or too long, 1 when it is not a folder ("ryvo: FOLDER: REASON").
+int SetFolder(char* folder, const char* argument, const char* what);
+// SetFolder of the working folder, then of the CSV folder.
+int SetFolders(const char* workFolder, const char* csvFolder);
 
 // The stocks of convert and check into the console stock list: the
 // `count` NAMEs in that order, else those of WorkFolder's Ryvo.dmp in file
@@ -29,5 +58,6 @@ int RunImport(int argc, char** argv);
 int RunChart(int argc, char** argv);
 int RunReport(int argc, char** argv);
 int RunHotsync(int argc, char** argv);
-// "sample --pdb FILE": the sample as a Palm database file (with hotsync).
-int RunSamplePdb(int argc, char** argv);
+// "sample --pdb PDBFILE": the embedded sample as a Palm database file
+// (database RyvoDB, creator Ryvo); the exit code.
+int WriteSamplePdb(const char* pdbPath);

@@ -4,6 +4,7 @@
 #include <string.h>
 
 #include "commands.h"
+#include "platform_console.h"
 #include "version.h"
 
 namespace {
@@ -34,26 +35,93 @@ int Usage(FILE* out) {
   fputs("usage: ryvo COMMAND ARGS...   (ryvo COMMAND --help for more)\n", out);
   for (const Command& c : kCommands) fprintf(out, "  ryvo %s\n", c.summary);
   fputs("  ryvo --version                      print the version\n", out);
+  fputs("  ryvo help COMMAND                   the same as ryvo COMMAND --help\n", out);
+  fputs("Every command takes -h/--help, -q/--quiet (errors only), -v/--verbose (say\n"
+        "what was done, on standard error); -- ends the options.\n", out);
   fputs("Exit status: 0 success, 1 a reported failure, 2 a usage error.\n", out);
   return out == stdout ? 0 : 2;
 }
 
 }  // namespace
 
-int CheckArguments(int argc, char** argv, int least, int most, const char* usage) {
-  bool help = false;
-  for (int i = 0; i < argc; ++i)
-    if (strcmp(argv[i], "--help") == 0 || strcmp(argv[i], "-h") == 0) help = true;
-  if (!help && argc >= least && argc <= most) return -1;
-  fputs(usage, help ? stdout : stderr);
-  return help ? 0 : 2;
+int Verbose;
+int Quiet;
+
+void PrintConsoleText(const char* cp932, FILE* out) {
+  static char shown[16384];
+  fputs(ConsoleDisplayText(cp932, shown, sizeof shown), out);
+}
+
+int ParseArguments(int* argc, char** argv, CommandOption* options, int optionCount, int least,
+                   int most, const char* usage) {
+  int operands = 0;
+  bool help = false, wrong = false, optionsEnd = false;
+  for (int i = 0; i < *argc; ++i) {
+    char* arg = argv[i];
+    if (optionsEnd || arg[0] != '-' || arg[1] == '\0') {
+      argv[operands++] = arg;
+      continue;
+    }
+    if (strcmp(arg, "--") == 0) {
+      optionsEnd = true;
+    } else if (strcmp(arg, "-h") == 0 || strcmp(arg, "--help") == 0) {
+      help = true;
+    } else if (strcmp(arg, "-q") == 0 || strcmp(arg, "--quiet") == 0) {
+      Quiet = 1;
+    } else if (strcmp(arg, "-v") == 0 || strcmp(arg, "--verbose") == 0) {
+      Verbose = 1;
+    } else {
+      const char* equals = strchr(arg, '=');
+      size_t length = equals != NULL && arg[1] == '-' ? (size_t)(equals - arg) : strlen(arg);
+      CommandOption* found = NULL;
+      for (int k = 0; k < optionCount && found == NULL; ++k) {
+        const char* names[2] = {options[k].name, options[k].alias};
+        for (const char* name : names)
+          if (name != NULL && strlen(name) == length && strncmp(arg, name, length) == 0)
+            found = &options[k];
+      }
+      if (found == NULL) {
+        fprintf(stderr, "ryvo: unknown option '%s'\n", arg);
+        wrong = true;
+      } else if (!found->takesValue) {
+        if (length != strlen(arg)) {
+          fprintf(stderr, "ryvo: option '%.*s' takes no value\n", (int)length, arg);
+          wrong = true;
+        }
+        found->given = true;
+      } else if (length != strlen(arg)) {
+        found->given = true;
+        found->value = arg + length + 1;
+      } else if (i + 1 < *argc) {
+        found->given = true;
+        found->value = argv[++i];
+      } else {
+        fprintf(stderr, "ryvo: option '%s' needs a value\n", arg);
+        wrong = true;
+      }
+    }
+  }
+  *argc = operands;
+  if (help) {
+    PrintConsoleText(usage, stdout);
+    return 0;
+  }
+  if (!wrong && operands >= least && operands <= most) return -1;
+  PrintConsoleText(usage, stderr);
+  return 2;
 }
 
 int main(int argc, char** argv) {
   if (argc < 2) return Usage(stderr);
-  if (strcmp(argv[1], "--help") == 0 || strcmp(argv[1], "-h") == 0 ||
-      strcmp(argv[1], "help") == 0)
+  if (strcmp(argv[1], "help") == 0 && argc >= 3) {
+    // "ryvo help COMMAND" is "ryvo COMMAND --help".
+    static char help[] = "--help";
+    argv[1] = argv[2];
+    argv[2] = help;
+  } else if (strcmp(argv[1], "--help") == 0 || strcmp(argv[1], "-h") == 0 ||
+             strcmp(argv[1], "help") == 0) {
     return Usage(stdout);
+  }
   if (strcmp(argv[1], "--version") == 0) {
     printf("ryvo %s\n", kVersion);
     return 0;

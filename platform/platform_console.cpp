@@ -9,6 +9,8 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
+#include <sys/stat.h>
+
 #include "settings.h"
 #endif
 
@@ -38,6 +40,20 @@ void ConsoleListClear(void) {
   ListSelected = -1;
 }
 int ConsoleMessageCount(void) { return MessageCount; }
+
+const char* ConsoleFolderProblem(const char* folder) {
+  char host[kHostPathSize];
+  if (HostPath(folder, host) != 0) return strerror(ENAMETOOLONG);
+#ifdef _WIN32
+  DWORD attributes = GetFileAttributesA(host);
+  if (attributes == INVALID_FILE_ATTRIBUTES) return strerror(ENOENT);
+  return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? NULL : strerror(ENOTDIR);
+#else
+  struct stat status;
+  if (stat(host, &status) != 0) return strerror(errno);
+  return S_ISDIR(status.st_mode) ? NULL : strerror(ENOTDIR);
+#endif
+}
 void ConsoleSetQuiet(int quiet) { Quiet = quiet; }
 
 const char* ConsoleDisplayText(const char* cp932, char* out, int size) {

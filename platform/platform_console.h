@@ -12,6 +12,11 @@
 StockList ConsoleStockList(void);
 void ConsoleListClear(void);
 
+// NULL when `folder` is a folder (or a link to one); otherwise why it is
+// not, as strerror says it ("No such file or directory", "Not a
+// directory").
+const char* ConsoleFolderProblem(const char* folder);
+
 // Number of message boxes shown so far.
 int ConsoleMessageCount(void);
 // With quiet set, messages are counted but not printed (benchmark).

@@ -29,16 +29,17 @@ printf '\x3B\x11\x00\x00' | dd of="$T/short.dmp" bs=1 seek=$((4 + header)) conv=
 "$RYVO" info "$T/short.dmp" >"$T/info3.txt"; check "info of a short record" 0 $?
 expect "info counts only whole rows" grep -q 'rows 259.*length 4411' "$T/info3.txt"
 
-"$RYVO" load "$T/work" >"$T/list.txt"; check "load" 0 $?
-expect "load prints ソニー" grep -qx 'ソニー' "$T/list.txt"
+"$RYVO" load -v "$T/work" 2>"$T/list.txt" >"$T/out.txt"; check "load" 0 $?
+expect "load -v lists ソニー on standard error" grep -qx 'ソニー' "$T/list.txt"
+expect "load prints nothing on standard output" test ! -s "$T/out.txt"
 expect "BeginRyvo.dmp" cmp -s "$T/work/BeginRyvo.dmp" "$T/original.dmp"
 expect "settings file named in UTF-8" test -f "$T/work/ソニー.txt"
 expect "its first line the name in CP932" test "$(head -1 "$T/work/ソニー.txt" | iconv -f CP932 -t UTF-8)" = $'ソニー\r'
 expect "every file name is UTF-8" sh -c "ls '$T/work' | iconv -f UTF-8 -t UTF-8 >/dev/null"
 expect "settings file has CR LF" grep -q $'^7203\r$' "$T/work/7203.txt"
 
-"$RYVO" export "$T/work" "$T/csv" 2>"$T/err.txt"; check "export" 0 $?
-expect "export says 変換完了" grep -qx '\[RyvoWin\] 変換完了' "$T/err.txt"
+"$RYVO" export "$T/work" "$T/csv" >"$T/out.txt" 2>"$T/err.txt"; check "export" 0 $?
+expect "export is quiet on success" test ! -s "$T/out.txt" -a ! -s "$T/err.txt"
 expect "six CSV files" test "$(ls "$T/csv" | wc -l)" = 6
 expect "CSV files named as the stock list" test "$(ls "$T/csv" | LC_ALL=C sort)" = "$(sed 's/$/.csv/' "$T/list.txt" | LC_ALL=C sort)"
 expect "CSV header line" test "$(head -1 "$T/csv/7203.csv" | iconv -f CP932 -t UTF-8)" = $'日付,始値,高値,安値,終値\r'
@@ -55,7 +56,8 @@ expect "check says where the conversion stops" grep -qx 'ryvo check: the convers
 "$RYVO" check --json "$T/work" "$T/csv" ソニー nosuch >"$T/check.json"; check "check --json" 1 $?
 expect "check --json is JSON" python3 -c "import json,sys; d=json.load(open(sys.argv[1])); assert d['stocks'][0]['findings'][0]['kind']=='line-incomplete' and d['stocks'][1]['stops_conversion']" "$T/check.json"
 expect "check writes nothing" sh -c "cd '$T' && ls -lR --time-style=full-iso work csv | cmp -s - before.ls"
-"$RYVO" check "$T/nowhere" "$T/csv" >/dev/null 2>&1; check "check without stocks" 2 $?
+"$RYVO" check "$T/nowhere" "$T/csv" >/dev/null 2>"$T/err.txt"; check "check of a missing folder" 1 $?
+expect "check names the missing folder" grep -qx "ryvo: $T/nowhere: No such file or directory" "$T/err.txt"
 head -n -1 "$T/csv/ソニー.csv" >"$T/sony.csv" && mv "$T/sony.csv" "$T/csv/ソニー.csv"
 
 "$RYVO" convert "$T/work" "$T/csv" >/dev/null; check "convert" 0 $?
@@ -71,10 +73,11 @@ cp "$T/work/Ryvo.dmp" "$T/before.dmp"
 expect "dump unchanged after a failed conversion" cmp -s "$T/work/Ryvo.dmp" "$T/before.dmp"
 expect "RyvoSetup file open error reported" grep -qx '\[System Error\] RyvoSetup file open error' "$T/err.txt"
 
-"$RYVO" export "$T/nowhere" "$T/csv" 2>"$T/err.txt"; check "export without a dump" 1 $?
+mkdir -p "$T/empty"
+"$RYVO" export "$T/empty" "$T/csv" 2>"$T/err.txt"; check "export without a dump" 1 $?
 expect "RyvoDB file open error reported" grep -qx '\[System Error\] RyvoDB file open error' "$T/err.txt"
 "$RYVO" export "$T/work" "$T/missing" 2>"$T/err.txt"; check "export into a missing folder" 1 $?
-expect "names the stocks" grep -q 'ソニー' "$T/err.txt"
+expect "names the missing folder once" test "$(cat "$T/err.txt")" = "ryvo: $T/missing: No such file or directory"
 "$RYVO" info "$T/nowhere/Ryvo.dmp" 2>/dev/null; check "info without a dump" 1 $?
 printf '\x50\x00\x00\x00\x00\xD1' >"$T/old.dmp"
 mkdir -p "$T/old" && printf '\x06\x00\x00\x00\x00\xD1\x00\x00\x00\x00' >"$T/old/Ryvo.dmp"
@@ -92,7 +95,7 @@ cp "$T/original.dmp" "$W/Ryvo.dmp"
 expect "the files in Japanese folders" test -f "$W/表示灯.txt" -a -f "$C/表示灯.csv"
 expect "the same dump" cmp -s "$W/Ryvo.dmp" "$T/original.dmp"
 printf 'Date,Open,High,Low,Close,Volume\n2024-01-04,10,11,9,10.5,1000\n' >"$T/download.csv"
-"$RYVO" import "$W" "$C" 任天堂 "$T/download.csv" >"$T/out.txt"; check "import of 任天堂" 0 $?
+"$RYVO" import -v "$W" "$C" 任天堂 "$T/download.csv" 2>"$T/out.txt"; check "import of 任天堂" 0 $?
 expect "the path shown in UTF-8" grep -qF "existing: 260 rows in $C/任天堂.csv" "$T/out.txt"
 
 ryvo_test_end "ryvo"

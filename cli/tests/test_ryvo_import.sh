@@ -27,7 +27,7 @@ expect "nothing written for a missing file" test ! -e "$T/csv/AAPL.csv"
 "$RYVO" sample "$T/work"; check "sample" 0 $?
 "$RYVO" load "$T/work" >/dev/null; check "load" 0 $?
 "$RYVO" export "$T/work" "$T/csv" 2>/dev/null; check "export" 0 $?
-"$RYVO" import "$T/work" "$T/csv" AAPL "$T/AAPL.csv" >"$T/out.txt"; check "import" 0 $?
+"$RYVO" import -v "$T/work" "$T/csv" AAPL "$T/AAPL.csv" 2>"$T/out.txt"; check "import" 0 $?
 expect "summary: rows used" grep -qx 'used: 3 rows' "$T/out.txt"
 expect "summary: the null row" grep -q '1 value missing.*: line 4$' "$T/out.txt"
 expect "summary: stored range" grep -qx 'stored: 3 rows, 2024/1/2 - 2024/1/5' "$T/out.txt"
@@ -38,7 +38,7 @@ expect "settings file names the stock" grep -qx $'AAPL\r' "$T/work/AAPL.txt"
 
 # The same download again: every date replaced, the settings file kept.
 echo "edited" >>"$T/work/AAPL.txt"
-"$RYVO" import "$T/work" "$T/csv" AAPL "$T/AAPL.csv" >"$T/out.txt"; check "import again" 0 $?
+"$RYVO" import -v "$T/work" "$T/csv" AAPL "$T/AAPL.csv" 2>"$T/out.txt"; check "import again" 0 $?
 expect "dates replaced" grep -qx 'merged: 3 dates replaced, 0 added, 0 older dates left out beyond 260' "$T/out.txt"
 expect "settings file kept" grep -qx 'edited' "$T/work/AAPL.txt"
 

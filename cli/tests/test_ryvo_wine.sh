@@ -26,7 +26,7 @@ mkdir -p "$T/w/work" "$T/w/csv"
 win sample "Z:$T/w/work" || fail "sample under Wine"
 cp "$T/w/work/Ryvo.dmp" "$T/sample.dmp"
 win load "Z:$T/w/work" >"$T/w/list.txt" || fail "load under Wine"
-win export "Z:$T/w/work" "Z:$T/w/csv" 2>"$T/w/err.txt" || fail "export under Wine"
+win export -v "Z:$T/w/work" "Z:$T/w/csv" 2>"$T/w/err.txt" || fail "export under Wine"
 iconv -f CP932 -t UTF-8 <"$T/w/err.txt" | tr -d '\r' | grep -qx '\[RyvoWin\] 変換完了' || fail "変換完了 on stderr"
 win info "Z:$T/w/work\\Ryvo.dmp" >"$T/w/info.txt" || fail "info under Wine"
 # Wine keeps Windows names on Linux in UTF-8.
