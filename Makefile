@@ -1,8 +1,10 @@
 # Front door of the build. Every target installs what it needs first
 # (scripts/install-deps.sh returns at once when all is in place).
 #   make              the Windows programs and an optimised native ryvo
-#   make install      ryvo and its man page under PREFIX (/usr/local), or
-#                     under DESTDIR/PREFIX for packaging
+#   make install      ryvo, its man page, bash completion and guides under
+#                     PREFIX (/usr/local), or DESTDIR/PREFIX for packaging;
+#                     needs only a compiler and CMake
+#   make uninstall    removes what install put there
 #   make test         build everything and run every test
 #   make demo         open RyvoWin on the embedded sample
 #   make screenshots  PNG pictures of the windows under screenshots/
@@ -24,7 +26,7 @@ FUZZ   := $(B)/fuzz
 FUZZ_SECONDS ?= 40
 FUZZ_SMOKE_SECONDS ?= 15
 
-.PHONY: all deps deps-release release install native win win64 win-run test test-native \
+.PHONY: all deps deps-release release install uninstall native win win64 win-run test test-native \
         test-wine test-install demo screenshots bench bench-wine dist fuzz fuzz-smoke clean
 
 # For users: the programs, and ryvo built for speed (Release, no sanitizers)
@@ -44,10 +46,24 @@ release: deps-release
 	@cmake -S . -B $(REL) -DCMAKE_BUILD_TYPE=Release >/dev/null
 	@cmake --build $(REL) -j$(JOBS) --target ryvo bmpgen
 
+INSTALLED := bin/ryvo share/man/man1/ryvo.1 share/bash-completion/completions/ryvo \
+             share/doc/ryvo/hotsync.md share/doc/ryvo/import.md share/doc/ryvo/check.md
+
 install: release
-	install -d $(DESTDIR)$(PREFIX)/bin $(DESTDIR)$(PREFIX)/share/man/man1
+	install -d $(DESTDIR)$(PREFIX)/bin $(DESTDIR)$(PREFIX)/share/man/man1 \
+	  $(DESTDIR)$(PREFIX)/share/bash-completion/completions $(DESTDIR)$(PREFIX)/share/doc/ryvo
 	install -m 755 -s $(REL)/cli/ryvo $(DESTDIR)$(PREFIX)/bin/ryvo
 	install -m 644 cli/ryvo.1 $(DESTDIR)$(PREFIX)/share/man/man1/ryvo.1
+	install -m 644 cli/ryvo.bash $(DESTDIR)$(PREFIX)/share/bash-completion/completions/ryvo
+	install -m 644 docs/hotsync.md docs/import.md docs/check.md $(DESTDIR)$(PREFIX)/share/doc/ryvo
+
+# Removes what install put there, then those of its folders under PREFIX
+# that are left empty.
+uninstall:
+	rm -f $(addprefix $(DESTDIR)$(PREFIX)/,$(INSTALLED))
+	@for d in share/doc/ryvo share/doc share/bash-completion/completions share/bash-completion \
+	          share/man/man1 share/man share bin; do \
+	  rmdir "$(DESTDIR)$(PREFIX)/$$d" 2>/dev/null || true; done
 
 # For the tests: the sanitized native build (unit tests, the ryvo tool's
 # scripts).

@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # make install into a scratch DESTDIR, as a packager or a user with
-# PREFIX=$HOME/.local runs it, and what it installed: exactly the binary and
-# the man page under DESTDIR/PREFIX; a binary built for users (no sanitizer
-# runtime) that works; a man page that man renders without a warning and
-# that documents every command the binary lists.
+# PREFIX=$HOME/.local runs it, and what it installed: exactly the binary,
+# the man page, the bash completion and the guides under DESTDIR/PREFIX; a
+# binary built for users (no sanitizer runtime) that works; a man page that
+# man renders without a warning and that documents every command the binary
+# lists; a completion that completes commands, options and stock names; and
+# make uninstall, which leaves nothing behind.
 #   scripts/test-install.sh [BUILD]     (BUILD: the make B folder, "build")
 set -u
 here=$(cd "$(dirname "$0")/.." && pwd)
@@ -22,7 +24,9 @@ bin=$T/dest/opt/ryvo/bin/ryvo
 page=$T/dest/opt/ryvo/share/man/man1/ryvo.1
 
 (cd "$T/dest" && find . -type f | LC_ALL=C sort) >"$T/files.txt"
-printf '%s\n' ./opt/ryvo/bin/ryvo ./opt/ryvo/share/man/man1/ryvo.1 >"$T/want.txt"
+printf '%s\n' ./opt/ryvo/bin/ryvo ./opt/ryvo/share/bash-completion/completions/ryvo \
+  ./opt/ryvo/share/doc/ryvo/check.md ./opt/ryvo/share/doc/ryvo/hotsync.md \
+  ./opt/ryvo/share/doc/ryvo/import.md ./opt/ryvo/share/man/man1/ryvo.1 >"$T/want.txt"
 cmp -s "$T/files.txt" "$T/want.txt" || fail "installed files: $(tr '\n' ' ' <"$T/files.txt")"
 
 # The binary: executable, no sanitizer linked in (neither a shared runtime
@@ -57,6 +61,28 @@ for c in $commands; do
     fail "the commands lack $c"
 done
 grep -q -- '--version' "$T/plain.txt" || fail "the man page lacks --version"
+
+# The completion: registered for ryvo, and completing a command, an option
+# and a stock name of the working folder given.
+completion=$T/dest/opt/ryvo/share/bash-completion/completions/ryvo
+bash -c "source '$completion'; complete -p ryvo" 2>&1 | grep -q -- '-F _ryvo ryvo' ||
+  fail "the completion does not register for ryvo"
+complete_words() {   # complete_words WORD... : what completing the last word offers
+  bash -c 'source "$1"; shift; COMP_WORDS=("$@"); COMP_CWORD=$(($# - 1)); _ryvo
+           printf "%s\n" "${COMPREPLY[@]}"' _ "$completion" "$@" | LC_ALL=C sort | tr '\n' ' '
+}
+[ "$(complete_words ryvo exp)" = "export " ] || fail "completing a command: $(complete_words ryvo exp)"
+[ "$(complete_words ryvo check --j)" = "--json " ] || fail "completing an option: $(complete_words ryvo check --j)"
+[ "$(complete_words ryvo convert "$T/work" "$T/csv" 7)" = "7203 " ] ||
+  fail "completing a stock name: $(complete_words ryvo convert "$T/work" "$T/csv" 7)"
+[ "$(complete_words ryvo chart -o x.svg "$T/work" "$T/csv" ソ)" = "ソニー " ] ||
+  fail "completing a Japanese stock name after -o: $(complete_words ryvo chart -o x.svg "$T/work" "$T/csv" ソ)"
+
+# make uninstall takes all of it away again.
+make -C "$here" --no-print-directory -s uninstall B="$b" DESTDIR="$T/dest" PREFIX=/opt/ryvo \
+  >"$T/make.log" 2>&1 || { cat "$T/make.log"; fail "make uninstall"; }
+left=$(cd "$T/dest" && find . -mindepth 1 ! -path ./opt ! -path ./opt/ryvo)
+[ -z "$left" ] || fail "make uninstall left: $(echo $left)"
 
 if [ $fails -ne 0 ]; then echo "install: $fails failure(s)"; exit 1; fi
 echo "install: all checks passed ($(echo $commands | wc -w) commands documented)"
