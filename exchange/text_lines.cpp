@@ -74,13 +74,6 @@ int ReadTextLine(TextReader* reader, char* line, int size) {
   return count == 0 ? -1 : count;
 }
 
-int TextReaderAhead(const TextReader* reader, const unsigned char** bytes) {
-  *bytes = reader->data + reader->pos;
-  return reader->ended ? 0 : reader->len - reader->pos;
-}
-
-void TextReaderSkip(TextReader* reader, int count) { reader->pos += count; }
-
 static void CopyPiece(char* out, int size, const char* from, int length) {
   if (size <= 0) return;
   if (length > size - 1) length = size - 1;
