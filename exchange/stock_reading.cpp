@@ -52,27 +52,27 @@ int32_t ParseIntOrZero(const char* text) { return ParseIntOrZeroNoted(text, NULL
 
 static const uint64_t kValueLimit = 13107100000ull;   // 131071 * 10^5
 
-static const uint64_t kPowerOfTen[6] = {1, 10, 100, 1000, 10000, 100000};
-static const double kPowerOfTenAsDouble[6] = {1, 10, 100, 1000, 10000, 100000};
-
 // The packed pair of the number d * 10^-decimals (d at most kValueLimit,
 // decimals 0 to 2): decimals that are all zero count as none, and such a
 // number takes no negative exponent; then the mantissa is the number cut
-// to at most 131071 by the fewest whole powers of ten, the digits cut off
-// dropped. Returns 1 when digits were cut off. No branch: the exponents
-// of neighbouring values differ often.
+// by 10^k, k the least with the number at most 131071 * 10^k, the digits
+// cut off dropped. Returns 1 when digits were cut off.
 static inline int FitPackedPair(uint64_t d, int decimals, int nonZeroDecimal,
                                 signed char* exponent, int32_t* mantissa) {
-  uint64_t whole = decimals == 2 ? d / 100 : decimals == 1 ? d / 10 : d;
-  uint64_t v = nonZeroDecimal ? d : whole;
-  int k = (v > 131071u) + (v > 1310710u) + (v > 13107100u) + (v > 131071000u) +
-          (v > 1310710000u);
-  // Exact: v is below 2^34, and a quotient that is not whole lies at least
-  // 10^-5 below the next whole number, far more than a double's error.
-  uint64_t m = (uint64_t)((double)v / kPowerOfTenAsDouble[k]);
+  uint64_t v = d;
+  if (!nonZeroDecimal)
+    for (int i = 0; i < decimals; ++i) v /= 10;
+  int k = 0;
+  for (uint64_t limit = 131071; v > limit; limit *= 10) ++k;
+  uint64_t m = v;
+  uint64_t power = 1;
+  for (int i = 0; i < k; ++i) {
+    m /= 10;
+    power *= 10;
+  }
   *mantissa = (int32_t)m;
   *exponent = (signed char)(k - (nonZeroDecimal ? decimals : 0));
-  return m * kPowerOfTen[k] != v;
+  return m * power != v;
 }
 
 // The loss of a value field whose number ran from `start` to `stop` and
