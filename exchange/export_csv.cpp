@@ -11,27 +11,49 @@ const char kCsvHeaderLine[] = "日付,始値,高値,安値,終値\r\n";
 
 static const char kSystemError[] = "System Error";
 
-// A packed value is mantissa * 10^(code - 2), so in hundredths it is the
-// mantissa times 10^code: at most 131071 * 10^7, whose whole part has
-// eleven digits. "%12.2f" writes the whole part, a point and the two
-// digits of the hundredths, right-aligned in twelve characters.
-static const uint64_t kHundredthsPerUnit[8] = {1,      10,      100,      1000,
-                                               10000,  100000,  1000000,  10000000};
+// A packed value is mantissa * 10^(code - 2): code 0 puts the point before
+// the mantissa's last two digits, code 1 before its last digit, codes 2 to
+// 7 after its digits and code - 2 zeros. "%12.2f" writes the whole part (at
+// most 131071 * 10^5: eleven digits), a point and two decimals,
+// right-aligned in twelve characters.
+static const uint32_t kPowersOfTen[6] = {1, 10, 100, 1000, 10000, 100000};
+static const char kDigitPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
 
 int FormatCsvValue(char* out, uint32_t field) {
-  uint64_t hundredths = (uint64_t)(field & 0x1FFFFu) * kHundredthsPerUnit[(field >> 17) & 7u];
-  uint64_t whole = hundredths / 100;
-  unsigned cents = (unsigned)(hundredths % 100);
-  // Made from the right end of `text`, then copied out.
+  uint32_t code = (field >> 17) & 7u;
+  uint32_t m = field & 0x1FFFFu;
+  uint64_t whole;
+  uint32_t cents;
+  if (code == 0) {
+    whole = m / 100;
+    cents = m % 100;
+  } else if (code == 1) {
+    whole = m / 10;
+    cents = m % 10 * 10;
+  } else {
+    whole = (uint64_t)m * kPowersOfTen[code - 2];
+    cents = 0;
+  }
+  // Made from the right end of `text`, two digits at a time, then copied
+  // out.
   char text[16];
-  int at = (int)sizeof text;
-  text[--at] = (char)('0' + cents % 10);
-  text[--at] = (char)('0' + cents / 10);
+  int at = (int)sizeof text - 2;
+  memcpy(text + at, kDigitPairs + 2 * cents, 2);
   text[--at] = '.';
-  do {
-    text[--at] = (char)('0' + whole % 10);
-    whole /= 10;
-  } while (whole != 0);
+  while (whole >= 100) {
+    at -= 2;
+    memcpy(text + at, kDigitPairs + 2 * (whole % 100), 2);
+    whole /= 100;
+  }
+  if (whole >= 10) {
+    at -= 2;
+    memcpy(text + at, kDigitPairs + 2 * whole, 2);
+  } else {
+    text[--at] = (char)('0' + whole);
+  }
   while ((int)sizeof text - at < 12) text[--at] = ' ';
   int length = (int)sizeof text - at;
   memcpy(out, text + at, (size_t)length);
