@@ -66,7 +66,7 @@ void ReadTextField(const unsigned char* field, int width, char* out);
 
 // Packed dates: years since 1904 in bits 15-9, month 8-5, day 4-0.
 void DecodePackedDate(unsigned date, int* year, int* month, int* day);
-// Inline: the conversion's line readers pack a date for every line.
+// Inline: the conversion packs a date for every price line.
 static inline unsigned EncodePackedDate(int year, int month, int day) {
   // (year - 1904) mod 128, taken on the bits so that any year wraps.
   unsigned years = ((unsigned)year + 16u) & 0x7Fu;   // 1904 = 15 * 128 - 16

@@ -60,16 +60,19 @@ extern const char kCsvHeaderLine[];
 // and returns -1. A write failure ends the export after its own message
 // and then that one, naming the stocks skipped so far.
 
-// The text of one packed value as "%12.2f" writes its decoded value (at
-// least 12 characters, right-aligned, two decimals); returns its length.
-// Integer arithmetic only; no terminating zero.
+// The text of one packed value as "%12.2f" writes its decoded value (12
+// to 14 characters, right-aligned, two decimals); returns its length.
+// Integer arithmetic only; writes exactly that many bytes, no terminating
+// zero.
 int FormatCsvValue(char* out, uint32_t field);
-// One price line, "y/m/d," then the five values, CR LF; returns its length.
-// May write up to 16 bytes past that length (a full line buffer has them).
+// One price line, "y/m/d," then the five values, CR LF (at most
+// kCsvLineSize bytes); returns its length and writes exactly that many
+// bytes, no terminating zero.
+enum { kCsvLineSize = 96 };
 int FormatCsvLine(char* out, const PriceRow* row);
 // The whole CSV file of the DataRec in RecordBuffer, whose RecordLength is
 // `length`, into `out` (kCsvTextSize bytes); returns its byte count.
-enum { kCsvTextSize = 32 + 260 * 96 };
+enum { kCsvTextSize = 32 + 260 * kCsvLineSize };
 int FormatStockCsv(char* out, int32_t length);
 
 // Conversion: rebuilds Ryvo.dmp from the list, the settings files and the

@@ -1,191 +1,88 @@
-// The CSV export: one price CSV file per DataRec of Ryvo.dmp, written with
-// an integer formatter that gives the same text as "%12.2f" for every
-// packed value.
+// The CSV export: one price CSV file per DataRec of Ryvo.dmp, each made
+// whole in one buffer with an integer formatter that gives the same text
+// as "%12.2f" for every packed value, then written at once.
 #include <stdio.h>
 #include <string.h>
 
 #include "exchange.h"
-#include "line_vectors.h"
 #include "stock_paths.h"
 
 const char kCsvHeaderLine[] = "日付,始値,高値,安値,終値\r\n";
 
 static const char kSystemError[] = "System Error";
 
-// A packed value is mantissa * 10^(code - 2). In "%12.2f" that is the
-// mantissa's digits with the point moved: code 0 puts it before the last
-// two digits, code 1 before the last digit (one zero after it), codes 2
-// to 7 after the digits and code - 2 zeros (".00" after them). So the
-// whole part, zeros included, is at most 13107100000: eleven digits.
+// A packed value is mantissa * 10^(code - 2): code 0 puts the point before
+// the mantissa's last two digits, code 1 before its last digit, codes 2 to
+// 7 after its digits and code - 2 zeros. "%12.2f" writes the whole part (at
+// most 131071 * 10^5: eleven digits), a point and two decimals,
+// right-aligned in twelve characters.
+static const uint32_t kPowersOfTen[6] = {1, 10, 100, 1000, 10000, 100000};
 static const char kDigitPairs[] =
     "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
     "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
     "8081828384858687888990919293949596979899";
 
-static const uint64_t kOnes = 0x0101010101010101ull;
-static const uint64_t kPowersOfTen[6] = {1, 10, 100, 1000, 10000, 100000};
-// The low n bytes of a word, n from 0 to 8.
-static const uint64_t kLowBytes[9] = {0,
-                                      0xFFull,
-                                      0xFFFFull,
-                                      0xFFFFFFull,
-                                      0xFFFFFFFFull,
-                                      0xFFFFFFFFFFull,
-                                      0xFFFFFFFFFFFFull,
-                                      0xFFFFFFFFFFFFFFull,
-                                      ~0ull};
-
-#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
-// The eight decimal digits of n (below 10^8) as characters, the first in
-// the low byte: split into halves, quarters and single digits side by
-// side in one word.
-static inline uint64_t EightDigits(uint32_t n) {
-  uint64_t v = (uint64_t)(n / 10000) | (uint64_t)(n % 10000) << 32;
-  uint64_t hundreds = ((v * 10486) >> 20) & 0x0000007F0000007Full;
-  v = hundreds | (v - hundreds * 100) << 16;
-  uint64_t tens = ((v * 103) >> 10) & 0x000F000F000F000Full;
-  v = tens | (v - tens * 10) << 8;
-  return v | kOnes * '0';
-}
-#endif
-
-// The text of a packed value as "%12.2f" writes it, in two words: the
-// field's characters from its first one (12 to 14 of them, spaces before
-// the digits), the first in the low byte of `text[0]`, and the field
-// width in the last byte; returns the width. Built in registers, with no
-// branch on the exponent code: the codes of neighbouring values differ
-// often.
-static inline int MakeValueText(uint32_t field, uint64_t text[2]) {
+int FormatCsvValue(char* out, uint32_t field) {
   uint32_t code = (field >> 17) & 7u;
   uint32_t m = field & 0x1FFFFu;
-  // Masks in place of branches: all ones for code 0, for code 1, for the
-  // others.
-  uint32_t is0 = 0u - (uint32_t)(code == 0), is1 = 0u - (uint32_t)(code == 1);
-  uint32_t isMore = ~(is0 | is1);
-  uint32_t whole0 = m / 100, whole1 = m / 10;
-  uint32_t whole = (whole0 & is0) | (whole1 & is1) | (m & isMore);
-  uint32_t cents = ((m - whole0 * 100) & is0) | (((m - whole1 * 10) * 10) & is1);
-  uint32_t zeros = (code - 2) & isMore & (0u - (uint32_t)(m != 0));   // at most 5
-  uint32_t digits = 1 + (whole >= 10) + (whole >= 100) + (whole >= 1000) + (whole >= 10000) +
-                    (whole >= 100000) + zeros;   // of the whole part: 1 to 11
-  int width = (int)(digits + 3 > 12 ? digits + 3 : 12);
-#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
-  // Characters 0 to 15: two spaces, the whole part in 11 digits (leading
-  // zeros), the point and the two decimals.
-  uint64_t w = (uint64_t)whole * kPowersOfTen[zeros];
-  uint64_t a, d;
-  if (w < 100000000u) {   // all but the largest values
-    d = EightDigits((uint32_t)w);
-    a = kOnes * ' ' | 0x303030ull << 16 | d << 40;
+  uint64_t whole;
+  uint32_t cents;
+  if (code == 0) {
+    whole = m / 100;
+    cents = m % 100;
+  } else if (code == 1) {
+    whole = m / 10;
+    cents = m % 10 * 10;
   } else {
-    uint32_t high = (uint32_t)(w / 100000000u);   // at most 131
-    d = EightDigits((uint32_t)(w % 100000000u));
-    a = kOnes * ' ' | (uint64_t)('0' + high / 100) << 16 | (uint64_t)('0' + high / 10 % 10) << 24 |
-        (uint64_t)('0' + high % 10) << 32 | d << 40;
+    whole = (uint64_t)m * kPowersOfTen[code - 2];
+    cents = 0;
   }
-  uint64_t b = d >> 24 | (uint64_t)'.' << 40 | (uint64_t)(unsigned char)kDigitPairs[2 * cents] << 48 |
-               (uint64_t)(unsigned char)kDigitPairs[2 * cents + 1] << 56;
-  // The leading zeros of the whole part, from character 2, become spaces.
-  unsigned blank = 11 - digits;
-  uint64_t blankA = kLowBytes[blank < 6 ? blank : 6] << 16;
-  uint64_t blankB = kLowBytes[blank > 6 ? blank - 6 : 0];
-  a = (a & ~blankA) | (kOnes * ' ' & blankA);
-  b = (b & ~blankB) | (kOnes * ' ' & blankB);
-  // The field is the last `width` characters.
-  unsigned shift = 8 * (16 - (unsigned)width);   // 16 to 32 bits
-  text[0] = a >> shift | b << (64 - shift);
-  text[1] = b >> shift | (uint64_t)width << 56;
-#else
-  char t[24] = {0};
-  snprintf(t, sizeof t, "%12.2f", DecodePackedValue(field));
-  t[15] = (char)width;
-  memcpy(text, t, 16);
-#endif
-  return width;
-}
-
-// The texts of recently formatted values: a stock's prices take few
-// distinct values over its rows, so most values are copied from here.
-// Direct-mapped on a hash of the field; a key is the field plus one (0:
-// empty). A text holds its field's characters from the start (12 to 14)
-// and the field width in its last byte.
-enum { kValueCacheSize = 8192 };
-static uint32_t ValueCacheKey[kValueCacheSize];
-static uint64_t ValueCacheText[kValueCacheSize][2];
-
-// Writes the value's field and returns its width; writes 16 bytes at
-// `out` whatever the width (the line buffer has the room; the caller
-// writes over the rest).
-static inline int PutValue(char* out, uint32_t field) {
-  field &= 0xFFFFFu;
-  unsigned slot = (field * 2654435761u) >> 19;   // 13 bits
-  uint64_t* text = ValueCacheText[slot];
-  if (ValueCacheKey[slot] == field + 1) {
-    memcpy(out, text, 16);
-    return ((const unsigned char*)text)[15];
-  }
-  uint64_t made[2];
-  int width = MakeValueText(field, made);
-  // Written from the registers: reading back what was just stored in
-  // pieces would stall.
-  memcpy(out, &made[0], 8);
-  memcpy(out + 8, &made[1], 8);
-  text[0] = made[0];
-  text[1] = made[1];
-  ValueCacheKey[slot] = field + 1;
-  return width;
-}
-
-int FormatCsvValue(char* out, uint32_t field) {
+  // Made from the right end of `text`, two digits at a time, then copied
+  // out.
   char text[16];
-  int width = PutValue(text, field);
-  memcpy(out, text, (size_t)width);
-  return width;
-}
-
-// The decimal text of 0 to 99 without a leading zero.
-static char* PutSmall(char* out, unsigned value) {
-  if (value >= 10) {
-    memcpy(out, kDigitPairs + 2 * value, 2);
-    return out + 2;
+  int at = (int)sizeof text - 2;
+  memcpy(text + at, kDigitPairs + 2 * cents, 2);
+  text[--at] = '.';
+  while (whole >= 100) {
+    at -= 2;
+    memcpy(text + at, kDigitPairs + 2 * (whole % 100), 2);
+    whole /= 100;
   }
-  *out = (char)('0' + value);
-  return out + 1;
+  if (whole >= 10) {
+    at -= 2;
+    memcpy(text + at, kDigitPairs + 2 * whole, 2);
+  } else {
+    text[--at] = (char)('0' + whole);
+  }
+  while ((int)sizeof text - at < 12) text[--at] = ' ';
+  int length = (int)sizeof text - at;
+  memcpy(out, text + at, (size_t)length);
+  return length;
 }
 
-// "y/m/d," of a packed date.
-static char* PutDate(char* p, unsigned date) {
-  int year, month, day;
-  DecodePackedDate(date, &year, &month, &day);
-  // Years are 1904 to 2031: always four digits.
-  memcpy(p, kDigitPairs + 2 * (year / 100), 2);
-  memcpy(p + 2, kDigitPairs + 2 * (year % 100), 2);
-  p += 4;
-  *p++ = '/';
-  p = PutSmall(p, (unsigned)month);
-  *p++ = '/';
-  p = PutSmall(p, (unsigned)day);
-  *p++ = ',';
-  return p;
+// The decimal text of 0 to 9999 without leading zeros.
+static char* PutNumber(char* out, unsigned value) {
+  char digits[4];
+  int n = 0;
+  do {
+    digits[n++] = (char)('0' + value % 10);
+    value /= 10;
+  } while (value != 0 && n < 4);
+  while (n > 0) *out++ = digits[--n];
+  return out;
 }
 
 int FormatCsvLine(char* out, const PriceRow* row) {
-  char* p = PutDate(out, row->date);
-  // Values below 10^9 fill exactly twelve characters: the five fields and
-  // their commas then have fixed places, and are written independently.
-  int wide = 0;
+  int year, month, day;
+  DecodePackedDate(row->date, &year, &month, &day);
+  char* p = PutNumber(out, (unsigned)year);
+  *p++ = '/';
+  p = PutNumber(p, (unsigned)month);
+  *p++ = '/';
+  p = PutNumber(p, (unsigned)day);
   for (int i = 0; i < 5; ++i) {
-    wide |= PutValue(p + 13 * i, row->value[i]) - 12;
-    p[13 * i + 12] = ',';
-  }
-  if (wide == 0) {
-    p += 13 * 5 - 1;
-  } else {
-    for (int i = 0; i < 5; ++i) {
-      p += PutValue(p, row->value[i]);
-      *p++ = ',';
-    }
-    --p;
+    *p++ = ',';
+    p += FormatCsvValue(p, row->value[i]);
   }
   *p++ = '\r';
   *p++ = '\n';
@@ -198,12 +95,7 @@ int FormatStockCsv(char* out, int32_t length) {
   char* p = out + header;
   int rows = CountPriceRows(RecordBuffer, length);
   const unsigned char* table = RecordBuffer + kPriceTableOffset;
-  // The vector code makes the lines up to the first with a wide value, the
-  // plain code the rest.
-  int bytes = 0;
-  int made = LineVectorsAvailable() ? FormatPriceLinesVector(p, table, rows, &bytes) : 0;
-  p += bytes;
-  for (int j = made; j < rows; ++j) {
+  for (int j = 0; j < rows; ++j) {
     PriceRow row;
     ReadPriceRow(table + kPriceRowSize * j, &row);
     p += FormatCsvLine(p, &row);

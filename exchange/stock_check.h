@@ -1,10 +1,12 @@
 // What the conversion will make of one stock's files, and every loss on the
 // way: the stock settings file and the price CSV file read by the
-// conversion's own reading code (the same functions, called the same way),
-// the DataRec it would write built in RecordBuffer, and one finding per
-// silence of that reading (a line that ends the prices, a value that
-// becomes 0 or is cut, a date that wraps, a text that is cut, ...).
-// Writes nothing, anywhere; shows no message box.
+// conversion's own reading loop (FillStockRecord with an observer,
+// stock_reading.h: one loop per file serves both, so the record the check
+// builds is the one the conversion writes), the DataRec it would write
+// built in RecordBuffer, and one finding per silence of that reading (a
+// line that ends the prices, a value that becomes 0 or is cut, a date that
+// wraps, a text that is cut, ...). Writes nothing, anywhere; shows no
+// message box.
 #pragma once
 
 #include <stdint.h>

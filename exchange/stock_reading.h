@@ -3,13 +3,18 @@
 // RecordBuffer by FillStockRecord, which the conversion calls without an
 // observer (failures are then shown in message boxes) and the check calls
 // with one (failures and every loss are then told to the observer, and no
-// box is shown). One reading, so that what the check says and what the
-// conversion stores cannot differ.
+// box is shown). Each file is read by one loop, the same for both callers:
+// every line the observer is told is the line that loop has just read, and
+// every slot it is told is the slot the conversion stores. What the check
+// says and what the conversion stores cannot differ, since there is no
+// second reading to differ from. The observer only adds notes: no
+// callback, and no note, changes what is read or stored.
 #pragma once
 
 #include <stdint.h>
 
 #include "exchange.h"
+#include "text_lines.h"
 
 // Why a value field is not stored as its text says (ScanDecimal).
 enum DecimalLoss {
@@ -25,7 +30,8 @@ inline int DecimalLossZeroes(int loss) { return loss >= kLossTooLarge && loss <=
 
 // What the cutting of one price line found; filled only when asked for.
 struct PriceLineNotes {
-  const char* cut;      // the text that was cut: the line, or its unquoted copy
+  const char* cut;      // the text that was cut: the line, or `unquoted`
+  char unquoted[kLineBufferSize];   // the copy of a line with quotes, as cut
   int start[8], end[8]; // each piece's bytes in `cut` (year, month, day, five values)
   int missing;          // the first missing piece (0..7), -1 when complete
   int32_t date[3];      // year, month and day as read
@@ -51,10 +57,11 @@ struct StockReadObserver {
   void (*SettingsNumber)(void* context, int line, const char* text, int32_t stored,
                          int bits);
   // Data line `line` (counted from 1 after the header) as read, `length`
-  // bytes. `slot` is
-  // the slot it went into, -1 when the line was incomplete (the reading
-  // ends), -2 for a line after the end that the conversion never reads,
-  // -3 for the header line (line 0), which is read and passed over.
+  // bytes. `slot` is the slot it went into (`row` is that slot), -1 when
+  // the line was incomplete (the reading ends), -2 for a line after the
+  // end, which the conversion never reads and the loop reads on for the
+  // observer alone, storing nothing; -3 for the header line (line 0),
+  // which is read and passed over.
   void (*PriceLine)(void* context, int line, const char* text, int length, int slot,
                     const PriceSlot* row, const PriceLineNotes* notes);
 };

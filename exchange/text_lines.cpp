@@ -51,7 +51,16 @@ int ReadTextLine(TextReader* reader, char* line, int size) {
     const unsigned char* cr = (const unsigned char*)memchr(from, '\r', (size_t)take);
     if (cr != NULL) take = (int)(cr - from);
     const unsigned char* eof = (const unsigned char*)memchr(from, 0x1A, (size_t)take);
-    if (eof != NULL) take = (int)(eof - from);
+    if (eof != NULL) {
+      take = (int)(eof - from);
+    } else if (cr != NULL && cr + 1 == stop) {
+      // The line ends in CR LF within the bytes read: one line feed.
+      memcpy(line + count, from, (size_t)take);
+      count += take;
+      line[count++] = '\n';
+      reader->pos += take + 2;
+      break;
+    }
     if (take > 0) {
       memcpy(line + count, from, (size_t)take);
       count += take;
@@ -73,13 +82,6 @@ int ReadTextLine(TextReader* reader, char* line, int size) {
   line[count] = '\0';
   return count == 0 ? -1 : count;
 }
-
-int TextReaderAhead(const TextReader* reader, const unsigned char** bytes) {
-  *bytes = reader->data + reader->pos;
-  return reader->ended ? 0 : reader->len - reader->pos;
-}
-
-void TextReaderSkip(TextReader* reader, int count) { reader->pos += count; }
 
 static void CopyPiece(char* out, int size, const char* from, int length) {
   if (size <= 0) return;

@@ -28,16 +28,6 @@ void TextReaderInit(TextReader* reader, FILE* file);
 // zero-terminated), or -1 at the end of the file with nothing read.
 int ReadTextLine(TextReader* reader, char* line, int size);
 
-// The bytes read ahead and not yet taken, for a reader that takes whole
-// lines straight from the buffer: sets *bytes and returns their count (0
-// at the end of the file, after a Ctrl-Z, or when nothing is read ahead;
-// ReadTextLine then reads on). A line taken this way is the same line
-// ReadTextLine gives only if it holds no CR, line feed or Ctrl-Z before
-// its CR LF and is short enough to be read in one piece; the taker checks
-// that, then passes over the line with TextReaderSkip.
-int TextReaderAhead(const TextReader* reader, const unsigned char** bytes);
-void TextReaderSkip(TextReader* reader, int count);
-
 // The settings-file pair rule: commas and line feeds at the start are
 // skipped; `first` gets the text up to the next comma or line feed,
 // `second` the rest of the line after that comma up to the line feed

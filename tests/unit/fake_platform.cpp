@@ -16,19 +16,10 @@
 #include <map>
 
 #include "exchange.h"
-#include "line_vectors.h"
 #include "stock_paths.h"
 #include "text_codec.h"
 
 const char kSettingsKey[] = "Software\\RyvoWin";
-
-// RYVO_PLAIN_CODE=1 runs every test on the plain code alone, as a
-// processor without the vector instructions would.
-static const int PlainCodeOnly = [] {
-  const char* plain = getenv("RYVO_PLAIN_CODE");
-  if (plain != NULL && strcmp(plain, "1") == 0) LineVectorsAllowed = 0;
-  return LineVectorsAllowed == 0;
-}();
 
 namespace {
 

@@ -10,7 +10,6 @@
 #include "dump_builder.h"
 #include "exchange.h"
 #include "fake_platform.h"
-#include "line_vectors.h"
 
 using namespace dumpbuilder;
 
@@ -514,12 +513,12 @@ TEST_F(ConvertTest, TwoConversionsInARow) {
   EXPECT_EQ(NewDump().size(), first.size());
 }
 
-// The export's own lines are read by a reader of their own, straight from
-// the file's buffer; every line, of that layout or just off it, must give
-// the row that ParsePriceLine gives for it. 260 lines (more than one
-// buffer of the reader, so some lines straddle its end) of random values,
-// a third of them spoilt in one of the ways below.
-TEST_F(ConvertTest, ExportLayoutReaderAgreesWithTheLineParser) {
+// The conversion stores for every line the row that ParsePriceLine gives
+// for it, whether the line is of the export's own layout or just off it:
+// 260 lines (more than one buffer of the file reader, so some lines
+// straddle its end) of random values, a third of them spoilt in one of the
+// ways below.
+TEST_F(ConvertTest, StoredRowsAreTheLineParserRowsAcrossTheReadBuffer) {
   // Twelve characters each unless the width is the point.
   static const char* const kSpoilt[] = {
       "    1 234.50", "    +1234.50", "    12x34.50", "   \t 1234.50", "1    1234.50",
@@ -553,104 +552,14 @@ TEST_F(ConvertTest, ExportLayoutReaderAgreesWithTheLineParser) {
   }
   PutStock("1234", kSettings1234, csvText);
   FakeListSet({"1234"});
-  // With the vector code where the processor has it, and without.
-  const int allowed = LineVectorsAllowed;
-  for (int vectors = 1; vectors >= 0; --vectors) {
-    LineVectorsAllowed = vectors && allowed;
-    int converted = ConvertToHandheld(FakeStockList());
-    LineVectorsAllowed = allowed;
-    ASSERT_EQ(converted, 0);
-    std::string rec = Rec(0);
-    for (int j = 0; j < 260; ++j) {
-      ASSERT_EQ(RowDate(rec, j), expected[(size_t)j].date) << "row " << j;
-      for (int i = 0; i < 5; ++i)
-        ASSERT_EQ(RowValue(rec, j, i),
-                  EncodePackedValue(expected[(size_t)j].mantissa[i], expected[(size_t)j].exponent[i]))
-            << "row " << j << " field " << i << " vectors " << vectors;
-    }
-  }
-}
-
-// The vector reader against ParsePriceLine, line by line: every packed
-// value's text in one of the five places, and whole parts with decimals
-// around every power-of-ten edge and the 31-bit edge of its arithmetic.
-// Runs of lines it must read whole, and the lines it must leave to the
-// plain code: values wider than twelve characters, and hundredths beyond
-// 31 bits (a whole part above 21474835 with decimals).
-TEST(ParsePriceLine, VectorReaderAgreesLineByLine) {
-  if (!LineVectorsAvailable()) GTEST_SKIP() << "no vector code on this processor";
-  std::vector<std::string> values;
-  for (uint32_t field = 0; field < (1u << 20); ++field) {
-    char text[32];
-    values.push_back(std::string(text, (size_t)FormatCsvValue(text, field)));
-  }
-  static const char* const kCents[] = {"00", "01", "10", "50", "99"};
-  for (uint64_t edge = 1; edge <= 100000000; edge *= 10)
-    for (uint64_t whole : {edge - 1, edge, edge + 1, edge * 131071 / 100000, edge * 13107 / 10000})
-      for (const char* cents : kCents) {
-        char text[32];
-        snprintf(text, sizeof text, "%12llu.%s", (unsigned long long)whole, cents);
-        if (strlen(text) == 15) values.push_back(text + 3);   // whole parts below 10^9 only
-      }
-  for (const char* text : {" 21474835.99", " 21474836.00", " 21474836.01", " 99999999.99", " 99999999.00"})
-    values.push_back(text);
-  while (values.size() % 5 != 0) values.push_back("        0.00");
-  std::string text;
-  std::vector<PriceSlot> expected;
-  std::vector<int> taken;   // 1: a line of the layout within the vector code's reach
-  std::vector<size_t> starts;
-  for (size_t k = 0; k < values.size() / 5; ++k) {
-    char line[160];
-    int n = snprintf(line, sizeof line, "%d/%d/%d", 2000 + (int)(k % 30), 1 + (int)(k % 12),
-                     1 + (int)(k / 12 % 31));
-    int takes = 1;
-    for (int i = 0; i < 5; ++i) {
-      // Each value once, its place turning from line to line.
-      const std::string& v = values[5 * k + (i + k) % 5];
-      line[n++] = ',';
-      memcpy(line + n, v.data(), v.size());
-      n += (int)v.size();
-      if (v.size() != 12 || v[0] != ' ') takes = 0;   // a whole part of nine digits or more
-      else if (v.compare(10, 2, "00") != 0 && atoll(v.c_str()) > 21474835) takes = 0;
-    }
-    memcpy(line + n, "\n", 2);
-    PriceSlot slot = {};
-    ASSERT_EQ(ParsePriceLine(line, &slot), 0) << line;
-    starts.push_back(text.size());
-    text.append(line, (size_t)n).append("\r\n");
-    expected.push_back(slot);
-    taken.push_back(takes);
-  }
-  starts.push_back(text.size());
-  static PriceSlot slots[kMaxPriceRows];
-  size_t k = 0;
-  while (k < expected.size()) {
-    size_t run = 0;
-    while (run < kMaxPriceRows && k + run < expected.size() && taken[k + run]) ++run;
-    int bytes = -1;
-    int read = ReadExportedLinesVector((const unsigned char*)text.data() + starts[k],
-                                       (int)(text.size() - starts[k]), slots, kMaxPriceRows, &bytes);
-    ASSERT_EQ(read, (int)run) << "line " << k << ": " << text.substr(starts[k + read], starts[k + read + 1] - starts[k + read]);
-    ASSERT_EQ((size_t)bytes, starts[k + run] - starts[k]) << "line " << k;
-    for (size_t j = 0; j < run; ++j) {
-      const PriceSlot& e = expected[k + j];
-      ASSERT_EQ(slots[j].date, e.date) << "line " << k + j;
-      for (int i = 0; i < 5; ++i) {
-        ASSERT_EQ(slots[j].mantissa[i], e.mantissa[i]) << "line " << k + j << " field " << i;
-        ASSERT_EQ(slots[j].exponent[i], e.exponent[i]) << "line " << k + j << " field " << i;
-      }
-    }
-    // On past the lines read, and the one left to the plain code.
-    k += run == kMaxPriceRows ? run : run + 1;
-  }
-  // What a longer run left past the end of a shorter one is not read.
-  const std::string plain = "2025/1/6,     1000.00,     1010.00,      990.00,     1005.00,    12300.00\r\n";
-  const std::string large = "2025/1/7, 99999999.99,     1010.00,      990.00,     1005.00,    12300.00\r\n";
-  for (const std::string& run : {plain + plain + plain + large, plain + plain}) {
-    int bytes = -1;
-    int read = ReadExportedLinesVector((const unsigned char*)run.data(), (int)run.size(), slots,
-                                       kMaxPriceRows, &bytes);
-    EXPECT_EQ(read, run.size() > 3 * plain.size() ? 3 : 2);   // values 10 to 15 are read
+  ASSERT_EQ(ConvertToHandheld(FakeStockList()), 0);
+  std::string rec = Rec(0);
+  for (int j = 0; j < 260; ++j) {
+    ASSERT_EQ(RowDate(rec, j), expected[(size_t)j].date) << "row " << j;
+    for (int i = 0; i < 5; ++i)
+      ASSERT_EQ(RowValue(rec, j, i),
+                EncodePackedValue(expected[(size_t)j].mantissa[i], expected[(size_t)j].exponent[i]))
+          << "row " << j << " field " << i;
   }
 }
 

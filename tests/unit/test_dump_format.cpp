@@ -296,6 +296,8 @@ TEST(TextLines, ReadsAsWindowsTextMode) {
       {"CR CR LF", "a\r\r\n", {"a\r\n"}},
       {"empty lines", "\r\n\r\n", {"\n", "\n"}},
       {"Ctrl-Z ends", "a\r\n\x1A" "b\r\n", {"a\n"}},
+      {"Ctrl-Z before CR LF", "a\r\nbc\x1A\r\nd\r\n", {"a\n", "bc"}},
+      {"CR LF after lone CRs", "\ra\rb\r\n\r\r\n", {"\ra\rb\n", "\r\n"}},
       {"empty file", "", {}},
   };
   for (const Case& c : cases) EXPECT_EQ(ReadAllLines(c.bytes, 259), c.lines) << c.what;

@@ -8,8 +8,6 @@
 #include "dump_builder.h"
 #include "exchange.h"
 #include "fake_platform.h"
-#include "exported_layout.h"
-#include "line_vectors.h"
 
 using namespace dumpbuilder;
 
@@ -70,9 +68,9 @@ TEST(CsvValue, EveryPackedValueSurvivesExportAndParse) {
   }
 }
 
-// Whole lines against printf, every row twice (the second time its values
-// come from the formatter's memory of recent texts): lines of values
-// below 10^9 put their fields in fixed places, wider ones move the rest.
+// Whole lines against printf, every row twice (a line owes nothing to the
+// one before it), values of every width: the formatter writes the line
+// and not one byte past its length.
 TEST(CsvLine, EqualsPrintfForRandomRowsFormattedTwice) {
   uint32_t seed = 777;
   auto next = [&seed] { return seed = seed * 1103515245u + 12345u, seed >> 8; };
@@ -88,51 +86,16 @@ TEST(CsvLine, EqualsPrintfForRandomRowsFormattedTwice) {
       n += snprintf(theirs + n, sizeof theirs - (size_t)n, ",%12.2f", DecodePackedValue(row.value[i]));
     snprintf(theirs + n, sizeof theirs - (size_t)n, "\r\n");
     for (int pass = 0; pass < 2; ++pass) {
-      char mine[160];
+      char mine[kCsvLineSize + 16];
+      memset(mine, '#', sizeof mine);
       int length = FormatCsvLine(mine, &row);
+      ASSERT_LE(length, (int)kCsvLineSize);
       ASSERT_EQ(std::string(mine, (size_t)length), theirs) << "pass " << pass;
+      ASSERT_EQ(std::string(mine + length, sizeof mine - (size_t)length),
+                std::string(sizeof mine - (size_t)length, '#'))
+          << "written past the line, pass " << pass;
     }
   }
-}
-
-// The vector code against the plain lines: every packed value in each of
-// the five places and every packed date, rows run together until one
-// holds a value wider than twelve characters, where the vector code must
-// stop.
-TEST(CsvLine, VectorLinesEqualPlainLinesForEveryPackedValue) {
-  if (!LineVectorsAvailable()) GTEST_SKIP() << "no vector code on this processor";
-  static unsigned char table[kMaxPriceRows * kPriceRowSize + 1];
-  static char made[kMaxPriceRows * 96 + 16];
-  std::string plain;
-  uint32_t k = 0;   // the row counter: place i holds (k + i * 209715) mod 2^20
-  while (k < (1u << 20)) {
-    plain.clear();
-    int rows = 0;
-    int wideAt = -1;
-    for (; rows < kMaxPriceRows && k < (1u << 20) && wideAt < 0; ++rows, ++k) {
-      PriceRow row;
-      row.date = k & 0xFFFFu;
-      for (int i = 0; i < 5; ++i) row.value[i] = (k + (uint32_t)i * 209715u) & 0xFFFFFu;
-      WritePriceRow(table + kPriceRowSize * rows, &row);
-      char line[160];
-      int n = FormatCsvLine(line, &row);
-      if (n - (int)(strchr(line, ',') + 1 - line) != kExportedTail)
-        wideAt = rows;
-      else
-        plain.append(line, (size_t)n);
-    }
-    int length = -1;
-    ASSERT_EQ(FormatPriceLinesVector(made, table, rows, &length), wideAt < 0 ? rows : wideAt)
-        << "row " << k;
-    ASSERT_EQ(std::string(made, (size_t)length), plain) << "rows before " << k;
-  }
-  // What a longer table left past the end of a shorter one is not read.
-  PriceRow narrow = {EncodePackedDate(2025, 1, 6), {100, 200, 300, 400, 500}};
-  PriceRow wide = {EncodePackedDate(2025, 1, 7), {0xFFFFF, 0xFFFFF, 0xFFFFF, 0xFFFFF, 0xFFFFF}};
-  for (int j = 0; j < 4; ++j) WritePriceRow(table + kPriceRowSize * j, j < 3 ? &narrow : &wide);
-  int length;
-  EXPECT_EQ(FormatPriceLinesVector(made, table, 4, &length), 3);
-  EXPECT_EQ(FormatPriceLinesVector(made, table, 2, &length), 2);   // fields 10 to 15 are read
 }
 
 TEST_F(ExportTest, WorkedExampleLine) {
