@@ -13,7 +13,7 @@ cd "$T" || exit 1
 # dumps.py SOURCE OUT COUNT [NAME...]: a dump of COUNT stocks made of the
 # records of SOURCE in turn, named NAME... or 1001, 1002, ...
 cat >dumps.py <<'EOF'
-import struct, sys
+import os, struct, sys
 src, out, count, names = sys.argv[1], sys.argv[2], int(sys.argv[3]), sys.argv[4:]
 data = open(src, 'rb').read()
 records, at = [], 0
@@ -26,7 +26,7 @@ head[2:4] = struct.pack('>H', count & 0xFFFF)
 body = [bytes(head)]
 for i in range(count):
     r = bytearray(stocks[i % len(stocks)])
-    name = names[i].encode('latin-1') if i < len(names) else str(1001 + i).encode()
+    name = os.fsencode(names[i]) if i < len(names) else str(1001 + i).encode()
     r[4:24] = name[:20].ljust(20, b'\0')
     body.append(bytes(r))
 open(out, 'wb').write(b''.join(struct.pack('<I', len(r)) + r for r in body))
@@ -143,7 +143,7 @@ no_temporaries "FIFOs" work
 # reads it says so with the record's index, exits 1 and writes nothing.
 mkdir -p bad && cp work/*.txt bad/ && cp original.dmp bad/Ryvo.dmp
 python3 - bad/Ryvo.dmp <<'EOF'
-import struct, sys
+import os, struct, sys
 d = bytearray(open(sys.argv[1], 'rb').read())
 at = 0
 for _ in range(3):   # the header, the first and the second stock
@@ -187,7 +187,7 @@ expect "export still writes the others" test -f twincsv/B.csv
 
 # 9. A killed export leaves nothing a conversion trusts: the next run that
 # reads the folder says the export did not finish.
-mkdir -p big bigcsv && python3 dumps.py original.dmp big/Ryvo.dmp 2000
+mkdir -p big bigcsv && python3 dumps.py original.dmp big/Ryvo.dmp 2000 && "$RYVO" load big
 killed=0
 for try in $(seq 20); do
   "$RYVO" export big bigcsv 2>/dev/null & e=$!
