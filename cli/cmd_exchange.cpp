@@ -13,7 +13,7 @@
 // Copies a folder argument into one of the folder buffers.
 bool SetFolder(char* folder, const char* argument, const char* what) {
   size_t n = strlen(argument);
-  if (n == 0 || n >= 260) {
+  if (n == 0 || n >= kPathSize) {
     fprintf(stderr, "ryvo: the %s must be 1 to 259 bytes long\n", what);
     return false;
   }
@@ -70,7 +70,7 @@ int RunInfo(int argc, char** argv) {
   if (int code = CheckArguments(argc, argv, 1, 1, kUsage); code >= 0) return code;
   FILE* dump = PfOpenFile(argv[0], "rb");
   if (dump == NULL) {
-    PfMessageBox("RyvoDB file open error", "System Error", PF_MB_OK);
+    PfMessageBox("RyvoDB file open error", kSystemErrorCaption, PF_MB_OK);
     return 1;
   }
   int32_t length;
@@ -79,7 +79,7 @@ int RunInfo(int argc, char** argv) {
     PfCloseFile(dump);
     PfMessageBox(status == kRecordEnd ? "RyvoDB file Cnt.size read error"
                                       : "RyvoDB file Cont.Rec. read error",
-                 "System Error", PF_MB_OK);
+                 kSystemErrorCaption, PF_MB_OK);
     return 1;
   }
   const unsigned char* h = RecordBuffer;
@@ -96,7 +96,7 @@ int RunInfo(int argc, char** argv) {
     status = ReadDumpRecord(dump, &length);
     if (status == kRecordEnd) break;
     if (status != kRecordRead) {
-      PfMessageBox("RyvoDB file Data.Rec. read error", "System Error", PF_MB_OK);
+      PfMessageBox("RyvoDB file Data.Rec. read error", kSystemErrorCaption, PF_MB_OK);
       result = 1;
       break;
     }
@@ -205,7 +205,7 @@ int RunSample(int argc, char** argv) {
     return 2;
   }
   if (WriteSampleDump(path) != 0) {
-    PfMessageBox("RyvoDB file write error", "System Error", PF_MB_OK);
+    PfMessageBox("RyvoDB file write error", kSystemErrorCaption, PF_MB_OK);
     return 1;
   }
   return 0;

@@ -156,7 +156,7 @@ int RunImport(int argc, char** argv) {
   if (result == 0 && !FileExists(settingsPath)) {
     // A new stock: the settings file the settings dialog writes for it.
     static StockFields fields;
-    char written[kDialogNameSize];
+    char written[kNameSize];
     ClearStockFields(&fields);
     memcpy(fields.name, name, strlen(name) + 1);
     if (SaveStockFields(name, &fields, written) != 0) {

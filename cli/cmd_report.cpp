@@ -64,7 +64,7 @@ bool StockNameArgument(const char* command, const char* argument, char* name) {
 int FindDumpStock(const char* path, const char* name, int32_t* length) {
   FILE* dump = PfOpenFile(path, "rb");
   if (dump == NULL) {
-    PfMessageBox("RyvoDB file open error", "System Error", PF_MB_OK);
+    PfMessageBox("RyvoDB file open error", kSystemErrorCaption, PF_MB_OK);
     return 1;
   }
   PfFileCloser closer(dump);
@@ -72,7 +72,7 @@ int FindDumpStock(const char* path, const char* name, int32_t* length) {
   if (status != kRecordRead) {
     PfMessageBox(status == kRecordEnd ? "RyvoDB file Cnt.size read error"
                                       : "RyvoDB file Cont.Rec. read error",
-                 "System Error", PF_MB_OK);
+                 kSystemErrorCaption, PF_MB_OK);
     return 1;
   }
   while ((status = ReadDumpRecord(dump, length)) == kRecordRead) {
@@ -81,7 +81,7 @@ int FindDumpStock(const char* path, const char* name, int32_t* length) {
     if (strcmp(stock, name) == 0) return 0;
   }
   if (status != kRecordEnd) {
-    PfMessageBox("RyvoDB file Data.Rec. read error", "System Error", PF_MB_OK);
+    PfMessageBox("RyvoDB file Data.Rec. read error", kSystemErrorCaption, PF_MB_OK);
     return 1;
   }
   char shown[128];

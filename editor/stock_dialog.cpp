@@ -8,8 +8,8 @@
 #include "editor_resource.h"
 #include "stock_settings.h"
 
-char CurrentStockName[kDialogNameSize];
-char ResultStockName[kDialogNameSize];
+char CurrentStockName[kNameSize];
+char ResultStockName[kNameSize];
 
 namespace {
 

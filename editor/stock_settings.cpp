@@ -12,7 +12,6 @@
 
 namespace {
 
-const char kSystemError[] = "System Error";
 const char kInputError[] = "入力エラー";
 
 void CopyText(char* to, int size, const char* from) {
@@ -41,19 +40,19 @@ int ReadSettingsLine(TextReader* reader, char* line) {
 int ReportMissingLine(int lineNumber) {
   switch (lineNumber) {
     case 1:
-      PfMessageBox("RyvoSetup file StockName read error", kSystemError, PF_MB_OK);
+      PfMessageBox("RyvoSetup file StockName read error", kSystemErrorCaption, PF_MB_OK);
       return 0;
     case 2:
-      PfMessageBox("RyvoSetup file OnlyClose read error", kSystemError, PF_MB_OK);
+      PfMessageBox("RyvoSetup file OnlyClose read error", kSystemErrorCaption, PF_MB_OK);
       return 0;
     case 3:
-      PfMessageBox("RyvoSetup file WebScrap read error", kSystemError, PF_MB_OK);
+      PfMessageBox("RyvoSetup file WebScrap read error", kSystemErrorCaption, PF_MB_OK);
       return -1;
     case 4:
-      PfMessageBox("RyvoSetup file FixedScale read error", kSystemError, PF_MB_OK);
+      PfMessageBox("RyvoSetup file FixedScale read error", kSystemErrorCaption, PF_MB_OK);
       return -1;
     default:
-      PfMessageBox("RyvoSetup file read error", kSystemError, PF_MB_OK);
+      PfMessageBox("RyvoSetup file read error", kSystemErrorCaption, PF_MB_OK);
       return -1;
   }
 }
@@ -133,7 +132,7 @@ int ReadStockFields(const char* currentName, StockFields* fields) {
   for (int lineNumber = 1; lineNumber <= 14; ++lineNumber) {
     int length = ReadSettingsLine(&reader, line);
     if (length == -2) {
-      PfMessageBox("RyvoDB Setup file read error", kSystemError, PF_MB_OK);
+      PfMessageBox("RyvoDB Setup file read error", kSystemErrorCaption, PF_MB_OK);
       return 0;
     }
     if (length < 0) return ReportMissingLine(lineNumber);
@@ -173,7 +172,7 @@ int ValidateStockFields(const StockFields* fields) {
 
 int SaveStockFields(const char* currentName, const StockFields* fields,
                     char* resultName) {
-  char name[kDialogNameSize];
+  char name[kNameSize];
   CopyText(name, sizeof name, fields->name);
   if (name[0] == '\0') return -1;
 
@@ -201,7 +200,7 @@ int SaveStockFields(const char* currentName, const StockFields* fields,
     char to[kPathSize];
     if (FormatStockPath(from, CsvFolder, currentName, ".csv") != 0 ||
         FormatStockPath(to, CsvFolder, name, ".csv") != 0 || PfCopyFile(from, to) != 0) {
-      PfMessageBox("Ryvo Data file copy error", kSystemError, PF_MB_OK);
+      PfMessageBox("Ryvo Data file copy error", kSystemErrorCaption, PF_MB_OK);
       return -1;
     }
   }
@@ -213,9 +212,9 @@ int SaveStockFields(const char* currentName, const StockFields* fields,
   int status = ReplaceWholeFile(settingsPath, text, length);
   if (status > 0) return -1;   // cannot be created: no message
   if (status < 0) {
-    PfMessageBox("RyvoDB Setup file write error", kSystemError, PF_MB_OK);
+    PfMessageBox("RyvoDB Setup file write error", kSystemErrorCaption, PF_MB_OK);
     return -1;
   }
-  CopyText(resultName, kDialogNameSize, name);
+  CopyText(resultName, kNameSize, name);
   return 0;
 }

@@ -9,9 +9,10 @@
 // bytes (a full-width character counts two).
 #pragma once
 
+#include "../platform/platform.h"   // kNameSize: the current and the result stock name
+
 enum {
   kFieldSize = 260,        // every field text, terminating zero included
-  kDialogNameSize = 80,     // the current and the result stock name
   kPairCount = 7,          // lines 8 to 14: five Web-fetch pairs, two scales
   kStockNameLimit = 20,    // bytes
   kDocumentLimit = 120,    // bytes
@@ -57,7 +58,7 @@ int ReadStockFields(const char* currentName, StockFields* fields);
 int ValidateStockFields(const StockFields* fields);
 
 // Writes the settings file of `fields->name` (14 lines, CR LF) and puts the
-// name into `resultName` (kDialogNameSize bytes). When an existing stock
+// name into `resultName` (kNameSize bytes). When an existing stock
 // (`currentName` not empty) gets another name, its price CSV file is first
 // copied to the new name; the old files stay. When the new name's settings
 // file or price CSV file already exists (and the name is not the stock's

@@ -12,7 +12,6 @@
 #include "exported_layout.h"
 #include "line_vectors.h"
 
-static const char kSystemError[] = "System Error";
 static const char kNewDumpName[] = "Ryvo.dmp.tmp";
 
 // Fixed buffers of the conversion, alive for the whole run.
@@ -360,7 +359,7 @@ static int StopStock(const StockReadObserver* observer, int kind, int file, int 
   if (observer != NULL) {
     if (observer->Stop != NULL) observer->Stop(observer->context, kind, file, line);
   } else if (message != NULL) {
-    PfMessageBox(message, kSystemError, PF_MB_OK);
+    PfMessageBox(message, kSystemErrorCaption, PF_MB_OK);
   }
   return -1;
 }
@@ -565,12 +564,12 @@ int BuildStockRecord(FILE* out, const char* name, int32_t* offset,
                      const unsigned char templateLength[4]) {
   if (name == NULL || name[0] == '\0') return -1;
   if (!IsTemplateLength(ReadLE32(templateLength))) {
-    PfMessageBox("RyvoDB file Cnt.size read error", kSystemError, PF_MB_OK);
+    PfMessageBox("RyvoDB file Cnt.size read error", kSystemErrorCaption, PF_MB_OK);
     return -1;
   }
   if (FillStockRecord(name, NULL) != 0) return -1;
   if (WriteRecord(out, offset, templateLength) != 0) {
-    PfMessageBox("RyvoDB file Cnt.size write error", kSystemError, PF_MB_OK);
+    PfMessageBox("RyvoDB file Cnt.size write error", kSystemErrorCaption, PF_MB_OK);
     return -1;
   }
   return 0;
@@ -589,11 +588,11 @@ static int WriteNewDump(FILE* out, StockList list, int count,
   memcpy(RecordBuffer + kCarriedOffset, CarriedBytes, kCarriedSize);
   int32_t offset = 0;
   if (WriteRecord(out, &offset, headerLength) != 0) {
-    PfMessageBox("RyvoDB file Cnt.size write error", kSystemError, PF_MB_OK);
+    PfMessageBox("RyvoDB file Cnt.size write error", kSystemErrorCaption, PF_MB_OK);
     return -1;
   }
   for (int i = 0; i < count; ++i) {
-    char entry[80];
+    char entry[kNameSize];
     if (PfListGetText(list, i, entry, sizeof entry) < 0) entry[0] = '\0';
     char* lineFeed = strchr(entry, '\n');
     if (lineFeed != NULL) *lineFeed = '\0';
@@ -603,7 +602,7 @@ static int WriteNewDump(FILE* out, StockList list, int count,
   // The records are written in full only once the buffer has reached the
   // file.
   if (fflush(out) != 0) {
-    PfMessageBox("RyvoDB file Cnt.size write error", kSystemError, PF_MB_OK);
+    PfMessageBox("RyvoDB file Cnt.size write error", kSystemErrorCaption, PF_MB_OK);
     return -1;
   }
   return 0;
@@ -619,7 +618,7 @@ int ConvertToHandheld(StockList list) {
   if (FormatFolderPath(dumpPath, WorkFolder, "Ryvo.dmp") != 0 ||
       FormatFolderPath(savePath, WorkFolder, "SaveRyvo.dmp") != 0 ||
       PfCopyFile(dumpPath, savePath) != 0) {
-    PfMessageBox("RyvoDB file copy read error", kSystemError, PF_MB_OK);
+    PfMessageBox("RyvoDB file copy read error", kSystemErrorCaption, PF_MB_OK);
     return -1;
   }
 
@@ -630,7 +629,7 @@ int ConvertToHandheld(StockList list) {
   {
     FILE* old = PfOpenFile(dumpPath, "r+b");
     if (old == NULL) {
-      PfMessageBox("RyvoDB file write error", kSystemError, PF_MB_OK);
+      PfMessageBox("RyvoDB file write error", kSystemErrorCaption, PF_MB_OK);
       return -1;
     }
     PfFileCloser closer(old);
@@ -640,7 +639,7 @@ int ConvertToHandheld(StockList list) {
              fread(recordLength, 1, 4, old) == 4 &&
              IsTemplateLength(ReadLE32(recordLength));
     if (!ok) {
-      PfMessageBox("RyvoDB file Cnt.size read error", kSystemError, PF_MB_OK);
+      PfMessageBox("RyvoDB file Cnt.size read error", kSystemErrorCaption, PF_MB_OK);
       return -1;
     }
   }
@@ -649,17 +648,17 @@ int ConvertToHandheld(StockList list) {
   if (FormatFolderPath(newPath, WorkFolder, kNewDumpName) == 0)
     out = PfOpenFile(newPath, "wb");
   if (out == NULL) {
-    PfMessageBox("RyvoDB file open error", kSystemError, PF_MB_OK);
+    PfMessageBox("RyvoDB file open error", kSystemErrorCaption, PF_MB_OK);
     return -1;
   }
   setvbuf(out, DumpOutBuffer, _IOFBF, sizeof DumpOutBuffer);
   int result = WriteNewDump(out, list, count, headerLength, recordLength);
   if (PfCloseFile(out) != 0 && result == 0) {
-    PfMessageBox("RyvoDB file write error", kSystemError, PF_MB_OK);
+    PfMessageBox("RyvoDB file write error", kSystemErrorCaption, PF_MB_OK);
     result = -1;
   }
   if (result == 0 && PfReplaceFile(newPath, dumpPath) != 0) {
-    PfMessageBox("RyvoDB file write error", kSystemError, PF_MB_OK);
+    PfMessageBox("RyvoDB file write error", kSystemErrorCaption, PF_MB_OK);
     result = -1;
   }
   if (result != 0) PfDeleteFile(newPath);

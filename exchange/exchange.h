@@ -12,8 +12,8 @@
 
 // The folders of the run, filled from the settings store when the main
 // window opens (or from the command line of the ryvo tool).
-extern char CsvFolder[260];
-extern char WorkFolder[260];
+extern char CsvFolder[kPathSize];
+extern char WorkFolder[kPathSize];
 // The carriedBytes kept by the last load, zero-padded to 8 bytes.
 extern unsigned char CarriedBytes[kCarriedSize];
 

@@ -10,7 +10,6 @@
 
 const char kCsvHeaderLine[] = "日付,始値,高値,安値,終値\r\n";
 
-static const char kSystemError[] = "System Error";
 
 // A packed value is mantissa * 10^(code - 2). In "%12.2f" that is the
 // mantissa's digits with the point moved: code 0 puts it before the last
@@ -223,7 +222,7 @@ int ExportStockCsv(int32_t length) {
   int status = ReplaceWholeFile(path, text, size);
   if (status > 0) return 1;
   if (status < 0) {
-    PfMessageBox("RyvoDB file write error", kSystemError, PF_MB_OK);
+    PfMessageBox("RyvoDB file write error", kSystemErrorCaption, PF_MB_OK);
     return -1;
   }
   return 0;
@@ -273,7 +272,7 @@ int ExportCsv(void) {
   if (FormatFolderPath(dumpPath, WorkFolder, "Ryvo.dmp") == 0)
     dump = PfOpenFile(dumpPath, "rb");
   if (dump == NULL) {
-    PfMessageBox("RyvoDB file open error", kSystemError, PF_MB_OK);
+    PfMessageBox("RyvoDB file open error", kSystemErrorCaption, PF_MB_OK);
     return -1;
   }
   PfFileCloser closer(dump);
@@ -285,18 +284,18 @@ int ExportCsv(void) {
   int32_t length;
   int status = ReadDumpRecord(dump, &length);
   if (status == kRecordEnd) {
-    PfMessageBox("RyvoDB file Cnt.size read error", kSystemError, PF_MB_OK);
+    PfMessageBox("RyvoDB file Cnt.size read error", kSystemErrorCaption, PF_MB_OK);
     return -1;
   }
   if (status != kRecordRead) {
-    PfMessageBox("RyvoDB file Cont.Rec. read error", kSystemError, PF_MB_OK);
+    PfMessageBox("RyvoDB file Cont.Rec. read error", kSystemErrorCaption, PF_MB_OK);
     return -1;
   }
   for (;;) {
     status = ReadDumpRecord(dump, &length);
     if (status == kRecordEnd) break;
     if (status != kRecordRead) {
-      PfMessageBox("RyvoDB file Data.Rec. read error", kSystemError, PF_MB_OK);
+      PfMessageBox("RyvoDB file Data.Rec. read error", kSystemErrorCaption, PF_MB_OK);
       return -1;
     }
     int result = ExportStockCsv(length);

@@ -8,11 +8,10 @@
 #include "exchange.h"
 #include "stock_paths.h"
 
-char CsvFolder[260];
-char WorkFolder[260];
+char CsvFolder[kPathSize];
+char WorkFolder[kPathSize];
 unsigned char CarriedBytes[kCarriedSize];
 
-static const char kSystemError[] = "System Error";
 
 void KeepCarriedBytes(const unsigned char* contRec) {
   memset(CarriedBytes, 0, sizeof CarriedBytes);
@@ -108,7 +107,7 @@ int WriteStockSettings(void) {
   int status = ReplaceWholeFile(path, text, length);
   if (status > 0) return 0;   // cannot be created: skipped
   if (status < 0) {
-    PfMessageBox("RyvoDB Setup file write error", kSystemError, PF_MB_OK);
+    PfMessageBox("RyvoDB Setup file write error", kSystemErrorCaption, PF_MB_OK);
     return -1;
   }
   return 0;
@@ -127,18 +126,18 @@ int LoadDump(StockList list) {
 
   if (FormatFolderPath(beginPath, WorkFolder, "BeginRyvo.dmp") != 0 ||
       PfCopyFile(dumpPath, beginPath) != 0) {
-    PfMessageBox("RyvoDB file copy read error", kSystemError, PF_MB_OK);
+    PfMessageBox("RyvoDB file copy read error", kSystemErrorCaption, PF_MB_OK);
     return -1;
   }
 
   int32_t length;
   int status = ReadDumpRecord(dump, &length);
   if (status == kRecordEnd) {
-    PfMessageBox("RyvoDB file Cnt.size read error", kSystemError, PF_MB_OK);
+    PfMessageBox("RyvoDB file Cnt.size read error", kSystemErrorCaption, PF_MB_OK);
     return -1;
   }
   if (status != kRecordRead) {
-    PfMessageBox("RyvoDB file Cont.Rec. read error", kSystemError, PF_MB_OK);
+    PfMessageBox("RyvoDB file Cont.Rec. read error", kSystemErrorCaption, PF_MB_OK);
     return -1;
   }
   KeepCarriedBytes(RecordBuffer);
@@ -152,7 +151,7 @@ int LoadDump(StockList list) {
     status = ReadDumpRecord(dump, &length);
     if (status == kRecordEnd) return 0;
     if (status != kRecordRead) {
-      PfMessageBox("RyvoDB file Data.Rec. read error", kSystemError, PF_MB_OK);
+      PfMessageBox("RyvoDB file Data.Rec. read error", kSystemErrorCaption, PF_MB_OK);
       return -1;
     }
     char name[kStockNameSize + 1];
@@ -193,7 +192,7 @@ int RestoreDumpCopy(const char* copyFile) {
       FormatFolderPath(copyPath, WorkFolder, copyFile) != 0 ||
       FormatFolderPath(newPath, WorkFolder, "Ryvo.dmp.tmp") != 0 ||
       CopyOverWhole(copyPath, dumpPath, newPath) != 0) {
-    PfMessageBox("RyvoDB file copy error", kSystemError, PF_MB_OK);
+    PfMessageBox("RyvoDB file copy error", kSystemErrorCaption, PF_MB_OK);
     return -1;
   }
   return 0;

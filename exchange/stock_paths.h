@@ -10,7 +10,7 @@
 // native tool and RyvoWin under Wine name the same stock's files alike.
 #pragma once
 
-enum { kPathSize = 260 };   // every path buffer; paths hold at most 259 bytes
+#include "../platform/platform.h"   // kPathSize
 
 // 1 when `name` can be a file name on Windows and elsewhere: not empty,
 // not "." or "..", not a device name (CON, PRN, AUX, NUL, COM1-COM9,

@@ -16,6 +16,13 @@
 enum { PF_MB_OK = 0, PF_MB_OKCANCEL = 1 };
 enum { PF_IDOK = 1, PF_IDCANCEL = 2 };
 int PfMessageBox(const char* text, const char* caption, int buttons);
+// The caption of every box that tells of a file that cannot be read or
+// written, or of a file whose contents are damaged.
+inline constexpr char kSystemErrorCaption[] = "System Error";
+
+// Buffer sizes: a path of at most 259 bytes with its terminating zero, and
+// a stock list entry (a stock name, the SyncDir text) with its zero.
+enum { kPathSize = 260, kNameSize = 80 };
 
 // Files. Paths are code page 932 text of at most 259 bytes.
 // PfOpenFile opens with a C stdio mode; the portable code only uses binary

@@ -180,8 +180,6 @@ void PfListSelect(StockList list, int index) {
 
 #ifndef _WIN32
 // The settings store of the native tool: a few values in memory.
-const char kSettingsKey[] = "Software\\RyvoWin";
-
 namespace {
 enum { kMaxSettings = 16, kSettingSize = 260 };
 char SettingNames[kMaxSettings][32];

@@ -8,16 +8,15 @@
 #include <string.h>
 #include <time.h>
 
+#include "dump_format.h"
+#include "stock_paths.h"
 #include "../../platform/platform.h"
 
 uint32_t PdbClockOverride = 0;
 
 namespace {
 
-const char kCaption[] = "System Error";
-
-enum { kPathBufferSize = 260, kTmpSuffixSize = 4 };   // ".tmp"
-enum { kNameField = 4, kNameSize = 20 };              // StockName in a DataRec
+enum { kTmpSuffixSize = 4 };   // ".tmp"
 
 // Process-wide work areas: the index of the database being read, the
 // bytes of its header and list, one record, and what the dump holds.
@@ -28,7 +27,7 @@ char s_message[512];
 
 struct DumpEntry {
   uint32_t length;
-  char name[kNameSize + 1];
+  char name[kStockNameSize + 1];
   unsigned char attributes;
   uint32_t uniqueId;
   int matched;           // 1 when attributes and uniqueId come from the old file
@@ -36,7 +35,7 @@ struct DumpEntry {
 DumpEntry s_dump[kPdbMaxRecords];
 
 struct OldRecord {
-  char name[kNameSize + 1];
+  char name[kStockNameSize + 1];
   int live;              // not marked deleted
   int used;
 };
@@ -77,7 +76,7 @@ void PutLE32(unsigned char* p, uint32_t v) {
 }
 
 void Report(const char* text) {
-  PfMessageBox(text, kCaption, PF_MB_OK);
+  PfMessageBox(text, kSystemErrorCaption, PF_MB_OK);
 }
 
 void ReportPath(const char* what, const char* path) {
@@ -88,7 +87,7 @@ void ReportPath(const char* what, const char* path) {
 // "<path>.tmp" into `tmp`; -1 (reported) when it does not fit.
 int FormTmpPath(char* tmp, const char* path, const char* kind) {
   size_t len = strlen(path);
-  if (len == 0 || len + kTmpSuffixSize >= kPathBufferSize) {
+  if (len == 0 || len + kTmpSuffixSize >= kPathSize) {
     snprintf(s_message, sizeof s_message, "%s file path error\n%s", kind, path);
     Report(s_message);
     return -1;
@@ -126,12 +125,12 @@ int CopyBlock(FILE* from, uint32_t offset, uint32_t length, FILE* to) {
 // The StockName text of a record of `length` bytes in `data` (only the
 // bytes present count), into `name` (21 bytes, zero-padded).
 void TakeName(const unsigned char* data, uint32_t length, char* name) {
-  memset(name, 0, kNameSize + 1);
-  if (length <= kNameField) return;
-  uint32_t n = length - kNameField;
-  if (n > kNameSize) n = kNameSize;
-  for (uint32_t i = 0; i < n && data[kNameField + i] != 0; ++i)
-    name[i] = (char)data[kNameField + i];
+  memset(name, 0, kStockNameSize + 1);
+  if (length <= kDataStockName) return;
+  uint32_t n = length - kDataStockName;
+  if (n > kStockNameSize) n = kStockNameSize;
+  for (uint32_t i = 0; i < n && data[kDataStockName + i] != 0; ++i)
+    name[i] = (char)data[kDataStockName + i];
 }
 
 // Days from 1904-01-01 to the given civil date (proleptic Gregorian).
@@ -286,7 +285,7 @@ int PdbReadIndex(FILE* file, PdbIndex* index) {
 }
 
 int ConvertPdbToDump(const char* pdbPath, const char* dumpPath) {
-  char tmp[kPathBufferSize];
+  char tmp[kPathSize];
   if (FormTmpPath(tmp, dumpPath, "RyvoDB") != 0) return -1;
 
   PfFileCloser in(PfOpenFile(pdbPath, "rb"));
@@ -450,7 +449,7 @@ int WritePdb(FILE* out, FILE* in, FILE* old, const PdbHeader* header,
 }  // namespace
 
 int ConvertDumpToPdb(const char* dumpPath, const char* pdbPath, int mode) {
-  char tmp[kPathBufferSize];
+  char tmp[kPathSize];
   if (FormTmpPath(tmp, pdbPath, "Palm DB") != 0) return -1;
 
   PfFileCloser in(PfOpenFile(dumpPath, "rb"));
@@ -508,7 +507,7 @@ int ConvertDumpToPdb(const char* dumpPath, const char* pdbPath, int mode) {
       o->used = 0;
       if (!o->live) continue;
       if (first < 0) first = i;
-      unsigned char name[kNameField + kNameSize];
+      unsigned char name[kDataStockName + kStockNameSize];
       uint32_t n = r->length < sizeof name ? r->length : (uint32_t)sizeof name;
       if (ReadAt(old.file, r->offset, name, n) != 0) {
         Report("Palm DB file read error");

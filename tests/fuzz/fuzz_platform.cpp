@@ -19,8 +19,6 @@
 #include "stock_paths.h"
 #include "text_codec.h"
 
-const char kSettingsKey[] = "Software\\RyvoWin";
-
 namespace {
 
 std::string g_root;

@@ -20,8 +20,6 @@
 #include "stock_paths.h"
 #include "text_codec.h"
 
-const char kSettingsKey[] = "Software\\RyvoWin";
-
 // RYVO_PLAIN_CODE=1 runs every test on the plain code alone, as a
 // processor without the vector instructions would.
 static const int PlainCodeOnly = [] {
