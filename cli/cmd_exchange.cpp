@@ -110,10 +110,11 @@ int RunInfo(int argc, char** argv) {
     if (rows > 0) {
       const unsigned char* first = RecordBuffer + kPriceTableOffset;
       const unsigned char* last = first + kPriceRowSize * (rows - 1);
-      int y1, m1, d1, y2, m2, d2;
-      DecodePackedDate(((unsigned)first[0] << 8) | first[1], &y1, &m1, &d1);
-      DecodePackedDate(((unsigned)last[0] << 8) | last[1], &y2, &m2, &d2);
-      printf("\t%d/%d/%d - %d/%d/%d", y1, m1, d1, y2, m2, d2);
+      char from[kPackedDateTextSize], to[kPackedDateTextSize];
+      unsigned firstDate = ((unsigned)first[0] << 8) | first[1];
+      unsigned lastDate = ((unsigned)last[0] << 8) | last[1];
+      printf("\t%s - %s", FormatPackedDate(from, sizeof from, firstDate),
+             FormatPackedDate(to, sizeof to, lastDate));
     }
     printf("\tlength %d\n", (int)length);
   }

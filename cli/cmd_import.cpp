@@ -46,9 +46,8 @@ const char* SeparatorName(char separator) {
 }
 
 void PrintDate(unsigned date) {
-  int year, month, day;
-  DecodePackedDate(date, &year, &month, &day);
-  printf("%d/%d/%d", year, month, day);
+  char text[kPackedDateTextSize];
+  fputs(FormatPackedDate(text, sizeof text, date), stdout);
 }
 
 void PrintColumns(const ImportSummary& s) {

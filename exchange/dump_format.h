@@ -66,6 +66,15 @@ void ReadTextField(const unsigned char* field, int width, char* out);
 
 // Packed dates: years since 1904 in bits 15-9, month 8-5, day 4-0.
 void DecodePackedDate(unsigned date, int* year, int* month, int* day);
+// The text of a packed date as every message, report and listing shows
+// it: "y/m/d" without leading zeros ("2024/1/5"), the fields as decoded
+// (so "1904/0/0" for 0 and "2031/15/31" for 0xFFFF). Written into `out`
+// (`size` bytes, cut to size - 1 bytes and terminated; kPackedDateTextSize
+// holds every date); returns `out`.
+enum { kPackedDateTextSize = 12 };
+const char* FormatPackedDate(char* out, int size, unsigned date);
+// The days of `month` (1 to 12) in `year` of the Gregorian calendar.
+int DaysInMonth(int year, int month);
 // Inline: the conversion's line readers pack a date for every line.
 static inline unsigned EncodePackedDate(int year, int month, int day) {
   // (year - 1904) mod 128, taken on the bits so that any year wraps.

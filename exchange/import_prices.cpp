@@ -243,12 +243,6 @@ int ReadHeader(int count, int encoding, int* column) {
   return 1;
 }
 
-int DaysInMonth(int year, int month) {
-  static const int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  if (month == 2 && ((year % 4 == 0 && year % 100 != 0) || year % 400 == 0)) return 29;
-  return kDays[month - 1];
-}
-
 // Reads 1 to `most` digits at *p; -1 when there is none or more follow.
 int ReadNumber(const char** p, int most) {
   int value = 0, n = 0;
