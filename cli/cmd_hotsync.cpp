@@ -57,6 +57,13 @@ void ReadDirection(const char* workFolder, char* direction) {
     direction[--n] = '\0';
 }
 
+// Writes the text `context` into `out`: 0 or -1.
+int WriteText(FILE* out, void* context) {
+  const char* text = (const char*)context;
+  size_t n = strlen(text);
+  return fwrite(text, 1, n, out) == n ? 0 : -1;
+}
+
 int WriteDirection(const char* workFolder, const char* direction) {
   char path[kPathSize], tmp[kPathSize];
   if (FormatFolderPath(path, workFolder, "SyncDir") != 0 ||
@@ -64,13 +71,10 @@ int WriteDirection(const char* workFolder, const char* direction) {
     PfMessageBox("SyncDir file path error", kSystemErrorCaption, PF_MB_OK);
     return -1;
   }
-  FILE* file = PfOpenFile(tmp, "wb");
-  int ok = file != NULL;
-  if (ok) ok = fwrite(direction, 1, strlen(direction), file) == strlen(direction);
-  if (file && PfCloseFile(file) != 0) ok = 0;
-  if (ok) ok = PfReplaceFile(tmp, path) == 0;
-  if (!ok) {
-    PfDeleteFile(tmp);
+  WholeFileResult result = WriteWholeFile(path, tmp, WriteText, (void*)direction);
+  if (result != kWholeFileWritten) {
+    // A temporary file that cannot be opened for writing is not kept either.
+    if (result == kWholeFileNotCreated) PfDeleteFile(tmp);
     PfMessageBox("SyncDir file write error", kSystemErrorCaption, PF_MB_OK);
     return -1;
   }

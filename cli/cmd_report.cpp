@@ -43,7 +43,7 @@ int WriteOut(const char* command, const char* output, const TextSink* text) {
   if (output == NULL) {
     return fwrite(text->data, 1, (size_t)text->length, stdout) == (size_t)text->length ? 0 : 1;
   }
-  if (ReplaceWholeFile(output, text->data, text->length) != 0) {
+  if (ReplaceWholeFile(output, text->data, text->length) != kWholeFileWritten) {
     fprintf(stderr, "ryvo %s: cannot write %s\n", command, output);
     return 1;
   }

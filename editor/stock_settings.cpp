@@ -209,9 +209,9 @@ int SaveStockFields(const char* currentName, const StockFields* fields,
   // file as it was.
   static char text[kSettingsTextSize];
   int length = FormatSettingsLines(text, name, fields);
-  int status = ReplaceWholeFile(settingsPath, text, length);
-  if (status > 0) return -1;   // cannot be created: no message
-  if (status < 0) {
+  WholeFileResult status = ReplaceWholeFile(settingsPath, text, length);
+  if (status == kWholeFileNotCreated) return -1;   // no message
+  if (status != kWholeFileWritten) {
     PfMessageBox("RyvoDB Setup file write error", kSystemErrorCaption, PF_MB_OK);
     return -1;
   }

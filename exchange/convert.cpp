@@ -608,6 +608,25 @@ static int WriteNewDump(FILE* out, StockList list, int count,
   return 0;
 }
 
+// What the writer of the new dump needs; `written` tells the caller that
+// the records were all written (their failures are reported where found).
+struct NewDump {
+  StockList list;
+  int count;
+  const unsigned char* headerLength;
+  const unsigned char* recordLength;
+  int written;
+};
+
+static int WriteNewDumpFile(FILE* out, void* context) {
+  NewDump* dump = (NewDump*)context;
+  setvbuf(out, DumpOutBuffer, _IOFBF, sizeof DumpOutBuffer);
+  if (WriteNewDump(out, dump->list, dump->count, dump->headerLength, dump->recordLength) != 0)
+    return -1;
+  dump->written = 1;
+  return 0;
+}
+
 int ConvertToHandheld(StockList list) {
   char dumpPath[kPathSize];
   char savePath[kPathSize];
@@ -644,23 +663,14 @@ int ConvertToHandheld(StockList list) {
     }
   }
 
-  FILE* out = NULL;
+  NewDump dump = {list, count, headerLength, recordLength, 0};
+  WholeFileResult result = kWholeFileNotCreated;
   if (FormatFolderPath(newPath, WorkFolder, kNewDumpName) == 0)
-    out = PfOpenFile(newPath, "wb");
-  if (out == NULL) {
+    result = WriteWholeFile(dumpPath, newPath, WriteNewDumpFile, &dump);
+  if (result == kWholeFileWritten) return 0;
+  if (result == kWholeFileNotCreated)
     PfMessageBox("RyvoDB file open error", kSystemErrorCaption, PF_MB_OK);
-    return -1;
-  }
-  setvbuf(out, DumpOutBuffer, _IOFBF, sizeof DumpOutBuffer);
-  int result = WriteNewDump(out, list, count, headerLength, recordLength);
-  if (PfCloseFile(out) != 0 && result == 0) {
+  else if (dump.written)   // the close or the replacing failed
     PfMessageBox("RyvoDB file write error", kSystemErrorCaption, PF_MB_OK);
-    result = -1;
-  }
-  if (result == 0 && PfReplaceFile(newPath, dumpPath) != 0) {
-    PfMessageBox("RyvoDB file write error", kSystemErrorCaption, PF_MB_OK);
-    result = -1;
-  }
-  if (result != 0) PfDeleteFile(newPath);
-  return result;
+  return -1;
 }

@@ -219,9 +219,9 @@ int ExportStockCsv(int32_t length) {
   // The user's file is replaced whole or not at all: a full disk never
   // leaves it cut short, which the conversion would take without a word.
   int size = FormatStockCsv(text, length);
-  int status = ReplaceWholeFile(path, text, size);
-  if (status > 0) return 1;
-  if (status < 0) {
+  WholeFileResult status = ReplaceWholeFile(path, text, size);
+  if (status == kWholeFileNotCreated) return 1;
+  if (status != kWholeFileWritten) {
     PfMessageBox("RyvoDB file write error", kSystemErrorCaption, PF_MB_OK);
     return -1;
   }

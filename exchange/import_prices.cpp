@@ -633,9 +633,10 @@ int ImportPrices(const char* name, const char* file, int replace, ImportSummary*
     return -1;
   }
   int length = FormatMergedPrices(summary);
-  int status = ReplaceWholeFile(path, OutText, length);
-  if (status != 0) {
-    PfMessageBox(status > 0 ? "RyvoData file create error" : "RyvoData file write error",
+  WholeFileResult status = ReplaceWholeFile(path, OutText, length);
+  if (status != kWholeFileWritten) {
+    PfMessageBox(status == kWholeFileNotCreated ? "RyvoData file create error"
+                                                : "RyvoData file write error",
                  kSystemErrorCaption, PF_MB_OK);
     return -1;
   }

@@ -104,9 +104,9 @@ int WriteStockSettings(void) {
   // The file is replaced whole or not at all: a full disk never leaves a
   // settings file cut short, whose last number would read as another.
   int length = FormatStockSettings(text);
-  int status = ReplaceWholeFile(path, text, length);
-  if (status > 0) return 0;   // cannot be created: skipped
-  if (status < 0) {
+  WholeFileResult status = ReplaceWholeFile(path, text, length);
+  if (status == kWholeFileNotCreated) return 0;   // skipped
+  if (status != kWholeFileWritten) {
     PfMessageBox("RyvoDB Setup file write error", kSystemErrorCaption, PF_MB_OK);
     return -1;
   }
@@ -161,27 +161,26 @@ int LoadDump(StockList list) {
   }
 }
 
-// Copies `from` over `to` through `temporary` beside it, so that `to` is
-// replaced whole or left as it was (a full disk part way through the copy
-// changes nothing) and no temporary file stays. 0 or -1; reports nothing.
-static int CopyOverWhole(const char* from, const char* to, const char* temporary) {
+// Copies the open file `context` into `out`: 0, or -1 when reading or
+// writing failed. Reports nothing.
+static int CopyOpenFile(FILE* out, void* context) {
   static unsigned char chunk[16384];
+  FILE* in = (FILE*)context;
+  size_t n;
+  while ((n = fread(chunk, 1, sizeof chunk, in)) > 0)
+    if (fwrite(chunk, 1, n, out) != n) return -1;
+  return ferror(in) ? -1 : 0;
+}
+
+// Copies `from` over `to` through `temporary` beside it (WriteWholeFile),
+// so that `to` is replaced whole or left as it was (a full disk part way
+// through the copy changes nothing) and no temporary file stays. 0 or -1;
+// reports nothing.
+static int CopyOverWhole(const char* from, const char* to, const char* temporary) {
   FILE* in = PfOpenFile(from, "rb");
   if (in == NULL) return -1;
   PfFileCloser inCloser(in);
-  FILE* out = PfOpenFile(temporary, "wb");
-  if (out == NULL) return -1;
-  int failed = 0;
-  size_t n;
-  while (!failed && (n = fread(chunk, 1, sizeof chunk, in)) > 0)
-    failed = fwrite(chunk, 1, n, out) != n;
-  if (ferror(in)) failed = 1;
-  if (PfCloseFile(out) != 0) failed = 1;
-  if (failed || PfReplaceFile(temporary, to) != 0) {
-    PfDeleteFile(temporary);
-    return -1;
-  }
-  return 0;
+  return WriteWholeFile(to, temporary, CopyOpenFile, in) == kWholeFileWritten ? 0 : -1;
 }
 
 int RestoreDumpCopy(const char* copyFile) {

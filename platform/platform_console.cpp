@@ -9,6 +9,8 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
+#include <sys/stat.h>
+
 #include "settings.h"
 #endif
 
@@ -136,6 +138,19 @@ int PfDeleteFile(const char* path) {
   return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? 0 : -1;
 #else
   return remove(host) == 0 || errno == ENOENT ? 0 : -1;
+#endif
+}
+
+int PfFileMissing(const char* path) {
+  char host[kHostPathSize];
+  if (HostPath(path, host) != 0) return 0;
+#ifdef _WIN32
+  if (GetFileAttributesA(host) != INVALID_FILE_ATTRIBUTES) return 0;
+  DWORD error = GetLastError();
+  return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+#else
+  struct stat st;
+  return stat(host, &st) != 0 && errno == ENOENT;
 #endif
 }
 

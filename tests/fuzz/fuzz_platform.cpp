@@ -234,6 +234,12 @@ int PfDeleteFile(const char* path) {
   return -1;
 }
 
+int PfFileMissing(const char* path) {
+  std::string host = Host(path);
+  struct stat st;
+  return !host.empty() && stat(host.c_str(), &st) != 0 && errno == ENOENT;
+}
+
 int PfListCount(StockList list) { return list ? (int)g_list.size() : 0; }
 
 int PfListGetText(StockList list, int index, char* buffer, int size) {
