@@ -74,12 +74,8 @@ int RunInfo(int argc, char** argv) {
     return 1;
   }
   int32_t length;
-  int status = ReadDumpRecord(dump, &length);
-  if (status != kRecordRead) {
+  if (ReadDumpHeader(dump, &length) != 0) {
     PfCloseFile(dump);
-    PfMessageBox(status == kRecordEnd ? "RyvoDB file Cnt.size read error"
-                                      : "RyvoDB file Cont.Rec. read error",
-                 kSystemErrorCaption, PF_MB_OK);
     return 1;
   }
   const unsigned char* h = RecordBuffer;
@@ -93,7 +89,7 @@ int RunInfo(int argc, char** argv) {
   int index = 0;
   int result = 0;
   for (;;) {
-    status = ReadDumpRecord(dump, &length);
+    int status = ReadDumpRecord(dump, &length);
     if (status == kRecordEnd) break;
     if (status != kRecordRead) {
       PfMessageBox("RyvoDB file Data.Rec. read error", kSystemErrorCaption, PF_MB_OK);

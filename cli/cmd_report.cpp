@@ -68,13 +68,8 @@ int FindDumpStock(const char* path, const char* name, int32_t* length) {
     return 1;
   }
   PfFileCloser closer(dump);
-  int status = ReadDumpRecord(dump, length);
-  if (status != kRecordRead) {
-    PfMessageBox(status == kRecordEnd ? "RyvoDB file Cnt.size read error"
-                                      : "RyvoDB file Cont.Rec. read error",
-                 kSystemErrorCaption, PF_MB_OK);
-    return 1;
-  }
+  if (ReadDumpHeader(dump, length) != 0) return 1;
+  int status;
   while ((status = ReadDumpRecord(dump, length)) == kRecordRead) {
     char stock[kStockNameSize + 1];
     ReadTextField(RecordBuffer + kDataStockName, kStockNameSize, stock);

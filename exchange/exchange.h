@@ -17,6 +17,14 @@ extern char WorkFolder[kPathSize];
 // The carriedBytes kept by the last load, zero-padded to 8 bytes.
 extern unsigned char CarriedBytes[kCarriedSize];
 
+// Reads the ContRec, the first record of the dump `dump`, into
+// RecordBuffer (ReadDumpRecord) and its RecordLength into *length: 0, or
+// -1 after "RyvoDB file Cnt.size read error" (fewer than 4 bytes in the
+// file) or "RyvoDB file Cont.Rec. read error" (a RecordLength above 5120
+// or below 0, or the file ends inside the record). Loading, the export,
+// the ryvo tool's info and its charts read the header here.
+int ReadDumpHeader(FILE* dump, int32_t* length);
+
 // Loading. LoadDump appends one entry per stock to `list` and writes each
 // stock's settings file. Returns 0 when the dump was read to its end, when
 // there is none, or after a failed settings file; -1 after a reported

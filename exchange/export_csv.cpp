@@ -282,17 +282,9 @@ int ExportCsv(void) {
   setvbuf(dump, dumpBuffer, _IOFBF, sizeof dumpBuffer);
 
   int32_t length;
-  int status = ReadDumpRecord(dump, &length);
-  if (status == kRecordEnd) {
-    PfMessageBox("RyvoDB file Cnt.size read error", kSystemErrorCaption, PF_MB_OK);
-    return -1;
-  }
-  if (status != kRecordRead) {
-    PfMessageBox("RyvoDB file Cont.Rec. read error", kSystemErrorCaption, PF_MB_OK);
-    return -1;
-  }
+  if (ReadDumpHeader(dump, &length) != 0) return -1;
   for (;;) {
-    status = ReadDumpRecord(dump, &length);
+    int status = ReadDumpRecord(dump, &length);
     if (status == kRecordEnd) break;
     if (status != kRecordRead) {
       PfMessageBox("RyvoDB file Data.Rec. read error", kSystemErrorCaption, PF_MB_OK);

@@ -113,6 +113,15 @@ int WriteStockSettings(void) {
   return 0;
 }
 
+int ReadDumpHeader(FILE* dump, int32_t* length) {
+  int status = ReadDumpRecord(dump, length);
+  if (status == kRecordRead) return 0;
+  PfMessageBox(status == kRecordEnd ? "RyvoDB file Cnt.size read error"
+                                    : "RyvoDB file Cont.Rec. read error",
+               kSystemErrorCaption, PF_MB_OK);
+  return -1;
+}
+
 int LoadDump(StockList list) {
   char dumpPath[kPathSize];
   char beginPath[kPathSize];
@@ -131,15 +140,7 @@ int LoadDump(StockList list) {
   }
 
   int32_t length;
-  int status = ReadDumpRecord(dump, &length);
-  if (status == kRecordEnd) {
-    PfMessageBox("RyvoDB file Cnt.size read error", kSystemErrorCaption, PF_MB_OK);
-    return -1;
-  }
-  if (status != kRecordRead) {
-    PfMessageBox("RyvoDB file Cont.Rec. read error", kSystemErrorCaption, PF_MB_OK);
-    return -1;
-  }
+  if (ReadDumpHeader(dump, &length) != 0) return -1;
   KeepCarriedBytes(RecordBuffer);
   if (RecordBuffer[1] < kMinVersionByte) {
     PfMessageBox("対応しているＲｙｖｏは２．１０以上です\nＲｙｖｏのバージョンを上げてください。",
@@ -148,7 +149,7 @@ int LoadDump(StockList list) {
   }
 
   for (;;) {
-    status = ReadDumpRecord(dump, &length);
+    int status = ReadDumpRecord(dump, &length);
     if (status == kRecordEnd) return 0;
     if (status != kRecordRead) {
       PfMessageBox("RyvoDB file Data.Rec. read error", kSystemErrorCaption, PF_MB_OK);
