@@ -50,8 +50,10 @@ int32_t ReadLE32(const unsigned char* p);
 void WriteLE32(unsigned char* p, int32_t value);
 
 // Reads one record: its 4-byte RecordLength, then that many bytes into
-// RecordBuffer (cleared first, so a record shorter than the fields read
-// from it reads as zero-padded).
+// RecordBuffer. Every byte of RecordBuffer past the bytes read is set to
+// zero, so a record shorter than the fields read from it reads as
+// zero-padded; *length is 0 when fewer than 4 bytes were left, else the
+// RecordLength read (also a bad one).
 enum {
   kRecordRead = 0,      // *length holds the length, the bytes are in RecordBuffer
   kRecordEnd = 1,       // fewer than 4 bytes of RecordLength were left
