@@ -60,15 +60,15 @@ bool StockNameArgument(const char* command, const char* argument, char* name) {
 }
 
 // The DataRec of stock `name` in the dump at `path`, left in RecordBuffer.
-// 0, or 1 after a message.
+// 0, or -1 after a message.
 int FindDumpStock(const char* path, const char* name, int32_t* length) {
   FILE* dump = PfOpenFile(path, "rb");
   if (dump == NULL) {
     PfMessageBox("RyvoDB file open error", kSystemErrorCaption, PF_MB_OK);
-    return 1;
+    return -1;
   }
   PfFileCloser closer(dump);
-  if (ReadDumpHeader(dump, length) != 0) return 1;
+  if (ReadDumpHeader(dump, length) != 0) return -1;
   int status;
   while ((status = ReadDumpRecord(dump, length)) == kRecordRead) {
     char stock[kStockNameSize + 1];
@@ -77,12 +77,12 @@ int FindDumpStock(const char* path, const char* name, int32_t* length) {
   }
   if (status != kRecordEnd) {
     PfMessageBox("RyvoDB file Data.Rec. read error", kSystemErrorCaption, PF_MB_OK);
-    return 1;
+    return -1;
   }
   char shown[128];
   fprintf(stderr, "ryvo chart: the dump holds no stock '%s'\n",
           ConsoleDisplayText(name, shown, sizeof shown));
-  return 1;
+  return -1;
 }
 
 int DrawChart(const char* output, int32_t length) {

@@ -37,23 +37,23 @@ int ReadSettingsLine(TextReader* reader, char* line) {
 }
 
 // The message for a missing line (1-based) and what the reader returns.
-int ReportMissingLine(int lineNumber) {
+StockFieldsRead ReportMissingLine(int lineNumber) {
   switch (lineNumber) {
     case 1:
       PfMessageBox("RyvoSetup file StockName read error", kSystemErrorCaption, PF_MB_OK);
-      return 0;
+      return kFieldsClose;
     case 2:
       PfMessageBox("RyvoSetup file OnlyClose read error", kSystemErrorCaption, PF_MB_OK);
-      return 0;
+      return kFieldsClose;
     case 3:
       PfMessageBox("RyvoSetup file WebScrap read error", kSystemErrorCaption, PF_MB_OK);
-      return -1;
+      return kFieldsPartial;
     case 4:
       PfMessageBox("RyvoSetup file FixedScale read error", kSystemErrorCaption, PF_MB_OK);
-      return -1;
+      return kFieldsPartial;
     default:
       PfMessageBox("RyvoSetup file read error", kSystemErrorCaption, PF_MB_OK);
-      return -1;
+      return kFieldsPartial;
   }
 }
 
@@ -111,20 +111,20 @@ void ClearStockFields(StockFields* fields) {
   memset(fields, 0, sizeof *fields);
 }
 
-int ReadStockFields(const char* currentName, StockFields* fields) {
+StockFieldsRead ReadStockFields(const char* currentName, StockFields* fields) {
   ClearStockFields(fields);
-  if (currentName[0] == '\0') return 1;
+  if (currentName[0] == '\0') return kFieldsReady;
 
   // The price CSV file only has to exist.
   char path[kPathSize];
   if (FormatStockPath(path, CsvFolder, currentName, ".csv") != 0 || !FileExists(path)) {
     PfMessageBox("CSVファイルを作成してから実行してください。", "エラー", PF_MB_OK);
-    return 0;
+    return kFieldsClose;
   }
 
-  if (FormatStockPath(path, WorkFolder, currentName, ".txt") != 0) return 0;
+  if (FormatStockPath(path, WorkFolder, currentName, ".txt") != 0) return kFieldsClose;
   PfFileCloser guard(PfOpenFile(path, "rb"));
-  if (guard.file == NULL) return 0;
+  if (guard.file == NULL) return kFieldsClose;
 
   static TextReader reader;   // 16 KB: kept off the stack
   TextReaderInit(&reader, guard.file);
@@ -133,27 +133,27 @@ int ReadStockFields(const char* currentName, StockFields* fields) {
     int length = ReadSettingsLine(&reader, line);
     if (length == -2) {
       PfMessageBox("RyvoDB Setup file read error", kSystemErrorCaption, PF_MB_OK);
-      return 0;
+      return kFieldsClose;
     }
     if (length < 0) return ReportMissingLine(lineNumber);
     StoreLine(fields, lineNumber, line);
   }
   guard.Close();
-  return 1;
+  return kFieldsReady;
 }
 
-int ValidateStockFields(const StockFields* fields) {
+StockFieldsCheck ValidateStockFields(const StockFields* fields) {
   if (strlen(fields->name) > kStockNameLimit) {
     PfMessageBox("銘柄名は半角２０文字以下、全角１０文字以下です。", kInputError, PF_MB_OK);
-    return -1;
+    return kFieldsInvalid;
   }
   if (strlen(fields->document) > kDocumentLimit) {
     PfMessageBox("Webドキュメントは半角１２０文字以下以下です。", kInputError, PF_MB_OK);
-    return -1;
+    return kFieldsInvalid;
   }
   if (strlen(fields->keyword) > kKeywordLimit) {
     PfMessageBox("キーワードは半角２０文字以下以下です。", kInputError, PF_MB_OK);
-    return -1;
+    return kFieldsInvalid;
   }
   // The name becomes two file names; one that could leave its folder, or
   // that Windows takes for a device, is refused here rather than failing
@@ -165,9 +165,9 @@ int ValidateStockFields(const StockFields* fields) {
                  "「.」「..」と、CON、PRN、AUX、NUL、COM1-COM9、LPT1-LPT9\n"
                  "（「.」の前にあっても）は使えません。",
                  kInputError, PF_MB_OK);
-    return -1;
+    return kFieldsInvalid;
   }
-  return 1;
+  return kFieldsValid;
 }
 
 int SaveStockFields(const char* currentName, const StockFields* fields,

@@ -38,6 +38,14 @@ struct StockFields {
 // Empties every text and clears every flag.
 void ClearStockFields(StockFields* fields);
 
+// What reading the settings gives the dialog; the values are the
+// dialog's own (1 ready, 0 close at once, -1 open partly filled).
+enum StockFieldsRead {
+  kFieldsReady = 1,
+  kFieldsClose = 0,
+  kFieldsPartial = -1,
+};
+
 // Reads the settings of stock `currentName` into `fields` (cleared first).
 //  1  ready: a new stock (empty name: all fields empty) or all 14 lines read;
 //  0  close without a change: the price CSV file is missing (message
@@ -50,12 +58,13 @@ void ClearStockFields(StockFields* fields);
 // with the line feed, a longer line in pieces that count as lines of their
 // own (so a line of exactly 258 characters is followed by an empty one),
 // and only CR LF is a line end (a CR before it stays in the text).
-int ReadStockFields(const char* currentName, StockFields* fields);
+StockFieldsRead ReadStockFields(const char* currentName, StockFields* fields);
 
 // Byte limits, in this order: name 20, document 120, keyword 20; then a
 // non-empty name must be usable as a file name (IsStockFileName). Returns 1
 // when all hold, -1 after the message ("入力エラー") of the first that fails.
-int ValidateStockFields(const StockFields* fields);
+enum StockFieldsCheck { kFieldsValid = 1, kFieldsInvalid = -1 };
+StockFieldsCheck ValidateStockFields(const StockFields* fields);
 
 // Writes the settings file of `fields->name` (14 lines, CR LF) and puts the
 // name into `resultName` (kNameSize bytes). When an existing stock

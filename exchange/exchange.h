@@ -55,11 +55,13 @@ void KeepCarriedBytes(const unsigned char* contRec);
 int ExportCsv(void);
 // Writes the CSV file of the DataRec in RecordBuffer, whose RecordLength
 // is `length` (the price table ends where the record ends, CountPriceRows):
-// 0 when written, 1 when the file could not be created (nothing written),
-// -1 after a reported write failure. The file is replaced whole or left as
+// kStockCsvWritten, kStockCsvSkipped when the file could not be created
+// (nothing written, nothing reported), kStockCsvFailed after a reported
+// write failure. The file is replaced whole or left as
 // it was (ReplaceWholeFile), so a failed export never cuts a user's file
 // short.
-int ExportStockCsv(int32_t length);
+enum StockCsvResult { kStockCsvWritten = 0, kStockCsvSkipped = 1, kStockCsvFailed = -1 };
+StockCsvResult ExportStockCsv(int32_t length);
 // The header line of every price CSV file, CR LF included.
 extern const char kCsvHeaderLine[];
 // When a CSV file cannot be created (folder missing, a name that cannot be

@@ -210,22 +210,22 @@ int FormatStockCsv(char* out, int32_t length) {
   return (int)(p - out);
 }
 
-int ExportStockCsv(int32_t length) {
+StockCsvResult ExportStockCsv(int32_t length) {
   char name[kStockNameSize + 1];
   char path[kPathSize];
   static char text[kCsvTextSize];
   ReadTextField(RecordBuffer + kDataStockName, kStockNameSize, name);
-  if (FormatStockPath(path, CsvFolder, name, ".csv") != 0) return 1;
+  if (FormatStockPath(path, CsvFolder, name, ".csv") != 0) return kStockCsvSkipped;
   // The user's file is replaced whole or not at all: a full disk never
   // leaves it cut short, which the conversion would take without a word.
   int size = FormatStockCsv(text, length);
   WholeFileResult status = ReplaceWholeFile(path, text, size);
-  if (status == kWholeFileNotCreated) return 1;
+  if (status == kWholeFileNotCreated) return kStockCsvSkipped;
   if (status != kWholeFileWritten) {
     PfMessageBox("RyvoDB file write error", kSystemErrorCaption, PF_MB_OK);
-    return -1;
+    return kStockCsvFailed;
   }
-  return 0;
+  return kStockCsvWritten;
 }
 
 // The names of the stocks whose CSV file could not be created, one a line.
@@ -290,13 +290,13 @@ int ExportCsv(void) {
       PfMessageBox("RyvoDB file Data.Rec. read error", kSystemErrorCaption, PF_MB_OK);
       return -1;
     }
-    int result = ExportStockCsv(length);
-    if (result < 0) {
+    StockCsvResult result = ExportStockCsv(length);
+    if (result == kStockCsvFailed) {
       // The stocks skipped before the failed write are named all the same.
       if (SkippedCount > 0) ReportSkippedStocks();
       return -1;
     }
-    if (result > 0) NoteSkippedStock();
+    if (result == kStockCsvSkipped) NoteSkippedStock();
   }
   if (SkippedCount > 0) {
     // Files that could not be created are not a completed export.
