@@ -1,6 +1,7 @@
 // File names made from stock names and folders: the one place that decides
 // whether a stock name may be a file name, how the host spells it (UTF-8
-// outside Windows) and how paths are formed.
+// outside Windows) and how paths are formed; and the one place where a file
+// is written in place of another through a temporary file.
 #include "stock_paths.h"
 
 #include <stdio.h>

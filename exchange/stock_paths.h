@@ -1,4 +1,5 @@
-// File names made from stock names and folders. A stock name is the base
+// File names made from stock names and folders, and the writing of a file
+// whole (WriteWholeFile, ReplaceWholeFile). A stock name is the base
 // name of its settings file (.txt in the working folder) and of its price
 // CSV file (.csv in the CSV folder); a name that could leave the folder is
 // never used as a file name.
