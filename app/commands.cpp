@@ -20,7 +20,6 @@ char PathBuffer[kPathSize];      // scratch: a path formed from a folder
 char EntryText[kNameSize];       // scratch: one list entry
 
 const char kCaption[] = "RyvoWin";
-const char kSystemError[] = "System Error";
 
 // Commands 100, 101, 107 and 108 need somewhere to put the CSV files.
 int CsvFolderGuard(void) {
@@ -152,7 +151,7 @@ void NewStock(HWND window) {
   int written = csv != NULL && fputs(kCsvHeaderLine, csv) >= 0;
   if (csv != NULL && PfCloseFile(csv) != 0) written = 0;
   if (!written) {
-    PfMessageBox("RyvoData file create error", kSystemError, PF_MB_OK);
+    PfMessageBox("RyvoData file create error", kSystemErrorCaption, PF_MB_OK);
     BusyFlag = 0;
     return;
   }

@@ -12,7 +12,7 @@
 #include "../platform/platform.h"
 #include "../shared/bitmap_buttons.h"
 
-enum { kButtonCount = 9, kDirectionRow = 1, kNameSize = kDialogNameSize };
+enum { kButtonCount = 9, kDirectionRow = 1 };
 
 extern HINSTANCE AppInstance;                       // set by WinMain
 extern BitmapButton ButtonTable[kButtonCount];      // the direction row changes

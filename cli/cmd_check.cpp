@@ -24,13 +24,6 @@ const char* ShownPath(const StockCheck* c, int file, char* out, int size) {
   return ConsoleDisplayPath(path, out, size);
 }
 
-const char* DateText(unsigned packed, char* out) {
-  int y, m, d;
-  DecodePackedDate(packed, &y, &m, &d);
-  sprintf(out, "%d/%d/%d", y, m, d);
-  return out;
-}
-
 void FlagList(int flags, char* out) {
   out[0] = '\0';
   if (flags & kFlagOnlyClose) strcat(out, " OnlyClose");
@@ -41,7 +34,7 @@ void FlagList(int flags, char* out) {
 void PrintStock(const StockCheck* c) {
   static char shown[2048];
   static char path[1024];
-  char first[24], last[24], flags[48];
+  char first[kPackedDateTextSize], last[kPackedDateTextSize], flags[48];
   FlagList(c->flags, flags);
   printf("%s: ", ConsoleDisplayText(c->name, shown, sizeof shown));
   if (c->stopsConversion)
@@ -49,8 +42,9 @@ void PrintStock(const StockCheck* c) {
   else if (c->rows == 0)
     printf("0 rows, flags%s\n", flags[0] != '\0' ? flags : " -");
   else
-    printf("%d rows, %s - %s, flags%s\n", c->rows, DateText(c->firstDate, first),
-           DateText(c->lastDate, last), flags[0] != '\0' ? flags : " -");
+    printf("%d rows, %s - %s, flags%s\n", c->rows,
+           FormatPackedDate(first, sizeof first, c->firstDate),
+           FormatPackedDate(last, sizeof last, c->lastDate), flags[0] != '\0' ? flags : " -");
   for (int i = 0; i < c->findingCount; ++i) {
     const CheckFinding* f = &c->findings[i];
     ShownPath(c, f->file, path, sizeof path);
@@ -97,13 +91,19 @@ void PrintJsonPath(const StockCheck* c, int file) {
 }
 
 void PrintJsonStock(const StockCheck* c, int first) {
-  char date[24], flags[48];
+  char date[kPackedDateTextSize], flags[48];
   printf("%s\n    {\"name\": ", first ? "" : ",");
   PrintJsonString(c->name);
   printf(", \"rows\": %d, \"first\": ", c->rows);
-  if (c->rows > 0) PrintJsonString(DateText(c->firstDate, date)); else printf("null");
+  if (c->rows > 0)
+    PrintJsonString(FormatPackedDate(date, sizeof date, c->firstDate));
+  else
+    printf("null");
   printf(", \"last\": ");
-  if (c->rows > 0) PrintJsonString(DateText(c->lastDate, date)); else printf("null");
+  if (c->rows > 0)
+    PrintJsonString(FormatPackedDate(date, sizeof date, c->lastDate));
+  else
+    printf("null");
   FlagList(c->flags, flags);
   printf(", \"flags\": [");
   for (char* f = strtok(flags, " "); f != NULL; f = strtok(NULL, " "))

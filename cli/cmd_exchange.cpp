@@ -12,7 +12,7 @@
 
 int SetFolder(char* folder, const char* argument, const char* what) {
   size_t n = strlen(argument);
-  if (n == 0 || n >= 260) {
+  if (n == 0 || n >= kPathSize) {
     fprintf(stderr, "ryvo: the %s must be 1 to 259 bytes long\n", what);
     return 2;
   }
@@ -80,16 +80,12 @@ int RunInfo(int argc, char** argv) {
   if (int code = CheckArguments(&argc, argv, 1, 1, kUsage); code >= 0) return code;
   FILE* dump = PfOpenFile(argv[0], "rb");
   if (dump == NULL) {
-    PfMessageBox("RyvoDB file open error", "System Error", PF_MB_OK);
+    PfMessageBox("RyvoDB file open error", kSystemErrorCaption, PF_MB_OK);
     return 1;
   }
   int32_t length;
-  int status = ReadDumpRecord(dump, &length);
-  if (status != kRecordRead) {
+  if (ReadDumpHeader(dump, &length) != 0) {
     PfCloseFile(dump);
-    PfMessageBox(status == kRecordEnd ? "RyvoDB file Cnt.size read error"
-                                      : "RyvoDB file Cont.Rec. read error",
-                 "System Error", PF_MB_OK);
     return 1;
   }
   const unsigned char* h = RecordBuffer;
@@ -103,10 +99,10 @@ int RunInfo(int argc, char** argv) {
   int index = 0;
   int result = 0;
   for (;;) {
-    status = ReadDumpRecord(dump, &length);
+    int status = ReadDumpRecord(dump, &length);
     if (status == kRecordEnd) break;
     if (status != kRecordRead) {
-      PfMessageBox("RyvoDB file Data.Rec. read error", "System Error", PF_MB_OK);
+      PfMessageBox("RyvoDB file Data.Rec. read error", kSystemErrorCaption, PF_MB_OK);
       result = 1;
       break;
     }
@@ -120,10 +116,11 @@ int RunInfo(int argc, char** argv) {
     if (rows > 0) {
       const unsigned char* first = RecordBuffer + kPriceTableOffset;
       const unsigned char* last = first + kPriceRowSize * (rows - 1);
-      int y1, m1, d1, y2, m2, d2;
-      DecodePackedDate(((unsigned)first[0] << 8) | first[1], &y1, &m1, &d1);
-      DecodePackedDate(((unsigned)last[0] << 8) | last[1], &y2, &m2, &d2);
-      printf("\t%d/%d/%d - %d/%d/%d", y1, m1, d1, y2, m2, d2);
+      char from[kPackedDateTextSize], to[kPackedDateTextSize];
+      unsigned firstDate = ((unsigned)first[0] << 8) | first[1];
+      unsigned lastDate = ((unsigned)last[0] << 8) | last[1];
+      printf("\t%s - %s", FormatPackedDate(from, sizeof from, firstDate),
+             FormatPackedDate(to, sizeof to, lastDate));
     }
     printf("\tlength %d\n", (int)length);
   }
@@ -226,7 +223,7 @@ int RunSample(int argc, char** argv) {
     return 2;
   }
   if (WriteSampleDump(path) != 0) {
-    PfMessageBox("RyvoDB file write error", "System Error", PF_MB_OK);
+    PfMessageBox("RyvoDB file write error", kSystemErrorCaption, PF_MB_OK);
     return 1;
   }
   return 0;

@@ -17,8 +17,6 @@
 
 namespace {
 
-enum { kDirectionSize = 80 };
-
 #ifdef _WIN32
 const char kSeparator = '\\';
 #else
@@ -29,13 +27,13 @@ const char kSeparator = '/';
 
 void ReadDirection(const char* workFolder, char* direction) {
   (void)workFolder;
-  ReadSetting(direction, kDirectionSize, kSettingsKey, "SyncDir");
+  ReadSetting(direction, kNameSize, kSettingsKey, "SyncDir");
 }
 
 int WriteDirection(const char* workFolder, const char* direction) {
   (void)workFolder;
   if (WriteSetting(direction, kSettingsKey, "SyncDir") != 0) {
-    PfMessageBox("SyncDir write error", "System Error", PF_MB_OK);
+    PfMessageBox("SyncDir write error", kSystemErrorCaption, PF_MB_OK);
     return -1;
   }
   return 0;
@@ -51,7 +49,7 @@ void ReadDirection(const char* workFolder, char* direction) {
   if (FormatFolderPath(path, workFolder, "SyncDir") != 0) return;
   FILE* file = PfOpenFile(path, "rb");
   if (!file) return;
-  size_t n = fread(direction, 1, kDirectionSize - 1, file);
+  size_t n = fread(direction, 1, kNameSize - 1, file);
   PfCloseFile(file);
   direction[n] = '\0';
   while (n > 0 && (direction[n - 1] == '\n' || direction[n - 1] == '\r' ||
@@ -59,21 +57,25 @@ void ReadDirection(const char* workFolder, char* direction) {
     direction[--n] = '\0';
 }
 
+// Writes the text `context` into `out`: 0 or -1.
+int WriteText(FILE* out, void* context) {
+  const char* text = (const char*)context;
+  size_t n = strlen(text);
+  return fwrite(text, 1, n, out) == n ? 0 : -1;
+}
+
 int WriteDirection(const char* workFolder, const char* direction) {
   char path[kPathSize], tmp[kPathSize];
   if (FormatFolderPath(path, workFolder, "SyncDir") != 0 ||
       FormatFolderPath(tmp, workFolder, "SyncDir.tmp") != 0) {
-    PfMessageBox("SyncDir file path error", "System Error", PF_MB_OK);
+    PfMessageBox("SyncDir file path error", kSystemErrorCaption, PF_MB_OK);
     return -1;
   }
-  FILE* file = PfOpenFile(tmp, "wb");
-  int ok = file != NULL;
-  if (ok) ok = fwrite(direction, 1, strlen(direction), file) == strlen(direction);
-  if (file && PfCloseFile(file) != 0) ok = 0;
-  if (ok) ok = PfReplaceFile(tmp, path) == 0;
-  if (!ok) {
-    PfDeleteFile(tmp);
-    PfMessageBox("SyncDir file write error", "System Error", PF_MB_OK);
+  WholeFileResult result = WriteWholeFile(path, tmp, WriteText, (void*)direction);
+  if (result != kWholeFileWritten) {
+    // A temporary file that cannot be opened for writing is not kept either.
+    if (result == kWholeFileNotCreated) PfDeleteFile(tmp);
+    PfMessageBox("SyncDir file write error", kSystemErrorCaption, PF_MB_OK);
     return -1;
   }
   return 0;
@@ -102,10 +104,10 @@ int RunHotsync(int argc, char** argv) {
   const char* pdbPath = argv[1];
   char dumpPath[kPathSize];
   if (FormatFolderPath(dumpPath, workFolder, "Ryvo.dmp") != 0) {
-    PfMessageBox("RyvoDB file path error", "System Error", PF_MB_OK);
+    PfMessageBox("RyvoDB file path error", kSystemErrorCaption, PF_MB_OK);
     return 1;
   }
-  char direction[kDirectionSize];
+  char direction[kNameSize];
   ReadDirection(workFolder, direction);
 
   if (strcmp(direction, "ToPalm") != 0) {
@@ -129,7 +131,7 @@ int WriteSamplePdb(const char* pdbPath) {
   }
   if (WriteSampleDump(dumpPath) != 0) {
     PfDeleteFile(dumpPath);
-    PfMessageBox("RyvoDB file write error", "System Error", PF_MB_OK);
+    PfMessageBox("RyvoDB file write error", kSystemErrorCaption, PF_MB_OK);
     return 1;
   }
   int result = ConvertDumpToPdb(dumpPath, pdbPath, kPdbFreshFile);

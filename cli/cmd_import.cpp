@@ -46,9 +46,8 @@ const char* SeparatorName(char separator) {
 }
 
 void PrintDate(unsigned date) {
-  int year, month, day;
-  DecodePackedDate(date, &year, &month, &day);
-  fprintf(stderr, "%d/%d/%d", year, month, day);
+  char text[kPackedDateTextSize];
+  fputs(FormatPackedDate(text, sizeof text, date), stderr);
 }
 
 void PrintColumns(const ImportSummary& s) {
@@ -147,7 +146,7 @@ int RunImport(int argc, char** argv) {
   if (result == 0 && !FileExists(settingsPath)) {
     // A new stock: the settings file the settings dialog writes for it.
     static StockFields fields;
-    char written[kDialogNameSize];
+    char written[kNameSize];
     ClearStockFields(&fields);
     memcpy(fields.name, name, strlen(name) + 1);
     if (SaveStockFields(name, &fields, written) != 0) {

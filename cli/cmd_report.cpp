@@ -26,7 +26,7 @@ int WriteOut(const char* command, const char* output, const TextSink* text) {
   if (output == NULL || strcmp(output, "-") == 0) {
     return fwrite(text->data, 1, (size_t)text->length, stdout) == (size_t)text->length ? 0 : 1;
   }
-  if (ReplaceWholeFile(output, text->data, text->length) != 0) {
+  if (ReplaceWholeFile(output, text->data, text->length) != kWholeFileWritten) {
     fprintf(stderr, "ryvo %s: cannot write %s\n", command, output);
     return 1;
   }
@@ -43,34 +43,29 @@ bool StockNameArgument(const char* command, const char* argument, char* name) {
 }
 
 // The DataRec of stock `name` in the dump at `path`, left in RecordBuffer.
-// 0, or 1 after a message.
+// 0, or -1 after a message.
 int FindDumpStock(const char* path, const char* name, int32_t* length) {
   FILE* dump = PfOpenFile(path, "rb");
   if (dump == NULL) {
-    PfMessageBox("RyvoDB file open error", "System Error", PF_MB_OK);
-    return 1;
+    PfMessageBox("RyvoDB file open error", kSystemErrorCaption, PF_MB_OK);
+    return -1;
   }
   PfFileCloser closer(dump);
-  int status = ReadDumpRecord(dump, length);
-  if (status != kRecordRead) {
-    PfMessageBox(status == kRecordEnd ? "RyvoDB file Cnt.size read error"
-                                      : "RyvoDB file Cont.Rec. read error",
-                 "System Error", PF_MB_OK);
-    return 1;
-  }
+  if (ReadDumpHeader(dump, length) != 0) return -1;
+  int status;
   while ((status = ReadDumpRecord(dump, length)) == kRecordRead) {
     char stock[kStockNameSize + 1];
     ReadTextField(RecordBuffer + kDataStockName, kStockNameSize, stock);
     if (strcmp(stock, name) == 0) return 0;
   }
   if (status != kRecordEnd) {
-    PfMessageBox("RyvoDB file Data.Rec. read error", "System Error", PF_MB_OK);
-    return 1;
+    PfMessageBox("RyvoDB file Data.Rec. read error", kSystemErrorCaption, PF_MB_OK);
+    return -1;
   }
   char shown[128];
   fprintf(stderr, "ryvo chart: the dump holds no stock '%s'\n",
           ConsoleDisplayText(name, shown, sizeof shown));
-  return 1;
+  return -1;
 }
 
 int DrawChart(const char* output, int32_t length) {

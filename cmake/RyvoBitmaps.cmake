@@ -12,13 +12,15 @@
 # add ${CMAKE_CURRENT_BINARY_DIR} to its include folders; the script names
 # the files as "bitmaps/<id>.bmp".
 #
-# bmpgen comes from the native build: ${RYVO_HOST_BUILD}/scripts/bmpgen/bmpgen.
+# bmpgen is a host program of the Release tree (build/release, made by
+# "make release"), named by RYVO_HOST_BUILD:
+# ${RYVO_HOST_BUILD}/scripts/bmpgen/bmpgen.
 
 set(RYVO_BMPGEN "${RYVO_HOST_BUILD}/scripts/bmpgen/bmpgen")
 
 function(_ryvo_check_bmpgen)
   if(NOT RYVO_HOST_BUILD)
-    message(FATAL_ERROR "RYVO_HOST_BUILD is not set: build the native tree first (make native)")
+    message(FATAL_ERROR "RYVO_HOST_BUILD is not set: build the Release tree first (make release) and pass -DRYVO_HOST_BUILD=<its folder>")
   endif()
 endfunction()
 

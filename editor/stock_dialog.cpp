@@ -8,8 +8,8 @@
 #include "editor_resource.h"
 #include "stock_settings.h"
 
-char CurrentStockName[kDialogNameSize];
-char ResultStockName[kDialogNameSize];
+char CurrentStockName[kNameSize];
+char ResultStockName[kNameSize];
 
 namespace {
 
@@ -61,14 +61,14 @@ void CloseDialog(HWND dialog) {
 }
 
 void OnInit(HWND dialog) {
-  if (ReadStockSettings(dialog) == 0) {
+  if (ReadStockSettings(dialog) == kFieldsClose) {
     CloseDialog(dialog);
     memcpy(ResultStockName, CurrentStockName, sizeof ResultStockName);
   }
 }
 
 void OnRegister(HWND dialog) {
-  if (ValidateStockSettings(dialog) != 1) return;
+  if (ValidateStockSettings(dialog) != kFieldsValid) return;
   if (SaveStockSettings(dialog) != 0) return;
   CloseDialog(dialog);
   PfMessageBox("Palmロードボタンを押下しないと設定内容が有効になりません。", "注意", PF_MB_OK);

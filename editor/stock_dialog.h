@@ -13,8 +13,8 @@
 // after 登録, the current name when an existing stock was left unchanged,
 // all zero when a new stock was abandoned. Both are zero-terminated code
 // page 932 text.
-extern char CurrentStockName[kDialogNameSize];
-extern char ResultStockName[kDialogNameSize];
+extern char CurrentStockName[kNameSize];
+extern char ResultStockName[kNameSize];
 
 // Runs RECEDIT_DLG modally with no owner window and returns when it has
 // closed; ResultStockName is then set. The caller sets the busy flag.

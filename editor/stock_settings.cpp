@@ -12,7 +12,6 @@
 
 namespace {
 
-const char kSystemError[] = "System Error";
 const char kInputError[] = "入力エラー";
 
 void CopyText(char* to, int size, const char* from) {
@@ -38,23 +37,23 @@ int ReadSettingsLine(TextReader* reader, char* line) {
 }
 
 // The message for a missing line (1-based) and what the reader returns.
-int ReportMissingLine(int lineNumber) {
+StockFieldsRead ReportMissingLine(int lineNumber) {
   switch (lineNumber) {
     case 1:
-      PfMessageBox("RyvoSetup file StockName read error", kSystemError, PF_MB_OK);
-      return 0;
+      PfMessageBox("RyvoSetup file StockName read error", kSystemErrorCaption, PF_MB_OK);
+      return kFieldsClose;
     case 2:
-      PfMessageBox("RyvoSetup file OnlyClose read error", kSystemError, PF_MB_OK);
-      return 0;
+      PfMessageBox("RyvoSetup file OnlyClose read error", kSystemErrorCaption, PF_MB_OK);
+      return kFieldsClose;
     case 3:
-      PfMessageBox("RyvoSetup file WebScrap read error", kSystemError, PF_MB_OK);
-      return -1;
+      PfMessageBox("RyvoSetup file WebScrap read error", kSystemErrorCaption, PF_MB_OK);
+      return kFieldsPartial;
     case 4:
-      PfMessageBox("RyvoSetup file FixedScale read error", kSystemError, PF_MB_OK);
-      return -1;
+      PfMessageBox("RyvoSetup file FixedScale read error", kSystemErrorCaption, PF_MB_OK);
+      return kFieldsPartial;
     default:
-      PfMessageBox("RyvoSetup file read error", kSystemError, PF_MB_OK);
-      return -1;
+      PfMessageBox("RyvoSetup file read error", kSystemErrorCaption, PF_MB_OK);
+      return kFieldsPartial;
   }
 }
 
@@ -112,20 +111,20 @@ void ClearStockFields(StockFields* fields) {
   memset(fields, 0, sizeof *fields);
 }
 
-int ReadStockFields(const char* currentName, StockFields* fields) {
+StockFieldsRead ReadStockFields(const char* currentName, StockFields* fields) {
   ClearStockFields(fields);
-  if (currentName[0] == '\0') return 1;
+  if (currentName[0] == '\0') return kFieldsReady;
 
   // The price CSV file only has to exist.
   char path[kPathSize];
   if (FormatStockPath(path, CsvFolder, currentName, ".csv") != 0 || !FileExists(path)) {
     PfMessageBox("CSVファイルを作成してから実行してください。", "エラー", PF_MB_OK);
-    return 0;
+    return kFieldsClose;
   }
 
-  if (FormatStockPath(path, WorkFolder, currentName, ".txt") != 0) return 0;
+  if (FormatStockPath(path, WorkFolder, currentName, ".txt") != 0) return kFieldsClose;
   PfFileCloser guard(PfOpenFile(path, "rb"));
-  if (guard.file == NULL) return 0;
+  if (guard.file == NULL) return kFieldsClose;
 
   static TextReader reader;   // 16 KB: kept off the stack
   TextReaderInit(&reader, guard.file);
@@ -133,28 +132,28 @@ int ReadStockFields(const char* currentName, StockFields* fields) {
   for (int lineNumber = 1; lineNumber <= 14; ++lineNumber) {
     int length = ReadSettingsLine(&reader, line);
     if (length == -2) {
-      PfMessageBox("RyvoDB Setup file read error", kSystemError, PF_MB_OK);
-      return 0;
+      PfMessageBox("RyvoDB Setup file read error", kSystemErrorCaption, PF_MB_OK);
+      return kFieldsClose;
     }
     if (length < 0) return ReportMissingLine(lineNumber);
     StoreLine(fields, lineNumber, line);
   }
   guard.Close();
-  return 1;
+  return kFieldsReady;
 }
 
-int ValidateStockFields(const StockFields* fields) {
+StockFieldsCheck ValidateStockFields(const StockFields* fields) {
   if (strlen(fields->name) > kStockNameLimit) {
     PfMessageBox("銘柄名は半角２０文字以下、全角１０文字以下です。", kInputError, PF_MB_OK);
-    return -1;
+    return kFieldsInvalid;
   }
   if (strlen(fields->document) > kDocumentLimit) {
     PfMessageBox("Webドキュメントは半角１２０文字以下以下です。", kInputError, PF_MB_OK);
-    return -1;
+    return kFieldsInvalid;
   }
   if (strlen(fields->keyword) > kKeywordLimit) {
     PfMessageBox("キーワードは半角２０文字以下以下です。", kInputError, PF_MB_OK);
-    return -1;
+    return kFieldsInvalid;
   }
   // The name becomes two file names; one that could leave its folder, or
   // that Windows takes for a device, is refused here rather than failing
@@ -166,14 +165,14 @@ int ValidateStockFields(const StockFields* fields) {
                  "「.」「..」と、CON、PRN、AUX、NUL、COM1-COM9、LPT1-LPT9\n"
                  "（「.」の前にあっても）は使えません。",
                  kInputError, PF_MB_OK);
-    return -1;
+    return kFieldsInvalid;
   }
-  return 1;
+  return kFieldsValid;
 }
 
 int SaveStockFields(const char* currentName, const StockFields* fields,
                     char* resultName) {
-  char name[kDialogNameSize];
+  char name[kNameSize];
   CopyText(name, sizeof name, fields->name);
   if (name[0] == '\0') return -1;
 
@@ -201,7 +200,7 @@ int SaveStockFields(const char* currentName, const StockFields* fields,
     char to[kPathSize];
     if (FormatStockPath(from, CsvFolder, currentName, ".csv") != 0 ||
         FormatStockPath(to, CsvFolder, name, ".csv") != 0 || PfCopyFile(from, to) != 0) {
-      PfMessageBox("Ryvo Data file copy error", kSystemError, PF_MB_OK);
+      PfMessageBox("Ryvo Data file copy error", kSystemErrorCaption, PF_MB_OK);
       return -1;
     }
   }
@@ -210,12 +209,12 @@ int SaveStockFields(const char* currentName, const StockFields* fields,
   // file as it was.
   static char text[kSettingsTextSize];
   int length = FormatSettingsLines(text, name, fields);
-  int status = ReplaceWholeFile(settingsPath, text, length);
-  if (status > 0) return -1;   // cannot be created: no message
-  if (status < 0) {
-    PfMessageBox("RyvoDB Setup file write error", kSystemError, PF_MB_OK);
+  WholeFileResult status = ReplaceWholeFile(settingsPath, text, length);
+  if (status == kWholeFileNotCreated) return -1;   // no message
+  if (status != kWholeFileWritten) {
+    PfMessageBox("RyvoDB Setup file write error", kSystemErrorCaption, PF_MB_OK);
     return -1;
   }
-  CopyText(resultName, kDialogNameSize, name);
+  CopyText(resultName, kNameSize, name);
   return 0;
 }

@@ -9,9 +9,10 @@
 // bytes (a full-width character counts two).
 #pragma once
 
+#include "../platform/platform.h"   // kNameSize: the current and the result stock name
+
 enum {
   kFieldSize = 260,        // every field text, terminating zero included
-  kDialogNameSize = 80,     // the current and the result stock name
   kPairCount = 7,          // lines 8 to 14: five Web-fetch pairs, two scales
   kStockNameLimit = 20,    // bytes
   kDocumentLimit = 120,    // bytes
@@ -37,6 +38,14 @@ struct StockFields {
 // Empties every text and clears every flag.
 void ClearStockFields(StockFields* fields);
 
+// What reading the settings gives the dialog; the values are the
+// dialog's own (1 ready, 0 close at once, -1 open partly filled).
+enum StockFieldsRead {
+  kFieldsReady = 1,
+  kFieldsClose = 0,
+  kFieldsPartial = -1,
+};
+
 // Reads the settings of stock `currentName` into `fields` (cleared first).
 //  1  ready: a new stock (empty name: all fields empty) or all 14 lines read;
 //  0  close without a change: the price CSV file is missing (message
@@ -49,15 +58,16 @@ void ClearStockFields(StockFields* fields);
 // with the line feed, a longer line in pieces that count as lines of their
 // own (so a line of exactly 258 characters is followed by an empty one),
 // and only CR LF is a line end (a CR before it stays in the text).
-int ReadStockFields(const char* currentName, StockFields* fields);
+StockFieldsRead ReadStockFields(const char* currentName, StockFields* fields);
 
 // Byte limits, in this order: name 20, document 120, keyword 20; then a
 // non-empty name must be usable as a file name (IsStockFileName). Returns 1
 // when all hold, -1 after the message ("入力エラー") of the first that fails.
-int ValidateStockFields(const StockFields* fields);
+enum StockFieldsCheck { kFieldsValid = 1, kFieldsInvalid = -1 };
+StockFieldsCheck ValidateStockFields(const StockFields* fields);
 
 // Writes the settings file of `fields->name` (14 lines, CR LF) and puts the
-// name into `resultName` (kDialogNameSize bytes). When an existing stock
+// name into `resultName` (kNameSize bytes). When an existing stock
 // (`currentName` not empty) gets another name, its price CSV file is first
 // copied to the new name; the old files stay. When the new name's settings
 // file or price CSV file already exists (and the name is not the stock's

@@ -10,7 +10,6 @@
 #include "stock_paths.h"
 #include "stock_reading.h"
 
-static const char kSystemError[] = "System Error";
 static const char kNewDumpName[] = "Ryvo.dmp.tmp";
 
 // Records go out through one large buffer: the dump is written front to
@@ -34,12 +33,12 @@ int BuildStockRecord(FILE* out, const char* name, int32_t* offset,
                      const unsigned char templateLength[4]) {
   if (name == NULL || name[0] == '\0') return -1;
   if (!IsTemplateLength(ReadLE32(templateLength))) {
-    PfMessageBox("RyvoDB file Cnt.size read error", kSystemError, PF_MB_OK);
+    PfMessageBox("RyvoDB file Cnt.size read error", kSystemErrorCaption, PF_MB_OK);
     return -1;
   }
   if (FillStockRecord(name, NULL) != 0) return -1;
   if (WriteRecord(out, offset, templateLength) != 0) {
-    PfMessageBox("RyvoDB file Cnt.size write error", kSystemError, PF_MB_OK);
+    PfMessageBox("RyvoDB file Cnt.size write error", kSystemErrorCaption, PF_MB_OK);
     return -1;
   }
   return 0;
@@ -58,11 +57,11 @@ static int WriteNewDump(FILE* out, StockList list, int count,
   memcpy(RecordBuffer + kCarriedOffset, CarriedBytes, kCarriedSize);
   int32_t offset = 0;
   if (WriteRecord(out, &offset, headerLength) != 0) {
-    PfMessageBox("RyvoDB file Cnt.size write error", kSystemError, PF_MB_OK);
+    PfMessageBox("RyvoDB file Cnt.size write error", kSystemErrorCaption, PF_MB_OK);
     return -1;
   }
   for (int i = 0; i < count; ++i) {
-    char entry[80];
+    char entry[kNameSize];
     if (PfListGetText(list, i, entry, sizeof entry) < 0) entry[0] = '\0';
     char* lineFeed = strchr(entry, '\n');
     if (lineFeed != NULL) *lineFeed = '\0';
@@ -72,9 +71,28 @@ static int WriteNewDump(FILE* out, StockList list, int count,
   // The records are written in full only once the buffer has reached the
   // file.
   if (fflush(out) != 0) {
-    PfMessageBox("RyvoDB file Cnt.size write error", kSystemError, PF_MB_OK);
+    PfMessageBox("RyvoDB file Cnt.size write error", kSystemErrorCaption, PF_MB_OK);
     return -1;
   }
+  return 0;
+}
+
+// What the writer of the new dump needs; `written` tells the caller that
+// the records were all written (their failures are reported where found).
+struct NewDump {
+  StockList list;
+  int count;
+  const unsigned char* headerLength;
+  const unsigned char* recordLength;
+  int written;
+};
+
+static int WriteNewDumpFile(FILE* out, void* context) {
+  NewDump* dump = (NewDump*)context;
+  setvbuf(out, DumpOutBuffer, _IOFBF, sizeof DumpOutBuffer);
+  if (WriteNewDump(out, dump->list, dump->count, dump->headerLength, dump->recordLength) != 0)
+    return -1;
+  dump->written = 1;
   return 0;
 }
 
@@ -88,7 +106,7 @@ int ConvertToHandheld(StockList list) {
   if (FormatFolderPath(dumpPath, WorkFolder, "Ryvo.dmp") != 0 ||
       FormatFolderPath(savePath, WorkFolder, "SaveRyvo.dmp") != 0 ||
       PfCopyFile(dumpPath, savePath) != 0) {
-    PfMessageBox("RyvoDB file copy read error", kSystemError, PF_MB_OK);
+    PfMessageBox("RyvoDB file copy read error", kSystemErrorCaption, PF_MB_OK);
     return -1;
   }
 
@@ -99,7 +117,7 @@ int ConvertToHandheld(StockList list) {
   {
     FILE* old = PfOpenFile(dumpPath, "r+b");
     if (old == NULL) {
-      PfMessageBox("RyvoDB file write error", kSystemError, PF_MB_OK);
+      PfMessageBox("RyvoDB file write error", kSystemErrorCaption, PF_MB_OK);
       return -1;
     }
     PfFileCloser closer(old);
@@ -109,28 +127,19 @@ int ConvertToHandheld(StockList list) {
              fread(recordLength, 1, 4, old) == 4 &&
              IsTemplateLength(ReadLE32(recordLength));
     if (!ok) {
-      PfMessageBox("RyvoDB file Cnt.size read error", kSystemError, PF_MB_OK);
+      PfMessageBox("RyvoDB file Cnt.size read error", kSystemErrorCaption, PF_MB_OK);
       return -1;
     }
   }
 
-  FILE* out = NULL;
+  NewDump dump = {list, count, headerLength, recordLength, 0};
+  WholeFileResult result = kWholeFileNotCreated;
   if (FormatFolderPath(newPath, WorkFolder, kNewDumpName) == 0)
-    out = PfOpenFile(newPath, "wb");
-  if (out == NULL) {
-    PfMessageBox("RyvoDB file open error", kSystemError, PF_MB_OK);
-    return -1;
-  }
-  setvbuf(out, DumpOutBuffer, _IOFBF, sizeof DumpOutBuffer);
-  int result = WriteNewDump(out, list, count, headerLength, recordLength);
-  if (PfCloseFile(out) != 0 && result == 0) {
-    PfMessageBox("RyvoDB file write error", kSystemError, PF_MB_OK);
-    result = -1;
-  }
-  if (result == 0 && PfReplaceFile(newPath, dumpPath) != 0) {
-    PfMessageBox("RyvoDB file write error", kSystemError, PF_MB_OK);
-    result = -1;
-  }
-  if (result != 0) PfDeleteFile(newPath);
-  return result;
+    result = WriteWholeFile(dumpPath, newPath, WriteNewDumpFile, &dump);
+  if (result == kWholeFileWritten) return 0;
+  if (result == kWholeFileNotCreated)
+    PfMessageBox("RyvoDB file open error", kSystemErrorCaption, PF_MB_OK);
+  else if (dump.written)   // the close or the replacing failed
+    PfMessageBox("RyvoDB file write error", kSystemErrorCaption, PF_MB_OK);
+  return -1;
 }

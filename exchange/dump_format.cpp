@@ -2,6 +2,7 @@
 // packed values and the 15-byte price row. Owns RecordBuffer.
 #include "dump_format.h"
 
+#include <stdio.h>
 #include <string.h>
 
 unsigned char RecordBuffer[kRecordBufferSize];
@@ -81,6 +82,19 @@ void DecodePackedDate(unsigned date, int* year, int* month, int* day) {
   *year = (int)(date >> 9) + 1904;
   *month = (int)((date >> 5) & 0xF);
   *day = (int)(date & 0x1F);
+}
+
+const char* FormatPackedDate(char* out, int size, unsigned date) {
+  int year, month, day;
+  DecodePackedDate(date, &year, &month, &day);
+  if (size > 0) snprintf(out, (size_t)size, "%d/%d/%d", year, month, day);
+  return out;
+}
+
+int DaysInMonth(int year, int month) {
+  static const int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  if (month == 2 && year % 4 == 0 && (year % 100 != 0 || year % 400 == 0)) return 29;
+  return kDays[month - 1];
 }
 
 double DecodePackedValue(uint32_t field) {

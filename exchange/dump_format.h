@@ -50,8 +50,10 @@ int32_t ReadLE32(const unsigned char* p);
 void WriteLE32(unsigned char* p, int32_t value);
 
 // Reads one record: its 4-byte RecordLength, then that many bytes into
-// RecordBuffer (cleared first, so a record shorter than the fields read
-// from it reads as zero-padded).
+// RecordBuffer. Every byte of RecordBuffer past the bytes read is set to
+// zero, so a record shorter than the fields read from it reads as
+// zero-padded; *length is 0 when fewer than 4 bytes were left, else the
+// RecordLength read (also a bad one).
 enum {
   kRecordRead = 0,      // *length holds the length, the bytes are in RecordBuffer
   kRecordEnd = 1,       // fewer than 4 bytes of RecordLength were left
@@ -66,6 +68,15 @@ void ReadTextField(const unsigned char* field, int width, char* out);
 
 // Packed dates: years since 1904 in bits 15-9, month 8-5, day 4-0.
 void DecodePackedDate(unsigned date, int* year, int* month, int* day);
+// The text of a packed date as every message, report and listing shows
+// it: "y/m/d" without leading zeros ("2024/1/5"), the fields as decoded
+// (so "1904/0/0" for 0 and "2031/15/31" for 0xFFFF). Written into `out`
+// (`size` bytes, cut to size - 1 bytes and terminated; kPackedDateTextSize
+// holds every date); returns `out`.
+enum { kPackedDateTextSize = 12 };
+const char* FormatPackedDate(char* out, int size, unsigned date);
+// The days of `month` (1 to 12) in `year` of the Gregorian calendar.
+int DaysInMonth(int year, int month);
 // Inline: the conversion packs a date for every price line.
 static inline unsigned EncodePackedDate(int year, int month, int day) {
   // (year - 1904) mod 128, taken on the bits so that any year wraps.

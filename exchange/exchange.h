@@ -12,10 +12,18 @@
 
 // The folders of the run, filled from the settings store when the main
 // window opens (or from the command line of the ryvo tool).
-extern char CsvFolder[260];
-extern char WorkFolder[260];
+extern char CsvFolder[kPathSize];
+extern char WorkFolder[kPathSize];
 // The carriedBytes kept by the last load, zero-padded to 8 bytes.
 extern unsigned char CarriedBytes[kCarriedSize];
+
+// Reads the ContRec, the first record of the dump `dump`, into
+// RecordBuffer (ReadDumpRecord) and its RecordLength into *length: 0, or
+// -1 after "RyvoDB file Cnt.size read error" (fewer than 4 bytes in the
+// file) or "RyvoDB file Cont.Rec. read error" (a RecordLength above 5120
+// or below 0, or the file ends inside the record). Loading, the export,
+// the ryvo tool's info and its charts read the header here.
+int ReadDumpHeader(FILE* dump, int32_t* length);
 
 // Loading. LoadDump appends one entry per stock to `list` and writes each
 // stock's settings file. Returns 0 when the dump was read to its end, when
@@ -47,11 +55,13 @@ void KeepCarriedBytes(const unsigned char* contRec);
 int ExportCsv(void);
 // Writes the CSV file of the DataRec in RecordBuffer, whose RecordLength
 // is `length` (the price table ends where the record ends, CountPriceRows):
-// 0 when written, 1 when the file could not be created (nothing written),
-// -1 after a reported write failure. The file is replaced whole or left as
+// kStockCsvWritten, kStockCsvSkipped when the file could not be created
+// (nothing written, nothing reported), kStockCsvFailed after a reported
+// write failure. The file is replaced whole or left as
 // it was (ReplaceWholeFile), so a failed export never cuts a user's file
 // short.
-int ExportStockCsv(int32_t length);
+enum StockCsvResult { kStockCsvWritten = 0, kStockCsvSkipped = 1, kStockCsvFailed = -1 };
+StockCsvResult ExportStockCsv(int32_t length);
 // The header line of every price CSV file, CR LF included.
 extern const char kCsvHeaderLine[];
 // When a CSV file cannot be created (folder missing, a name that cannot be

@@ -9,7 +9,6 @@
 
 const char kCsvHeaderLine[] = "日付,始値,高値,安値,終値\r\n";
 
-static const char kSystemError[] = "System Error";
 
 // A packed value is mantissa * 10^(code - 2): code 0 puts the point before
 // the mantissa's last two digits, code 1 before its last digit, codes 2 to
@@ -103,22 +102,22 @@ int FormatStockCsv(char* out, int32_t length) {
   return (int)(p - out);
 }
 
-int ExportStockCsv(int32_t length) {
+StockCsvResult ExportStockCsv(int32_t length) {
   char name[kStockNameSize + 1];
   char path[kPathSize];
   static char text[kCsvTextSize];
   ReadTextField(RecordBuffer + kDataStockName, kStockNameSize, name);
-  if (FormatStockPath(path, CsvFolder, name, ".csv") != 0) return 1;
+  if (FormatStockPath(path, CsvFolder, name, ".csv") != 0) return kStockCsvSkipped;
   // The user's file is replaced whole or not at all: a full disk never
   // leaves it cut short, which the conversion would take without a word.
   int size = FormatStockCsv(text, length);
-  int status = ReplaceWholeFile(path, text, size);
-  if (status > 0) return 1;
-  if (status < 0) {
-    PfMessageBox("RyvoDB file write error", kSystemError, PF_MB_OK);
-    return -1;
+  WholeFileResult status = ReplaceWholeFile(path, text, size);
+  if (status == kWholeFileNotCreated) return kStockCsvSkipped;
+  if (status != kWholeFileWritten) {
+    PfMessageBox("RyvoDB file write error", kSystemErrorCaption, PF_MB_OK);
+    return kStockCsvFailed;
   }
-  return 0;
+  return kStockCsvWritten;
 }
 
 // The names of the stocks whose CSV file could not be created, one a line.
@@ -165,7 +164,7 @@ int ExportCsv(void) {
   if (FormatFolderPath(dumpPath, WorkFolder, "Ryvo.dmp") == 0)
     dump = PfOpenFile(dumpPath, "rb");
   if (dump == NULL) {
-    PfMessageBox("RyvoDB file open error", kSystemError, PF_MB_OK);
+    PfMessageBox("RyvoDB file open error", kSystemErrorCaption, PF_MB_OK);
     return -1;
   }
   PfFileCloser closer(dump);
@@ -175,29 +174,21 @@ int ExportCsv(void) {
   setvbuf(dump, dumpBuffer, _IOFBF, sizeof dumpBuffer);
 
   int32_t length;
-  int status = ReadDumpRecord(dump, &length);
-  if (status == kRecordEnd) {
-    PfMessageBox("RyvoDB file Cnt.size read error", kSystemError, PF_MB_OK);
-    return -1;
-  }
-  if (status != kRecordRead) {
-    PfMessageBox("RyvoDB file Cont.Rec. read error", kSystemError, PF_MB_OK);
-    return -1;
-  }
+  if (ReadDumpHeader(dump, &length) != 0) return -1;
   for (;;) {
-    status = ReadDumpRecord(dump, &length);
+    int status = ReadDumpRecord(dump, &length);
     if (status == kRecordEnd) break;
     if (status != kRecordRead) {
-      PfMessageBox("RyvoDB file Data.Rec. read error", kSystemError, PF_MB_OK);
+      PfMessageBox("RyvoDB file Data.Rec. read error", kSystemErrorCaption, PF_MB_OK);
       return -1;
     }
-    int result = ExportStockCsv(length);
-    if (result < 0) {
+    StockCsvResult result = ExportStockCsv(length);
+    if (result == kStockCsvFailed) {
       // The stocks skipped before the failed write are named all the same.
       if (SkippedCount > 0) ReportSkippedStocks();
       return -1;
     }
-    if (result > 0) NoteSkippedStock();
+    if (result == kStockCsvSkipped) NoteSkippedStock();
   }
   if (SkippedCount > 0) {
     // Files that could not be created are not a completed export.

@@ -15,7 +15,6 @@
 
 namespace {
 
-const char kSystemError[] = "System Error";
 
 // The merge table: one entry per packed date, so that a date of both files
 // is one row and the rows come out in date order.
@@ -242,12 +241,6 @@ int ReadHeader(int count, int encoding, int* column) {
     if (own) column[kImportVolume] = 5;
   }
   return 1;
-}
-
-int DaysInMonth(int year, int month) {
-  static const int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  if (month == 2 && ((year % 4 == 0 && year % 100 != 0) || year % 400 == 0)) return 29;
-  return kDays[month - 1];
 }
 
 // Reads 1 to `most` digits at *p; -1 when there is none or more follow.
@@ -496,7 +489,7 @@ enum { kHeaderSearchLines = 20 };
 int ReadImportFile(const char* path, ImportSummary* s) {
   FILE* file = path[0] != '\0' ? PfOpenFile(path, "rb") : NULL;
   if (file == NULL) {
-    PfMessageBox("Import file open error", kSystemError, PF_MB_OK);
+    PfMessageBox("Import file open error", kSystemErrorCaption, PF_MB_OK);
     return -1;
   }
   PfFileCloser closer(file);
@@ -504,7 +497,7 @@ int ReadImportFile(const char* path, ImportSummary* s) {
   Reader.file = file;
   int encoding = ScanEncoding(&Reader);
   if (Reader.failed || fseek(file, encoding == kEncodingUtf8Bom ? 3 : 0, SEEK_SET) != 0) {
-    PfMessageBox("Import file read error", kSystemError, PF_MB_OK);
+    PfMessageBox("Import file read error", kSystemErrorCaption, PF_MB_OK);
     return -1;
   }
   s->encoding = encoding;
@@ -533,7 +526,7 @@ int ReadImportFile(const char* path, ImportSummary* s) {
       unsigned date;
       if (ReadHeader(count, encoding, s->column)) {
         if (s->column[kImportClose] < 0) {
-          PfMessageBox("Import file header error (no Close column)", kSystemError, PF_MB_OK);
+          PfMessageBox("Import file header error (no Close column)", kSystemErrorCaption, PF_MB_OK);
           return -1;
         }
         s->headerLine = lineNumber;
@@ -557,11 +550,11 @@ int ReadImportFile(const char* path, ImportSummary* s) {
     if (reason != 0) NoteSkip(s, reason, lineNumber);
   }
   if (Reader.failed) {
-    PfMessageBox("Import file read error", kSystemError, PF_MB_OK);
+    PfMessageBox("Import file read error", kSystemErrorCaption, PF_MB_OK);
     return -1;
   }
   if (!header) {
-    PfMessageBox("Import file header error (no Date column)", kSystemError, PF_MB_OK);
+    PfMessageBox("Import file header error (no Date column)", kSystemErrorCaption, PF_MB_OK);
     return -1;
   }
   return 0;
@@ -630,20 +623,21 @@ int ImportPrices(const char* name, const char* file, int replace, ImportSummary*
   memset(DayOrigin, 0, sizeof DayOrigin);
   char path[kPathSize];
   if (strlen(name) > kStockNameSize || FormatStockPath(path, CsvFolder, name, ".csv") != 0) {
-    PfMessageBox("RyvoData file create error", kSystemError, PF_MB_OK);
+    PfMessageBox("RyvoData file create error", kSystemErrorCaption, PF_MB_OK);
     return -1;
   }
   if (!replace) ReadExistingPrices(path, summary);
   if (ReadImportFile(file, summary) != 0) return -1;
   if (summary->rowsUsed == 0) {
-    PfMessageBox("Import file has no usable price row", kSystemError, PF_MB_OK);
+    PfMessageBox("Import file has no usable price row", kSystemErrorCaption, PF_MB_OK);
     return -1;
   }
   int length = FormatMergedPrices(summary);
-  int status = ReplaceWholeFile(path, OutText, length);
-  if (status != 0) {
-    PfMessageBox(status > 0 ? "RyvoData file create error" : "RyvoData file write error",
-                 kSystemError, PF_MB_OK);
+  WholeFileResult status = ReplaceWholeFile(path, OutText, length);
+  if (status != kWholeFileWritten) {
+    PfMessageBox(status == kWholeFileNotCreated ? "RyvoData file create error"
+                                                : "RyvoData file write error",
+                 kSystemErrorCaption, PF_MB_OK);
     return -1;
   }
   return 0;

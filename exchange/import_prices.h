@@ -62,14 +62,16 @@ struct ImportSummary {
   unsigned firstDate;        // packed dates of its first and last row
   unsigned lastDate;
   int settingsWritten;       // 1: a new stock's settings file was written
+                             // (set by the caller: ImportPrices writes none)
 };
 
 // Imports `file` (a path as PfOpenFile takes it) into the price CSV file
 // of stock `name` in CsvFolder: the rows the conversion reads from that
 // file (none with `replace`, or when it does not exist) merged with those
-// of `file`, a date of both taking the imported row. When the stock has no
-// settings file in WorkFolder, the settings file of a new stock with empty
-// fields is written, as the settings dialog writes it.
+// of `file`, a date of both taking the imported row. Only the price file
+// is written: a stock without a settings file in WorkFolder gets none here
+// (the ryvo tool's import then writes a new stock's one, as the settings
+// dialog does).
 // Returns 0 when the price file was written; -1 after a reported failure:
 // the name cannot be a stock's (more than 20 bytes, not a file name), the
 // file cannot be read or has no date and close columns, no line gave a

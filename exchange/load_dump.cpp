@@ -8,11 +8,10 @@
 #include "exchange.h"
 #include "stock_paths.h"
 
-char CsvFolder[260];
-char WorkFolder[260];
+char CsvFolder[kPathSize];
+char WorkFolder[kPathSize];
 unsigned char CarriedBytes[kCarriedSize];
 
-static const char kSystemError[] = "System Error";
 
 void KeepCarriedBytes(const unsigned char* contRec) {
   memset(CarriedBytes, 0, sizeof CarriedBytes);
@@ -105,13 +104,22 @@ int WriteStockSettings(void) {
   // The file is replaced whole or not at all: a full disk never leaves a
   // settings file cut short, whose last number would read as another.
   int length = FormatStockSettings(text);
-  int status = ReplaceWholeFile(path, text, length);
-  if (status > 0) return 0;   // cannot be created: skipped
-  if (status < 0) {
-    PfMessageBox("RyvoDB Setup file write error", kSystemError, PF_MB_OK);
+  WholeFileResult status = ReplaceWholeFile(path, text, length);
+  if (status == kWholeFileNotCreated) return 0;   // skipped
+  if (status != kWholeFileWritten) {
+    PfMessageBox("RyvoDB Setup file write error", kSystemErrorCaption, PF_MB_OK);
     return -1;
   }
   return 0;
+}
+
+int ReadDumpHeader(FILE* dump, int32_t* length) {
+  int status = ReadDumpRecord(dump, length);
+  if (status == kRecordRead) return 0;
+  PfMessageBox(status == kRecordEnd ? "RyvoDB file Cnt.size read error"
+                                    : "RyvoDB file Cont.Rec. read error",
+               kSystemErrorCaption, PF_MB_OK);
+  return -1;
 }
 
 int LoadDump(StockList list) {
@@ -127,20 +135,12 @@ int LoadDump(StockList list) {
 
   if (FormatFolderPath(beginPath, WorkFolder, "BeginRyvo.dmp") != 0 ||
       PfCopyFile(dumpPath, beginPath) != 0) {
-    PfMessageBox("RyvoDB file copy read error", kSystemError, PF_MB_OK);
+    PfMessageBox("RyvoDB file copy read error", kSystemErrorCaption, PF_MB_OK);
     return -1;
   }
 
   int32_t length;
-  int status = ReadDumpRecord(dump, &length);
-  if (status == kRecordEnd) {
-    PfMessageBox("RyvoDB file Cnt.size read error", kSystemError, PF_MB_OK);
-    return -1;
-  }
-  if (status != kRecordRead) {
-    PfMessageBox("RyvoDB file Cont.Rec. read error", kSystemError, PF_MB_OK);
-    return -1;
-  }
+  if (ReadDumpHeader(dump, &length) != 0) return -1;
   KeepCarriedBytes(RecordBuffer);
   if (RecordBuffer[1] < kMinVersionByte) {
     PfMessageBox("対応しているＲｙｖｏは２．１０以上です\nＲｙｖｏのバージョンを上げてください。",
@@ -149,10 +149,10 @@ int LoadDump(StockList list) {
   }
 
   for (;;) {
-    status = ReadDumpRecord(dump, &length);
+    int status = ReadDumpRecord(dump, &length);
     if (status == kRecordEnd) return 0;
     if (status != kRecordRead) {
-      PfMessageBox("RyvoDB file Data.Rec. read error", kSystemError, PF_MB_OK);
+      PfMessageBox("RyvoDB file Data.Rec. read error", kSystemErrorCaption, PF_MB_OK);
       return -1;
     }
     char name[kStockNameSize + 1];
@@ -162,27 +162,26 @@ int LoadDump(StockList list) {
   }
 }
 
-// Copies `from` over `to` through `temporary` beside it, so that `to` is
-// replaced whole or left as it was (a full disk part way through the copy
-// changes nothing) and no temporary file stays. 0 or -1; reports nothing.
-static int CopyOverWhole(const char* from, const char* to, const char* temporary) {
+// Copies the open file `context` into `out`: 0, or -1 when reading or
+// writing failed. Reports nothing.
+static int CopyOpenFile(FILE* out, void* context) {
   static unsigned char chunk[16384];
+  FILE* in = (FILE*)context;
+  size_t n;
+  while ((n = fread(chunk, 1, sizeof chunk, in)) > 0)
+    if (fwrite(chunk, 1, n, out) != n) return -1;
+  return ferror(in) ? -1 : 0;
+}
+
+// Copies `from` over `to` through `temporary` beside it (WriteWholeFile),
+// so that `to` is replaced whole or left as it was (a full disk part way
+// through the copy changes nothing) and no temporary file stays. 0 or -1;
+// reports nothing.
+static int CopyOverWhole(const char* from, const char* to, const char* temporary) {
   FILE* in = PfOpenFile(from, "rb");
   if (in == NULL) return -1;
   PfFileCloser inCloser(in);
-  FILE* out = PfOpenFile(temporary, "wb");
-  if (out == NULL) return -1;
-  int failed = 0;
-  size_t n;
-  while (!failed && (n = fread(chunk, 1, sizeof chunk, in)) > 0)
-    failed = fwrite(chunk, 1, n, out) != n;
-  if (ferror(in)) failed = 1;
-  if (PfCloseFile(out) != 0) failed = 1;
-  if (failed || PfReplaceFile(temporary, to) != 0) {
-    PfDeleteFile(temporary);
-    return -1;
-  }
-  return 0;
+  return WriteWholeFile(to, temporary, CopyOpenFile, in) == kWholeFileWritten ? 0 : -1;
 }
 
 int RestoreDumpCopy(const char* copyFile) {
@@ -193,7 +192,7 @@ int RestoreDumpCopy(const char* copyFile) {
       FormatFolderPath(copyPath, WorkFolder, copyFile) != 0 ||
       FormatFolderPath(newPath, WorkFolder, "Ryvo.dmp.tmp") != 0 ||
       CopyOverWhole(copyPath, dumpPath, newPath) != 0) {
-    PfMessageBox("RyvoDB file copy error", kSystemError, PF_MB_OK);
+    PfMessageBox("RyvoDB file copy error", kSystemErrorCaption, PF_MB_OK);
     return -1;
   }
   return 0;

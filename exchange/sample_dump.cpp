@@ -47,12 +47,6 @@ struct Random {
   }
 };
 
-int DaysInMonth(int year, int month) {
-  static const int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  if (month == 2 && year % 4 == 0 && (year % 100 != 0 || year % 400 == 0)) return 29;
-  return kDays[month - 1];
-}
-
 // The packed value a conversion stores for `tenths` / 10 yen (or shares).
 uint32_t PackTenths(int64_t tenths) {
   char text[32];

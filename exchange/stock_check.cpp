@@ -86,18 +86,6 @@ void LineText(const char* line, char* out, int size) {
   if (n > 0 && out[n - 1] == '\n') out[--n] = '\0';
 }
 
-void FormatDate(unsigned packed, char* out, int size) {
-  int y, m, d;
-  DecodePackedDate(packed, &y, &m, &d);
-  snprintf(out, (size_t)size, "%d/%d/%d", y, m, d);
-}
-
-int DaysInMonth(int year, int month) {
-  static const int kDays[12] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  if (month == 2) return (year % 4 == 0 && (year % 100 != 0 || year % 400 == 0)) ? 29 : 28;
-  return kDays[month - 1];
-}
-
 // A physical line of a file read in pieces: a read that took the whole
 // buffer without a line end continues on the next read.
 // A line of nothing but blanks and its line end: it holds no price.
@@ -286,14 +274,14 @@ void TellKeptRows(CheckState* s, int rows) {
         const SlotNote* first = s->slots[j].line < s->slots[k].line ? &s->slots[j] : &s->slots[k];
         const SlotNote* later = first == &s->slots[j] ? &s->slots[k] : &s->slots[j];
         char date[24];
-        FormatDate(later->date, date, sizeof date);
+        FormatPackedDate(date, sizeof date, later->date);
         Add(s, kCheckDateDuplicate, kCheckCsvFile, later->line, -1, date,
             "the date of line %d again; both rows are stored", first->line);
       }
   if (s->droppedCount > 0) {
     char from[24], to[24];
-    FormatDate(s->droppedMin, from, sizeof from);
-    FormatDate(s->droppedMax, to, sizeof to);
+    FormatPackedDate(from, sizeof from, s->droppedMin);
+    FormatPackedDate(to, sizeof to, s->droppedMax);
     Add(s, kCheckRowsDropped, kCheckCsvFile, s->droppedFirst, -1, NULL,
         "%d complete lines (lines %d-%d, dates %s to %s) are left out: only the last %d "
         "lines are kept%s", s->droppedCount, s->droppedFirst, s->droppedLast, from, to,
@@ -362,8 +350,8 @@ int CheckStock(const char* name, int32_t recordLength, StockCheck* check) {
     check->rows = CountPriceRows(RecordBuffer, recordLength);
     if (fit < rows) {
       char from[24];
-      FormatDate(ReadBE16(RecordBuffer + kPriceTableOffset + kPriceRowSize * fit) & 0xFFFF, from,
-                 sizeof from);
+      FormatPackedDate(from, sizeof from,
+                       ReadBE16(RecordBuffer + kPriceTableOffset + kPriceRowSize * fit) & 0xFFFF);
       Add(&State, kCheckRowsDropped, kCheckCsvFile, 0, -1, NULL,
           "the handheld's records hold %d rows: the %d newest rows, from %s on, are cut off",
           fit, rows - fit, from);

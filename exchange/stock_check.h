@@ -12,6 +12,7 @@
 #include <stdint.h>
 
 #include "dump_format.h"
+#include "stock_paths.h"
 
 // The kinds of finding. Their names (CheckKindName) are stable: scripts
 // read them in `ryvo check --json`.
@@ -54,9 +55,9 @@ struct CheckFinding {
 
 struct StockCheck {
   char name[81];                  // the stock name, as given
-  char settingsPath[260];         // the two files, as the conversion names them
+  char settingsPath[kPathSize];   // the two files, as the conversion names them
                                   // (empty when the name cannot be a file name)
-  char csvPath[260];
+  char csvPath[kPathSize];
   int stopsConversion;            // 1: the conversion stops at this stock
   int rows;                       // rows the DataRec holds (0 when it stops)
   unsigned firstDate, lastDate;   // packed dates of the first and last row

@@ -1,9 +1,9 @@
 // File names made from stock names and folders: the one place that decides
 // whether a stock name may be a file name, how the host spells it (UTF-8
-// outside Windows) and how paths are formed.
+// outside Windows) and how paths are formed; and the one place where a file
+// is written in place of another through a temporary file.
 #include "stock_paths.h"
 
-#include <errno.h>
 #include <stdio.h>
 #include <string.h>
 
@@ -120,45 +120,59 @@ static int FileHolds(FILE* file, const unsigned char* bytes, int length) {
   }
 }
 
-// Writes the bytes to `path`, created by this call; a file cut short is
-// deleted. 0, 1 (cannot be created) or -1 (writing or closing failed).
-static int WriteFileWhole(const char* path, const void* bytes, int length) {
-  FILE* file = PfOpenFile(path, "wb");
-  if (file == NULL) return 1;
-  int failed = length > 0 && fwrite(bytes, 1, (size_t)length, file) != (size_t)length;
+WholeFileResult WriteWholeFile(const char* path, const char* temporary,
+                               WholeFileWriter write, void* context) {
+  const char* written = temporary != NULL ? temporary : path;
+  FILE* file = PfOpenFile(written, "wb");
+  if (file == NULL) return kWholeFileNotCreated;
+  int failed = write(file, context) != 0;
   if (PfCloseFile(file) != 0) failed = 1;
   if (failed) {
-    PfDeleteFile(path);
-    return -1;
+    PfDeleteFile(written);
+    return kWholeFileWriteFailed;
   }
-  return 0;
+  if (temporary != NULL && PfReplaceFile(temporary, path) != 0) {
+    PfDeleteFile(temporary);
+    return kWholeFileNotReplaced;
+  }
+  return kWholeFileWritten;
 }
 
-int ReplaceWholeFile(const char* path, const void* bytes, int length) {
+namespace {
+
+struct HeldBytes {
+  const void* bytes;
+  int length;
+};
+
+int WriteHeldBytes(FILE* out, void* context) {
+  const HeldBytes* held = (const HeldBytes*)context;
+  if (held->length <= 0) return 0;
+  return fwrite(held->bytes, 1, (size_t)held->length, out) == (size_t)held->length ? 0 : -1;
+}
+
+}  // namespace
+
+WholeFileResult ReplaceWholeFile(const char* path, const void* bytes, int length) {
   size_t n = strlen(path);
-  if (n == 0 || n >= kPathSize) return 1;
+  if (n == 0 || n >= kPathSize) return kWholeFileNotCreated;
+  HeldBytes held = {bytes, length};
   // The file as it is: left alone when it already holds these bytes, so
   // that its time stamp stays; written in place when there is none (then
   // there is nothing to keep, and a file cut short is deleted).
-  errno = 0;
   FILE* old = PfOpenFile(path, "rb");
   if (old == NULL) {
-    if (errno == ENOENT) return WriteFileWhole(path, bytes, length);
+    if (PfFileMissing(path)) return WriteWholeFile(path, NULL, WriteHeldBytes, &held);
   } else {
     int same = FileHolds(old, (const unsigned char*)bytes, length);
     PfCloseFile(old);
-    if (same) return 0;
+    if (same) return kWholeFileWritten;
   }
-  // An earlier file (or one that cannot be read): the bytes go beside it
-  // and take its place only when whole.
+  // A file that is there (or one that cannot be read): the bytes go beside
+  // it and take its place only when whole.
   char temporary[kPathSize];
   memcpy(temporary, path, n + 1);
   temporary[n - 1] = '~';
-  int status = WriteFileWhole(temporary, bytes, length);
-  if (status != 0) return status;
-  if (PfReplaceFile(temporary, path) != 0) {
-    PfDeleteFile(temporary);
-    return 1;
-  }
-  return 0;
+  WholeFileResult result = WriteWholeFile(path, temporary, WriteHeldBytes, &held);
+  return result == kWholeFileNotReplaced ? kWholeFileNotCreated : result;
 }

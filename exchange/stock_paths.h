@@ -1,4 +1,5 @@
-// File names made from stock names and folders. A stock name is the base
+// File names made from stock names and folders, and the writing of a file
+// whole (WriteWholeFile, ReplaceWholeFile). A stock name is the base
 // name of its settings file (.txt in the working folder) and of its price
 // CSV file (.csv in the CSV folder); a name that could leave the folder is
 // never used as a file name.
@@ -10,7 +11,9 @@
 // native tool and RyvoWin under Wine name the same stock's files alike.
 #pragma once
 
-enum { kPathSize = 260 };   // every path buffer; paths hold at most 259 bytes
+#include <stdio.h>
+
+#include "../platform/platform.h"   // kPathSize
 
 // 1 when `name` can be a file name on Windows and elsewhere: not empty,
 // not "." or "..", not a device name (CON, PRN, AUX, NUL, COM1-COM9,
@@ -48,21 +51,52 @@ int IsLeadByte932(unsigned char c);
 // `size`.
 int HostPathFromDosPath(char* out, int size, const char* path);
 
+// Writing a file whole. Every file the exchange, the editor and the ryvo
+// tool write in place of an earlier one is written here, so that the file
+// is either replaced whole or left as it was.
+enum WholeFileResult {
+  kWholeFileWritten = 0,       // the file holds the new bytes
+  kWholeFileNotCreated = 1,    // the file (or its temporary file) could not be
+                               // created: nothing written, nothing changed
+  kWholeFileWriteFailed = -1,  // the writer or the close failed (a full disk):
+                               // nothing changed
+  kWholeFileNotReplaced = 2,   // the temporary file could not take the file's
+                               // place: nothing changed
+};
+
+// Writes the bytes of a file into `out`, a file just created: 0, or -1
+// when it failed (what it reports, it reports itself).
+typedef int (*WholeFileWriter)(FILE* out, void* context);
+
+// Writes the file at `path` with `write`:
+// - with a `temporary` path (a file of the same folder that no user's file
+//   may be called), the bytes go to `temporary`, created or emptied here,
+//   which replaces `path` (PfReplaceFile) only once `write` and the close
+//   have succeeded;
+// - with `temporary` NULL, `path` itself is created and written; this is
+//   for a file that does not exist (PfFileMissing), where there is nothing
+//   to keep.
+// On any failure the file written (the temporary file, or `path` when it
+// was written in place) is deleted, so that no temporary file and no file
+// cut short is left. Reports nothing itself.
+WholeFileResult WriteWholeFile(const char* path, const char* temporary,
+                               WholeFileWriter write, void* context);
+
 // Puts `length` bytes of `bytes` in place of the file at `path` (a path
-// from FormatStockPath) so that the file is either replaced whole or left
-// as it was:
+// from FormatStockPath) through WriteWholeFile:
 // - a file that already holds exactly these bytes is left alone (read and
 //   compared; it keeps its time stamp);
-// - a file that does not exist (the open for reading fails with ENOENT) is
-//   created and written; when writing or closing fails it is deleted, so
-//   that no file cut short is left under the name;
+// - a file that cannot be opened for reading while PfFileMissing tells
+//   that nothing is under its name is created and written in place;
 // - any other file: the bytes go to a temporary file of the same folder
 //   and the same length of path, the path with its last character
 //   replaced by "~" ("7203.tx~", "7203.cs~": never a stock's file), which
 //   then replaces the file.
-// Returns 0 when the file holds the bytes; 1 when the file (or the
-// temporary file) cannot be created, or the temporary file cannot take the
-// file's place (the file cannot be written, as one that cannot be created:
-// nothing changed); -1 when writing or closing failed (a full disk:
-// nothing changed). No temporary file is left.
-int ReplaceWholeFile(const char* path, const void* bytes, int length);
+// Returns kWholeFileWritten when the file holds the bytes;
+// kWholeFileNotCreated when the file (or the temporary file) cannot be
+// created or the temporary file cannot take the file's place (the file
+// cannot be written, as one that cannot be created: nothing changed), and
+// for a path that is empty or longer than 259 bytes; kWholeFileWriteFailed
+// when writing or closing failed (a full disk: nothing changed). Never
+// kWholeFileNotReplaced. No temporary file is left.
+WholeFileResult ReplaceWholeFile(const char* path, const void* bytes, int length);

@@ -13,7 +13,6 @@
 #include "stock_reading.h"
 #include "text_lines.h"
 
-static const char kSystemError[] = "System Error";
 
 // Fixed buffers of the reading, alive for the whole run; each reading
 // starts them afresh.
@@ -262,7 +261,7 @@ static int StopStock(const StockReadObserver* observer, int kind, int file, int 
   if (observer != NULL) {
     if (observer->Stop != NULL) observer->Stop(observer->context, kind, file, line);
   } else if (message != NULL) {
-    PfMessageBox(message, kSystemError, PF_MB_OK);
+    PfMessageBox(message, kSystemErrorCaption, PF_MB_OK);
   }
   return -1;
 }

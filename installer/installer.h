@@ -6,8 +6,8 @@
 #include <windows.h>
 
 #include "bitmap_buttons.h"
+#include "../platform/platform.h"   // kPathSize: every folder and path buffer
 
-enum { kPathSize = 260 };            // every folder and path buffer
 enum { kButtonRows = 4 };            // rows of the installer button table
 enum { kRowInstall = 1 };            // index of row 2 (install / uninstall)
 

@@ -16,6 +16,13 @@
 enum { PF_MB_OK = 0, PF_MB_OKCANCEL = 1 };
 enum { PF_IDOK = 1, PF_IDCANCEL = 2 };
 int PfMessageBox(const char* text, const char* caption, int buttons);
+// The caption of every box that tells of a file that cannot be read or
+// written, or of a file whose contents are damaged.
+inline constexpr char kSystemErrorCaption[] = "System Error";
+
+// Buffer sizes: a path of at most 259 bytes with its terminating zero, and
+// a stock list entry (a stock name, the SyncDir text) with its zero.
+enum { kPathSize = 260, kNameSize = 80 };
 
 // Files. Paths are code page 932 text of at most 259 bytes.
 // PfOpenFile opens with a C stdio mode; the portable code only uses binary
@@ -50,6 +57,12 @@ int PfCopyFile(const char* from, const char* to);
 int PfReplaceFile(const char* from, const char* to);
 // Deletes a file: 0 on success or when it did not exist, -1 on failure.
 int PfDeleteFile(const char* path);
+// 1 when nothing is under `path`: no file, folder or other entry of that
+// name, or a folder of the path is missing (on Windows ERROR_FILE_NOT_FOUND
+// or ERROR_PATH_NOT_FOUND, elsewhere ENOENT). 0 when something is there or
+// the system cannot tell (a folder that may not be searched, a path that
+// is too long or has no host form).
+int PfFileMissing(const char* path);
 
 // The stock list: on Windows a list box holding one stock name per entry
 // (the StockList is its window handle); elsewhere an in-memory list. Indexes count from 0.

@@ -155,6 +155,19 @@ int PfDeleteFile(const char* path) {
 #endif
 }
 
+int PfFileMissing(const char* path) {
+  char host[kHostPathSize];
+  if (HostPath(path, host) != 0) return 0;
+#ifdef _WIN32
+  if (GetFileAttributesA(host) != INVALID_FILE_ATTRIBUTES) return 0;
+  DWORD error = GetLastError();
+  return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+#else
+  struct stat st;
+  return stat(host, &st) != 0 && errno == ENOENT;
+#endif
+}
+
 int PfListCount(StockList list) { return list != NULL ? ListCount : 0; }
 
 int PfListGetText(StockList list, int index, char* buffer, int size) {
@@ -196,8 +209,6 @@ void PfListSelect(StockList list, int index) {
 
 #ifndef _WIN32
 // The settings store of the native tool: a few values in memory.
-const char kSettingsKey[] = "Software\\RyvoWin";
-
 namespace {
 enum { kMaxSettings = 16, kSettingSize = 260 };
 char SettingNames[kMaxSettings][32];

@@ -55,6 +55,13 @@ int PfDeleteFile(const char* path) {
   return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? 0 : -1;
 }
 
+int PfFileMissing(const char* path) {
+  if (!PathFits(path)) return 0;
+  if (GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES) return 0;
+  DWORD error = GetLastError();
+  return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+}
+
 int PfListCount(StockList list) {
   LRESULT count = ListMessage(list, LB_GETCOUNT, 0, 0);
   return count == LB_ERR ? 0 : (int)count;

@@ -169,9 +169,3 @@ const char* FormatVolumeText(double value, char* out, int size) {
   return out;
 }
 
-const char* FormatPackedDateText(unsigned date, char* out, int size) {
-  int year, month, day;
-  DecodePackedDate(date, &year, &month, &day);
-  snprintf(out, (size_t)size, "%d/%d/%d", year, month, day);
-  return out;
-}

@@ -39,5 +39,3 @@ const char* FormatPackedText(uint32_t field, char* out, int size);
 const char* FormatDecimal(double value, int decimals, char* out, int size);
 // A volume as Japanese counts it: "9,500", "3,000万", "4.5億".
 const char* FormatVolumeText(double value, char* out, int size);
-// A packed date as "2025/1/6".
-const char* FormatPackedDateText(unsigned date, char* out, int size);

@@ -104,8 +104,8 @@ void DrawTitle(const ChartLayout* c, TextSink* out) {
   if (c->rows > 0) {
     const ChartDay& last = c->days[c->rows - 1];
     snprintf(line, sizeof line, "%s ～ %s・%d日・終値 %s",
-             FormatPackedDateText(c->days[0].date, a, sizeof a),
-             FormatPackedDateText(last.date, b, sizeof b), c->rows,
+             FormatPackedDate(a, sizeof a, c->days[0].date),
+             FormatPackedDate(b, sizeof b, last.date), c->rows,
              FormatPackedText(last.field[3], v, sizeof v));
   } else {
     snprintf(line, sizeof line, "0日");
@@ -214,7 +214,7 @@ void DrawDateAxis(const ChartLayout* c, TextSink* out) {
 void DayTitle(const ChartDay& d, TextSink* out) {
   static const char* const kNames[5] = {"始値", "高値", "安値", "終値", "売買高"};
   char text[256], value[48];
-  FormatPackedDateText(d.date, text, sizeof text);
+  FormatPackedDate(text, sizeof text, d.date);
   for (int k = 0; k < 5; ++k)
     snprintf(text + strlen(text), sizeof text - strlen(text), " %s %s", kNames[k],
              FormatPackedText(d.field[k], value, sizeof value));

@@ -95,8 +95,8 @@ const char* FlagsText(int flags, char* out) {
 const char* PeriodText(int rows, unsigned first, unsigned last, char* out, int size) {
   if (rows == 0) return "-";
   char a[32], b[32];
-  snprintf(out, (size_t)size, "%s ～ %s", FormatPackedDateText(first, a, sizeof a),
-           FormatPackedDateText(last, b, sizeof b));
+  snprintf(out, (size_t)size, "%s ～ %s", FormatPackedDate(a, sizeof a, first),
+           FormatPackedDate(b, sizeof b, last));
   return out;
 }
 

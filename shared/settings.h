@@ -4,7 +4,7 @@
 // memory (tests) or in files (the ryvo tool).
 #pragma once
 
-extern const char kSettingsKey[];   // "Software\\RyvoWin"
+inline constexpr char kSettingsKey[] = "Software\\RyvoWin";
 
 // Copies the text of value `name` into `buffer` (`size` bytes with the
 // terminating zero). Returns 0 when found, -1 when the key or the value is

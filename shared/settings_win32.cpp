@@ -11,11 +11,9 @@
 
 #include "settings.h"
 
-const char kSettingsKey[] = "Software\\RyvoWin";
-
 namespace {
 
-enum { kNameSize = 260 };
+enum { kValueNameSize = 260 };
 
 // Closes a registry key on every way out.
 struct OpenKey {
@@ -27,7 +25,7 @@ struct OpenKey {
 
 // Index of the value named exactly `name`, or -1.
 int FindValueIndex(HKEY key, DWORD count, const char* name) {
-  char found[kNameSize];
+  char found[kValueNameSize];
   for (DWORD i = 0; i < count; ++i) {
     DWORD nameSize = sizeof found;
     LONG status = RegEnumValueA(key, i, found, &nameSize, NULL, NULL, NULL, NULL);
@@ -55,7 +53,7 @@ int ReadSetting(char* buffer, int size, const char* key, const char* name) {
   int index = FindValueIndex(open.key, count, name);
   if (index < 0) return -1;
 
-  char found[kNameSize];
+  char found[kValueNameSize];
   DWORD nameSize = sizeof found;
   DWORD dataSize = (DWORD)size;
   if (RegEnumValueA(open.key, (DWORD)index, found, &nameSize, NULL, NULL,

@@ -8,16 +8,15 @@
 #include <string.h>
 #include <time.h>
 
+#include "dump_format.h"
+#include "stock_paths.h"
 #include "../../platform/platform.h"
 
 uint32_t PdbClockOverride = 0;
 
 namespace {
 
-const char kCaption[] = "System Error";
-
-enum { kPathBufferSize = 260, kTmpSuffixSize = 4 };   // ".tmp"
-enum { kNameField = 4, kNameSize = 20 };              // StockName in a DataRec
+enum { kTmpSuffixSize = 4 };   // ".tmp"
 
 // Process-wide work areas: the index of the database being read, the
 // bytes of its header and list, one record, and what the dump holds.
@@ -28,7 +27,7 @@ char s_message[512];
 
 struct DumpEntry {
   uint32_t length;
-  char name[kNameSize + 1];
+  char name[kStockNameSize + 1];
   unsigned char attributes;
   uint32_t uniqueId;
   int matched;           // 1 when attributes and uniqueId come from the old file
@@ -36,48 +35,25 @@ struct DumpEntry {
 DumpEntry s_dump[kPdbMaxRecords];
 
 struct OldRecord {
-  char name[kNameSize + 1];
+  char name[kStockNameSize + 1];
   int live;              // not marked deleted
   int used;
 };
 OldRecord s_old[kPdbMaxRecords];
 
-uint16_t GetBE16(const unsigned char* p) {
-  return (uint16_t)(p[0] << 8 | p[1]);
-}
+// The 24-bit unique ID of a record entry, which only a database holds;
+// the other fields go through the dump's byte-order helpers.
 uint32_t GetBE24(const unsigned char* p) {
   return (uint32_t)p[0] << 16 | (uint32_t)p[1] << 8 | p[2];
-}
-uint32_t GetBE32(const unsigned char* p) {
-  return (uint32_t)p[0] << 24 | (uint32_t)p[1] << 16 | (uint32_t)p[2] << 8 | p[3];
-}
-void PutBE16(unsigned char* p, uint32_t v) {
-  p[0] = (unsigned char)(v >> 8);
-  p[1] = (unsigned char)v;
 }
 void PutBE24(unsigned char* p, uint32_t v) {
   p[0] = (unsigned char)(v >> 16);
   p[1] = (unsigned char)(v >> 8);
   p[2] = (unsigned char)v;
 }
-void PutBE32(unsigned char* p, uint32_t v) {
-  p[0] = (unsigned char)(v >> 24);
-  p[1] = (unsigned char)(v >> 16);
-  p[2] = (unsigned char)(v >> 8);
-  p[3] = (unsigned char)v;
-}
-uint32_t GetLE32(const unsigned char* p) {
-  return (uint32_t)p[3] << 24 | (uint32_t)p[2] << 16 | (uint32_t)p[1] << 8 | p[0];
-}
-void PutLE32(unsigned char* p, uint32_t v) {
-  p[0] = (unsigned char)v;
-  p[1] = (unsigned char)(v >> 8);
-  p[2] = (unsigned char)(v >> 16);
-  p[3] = (unsigned char)(v >> 24);
-}
 
 void Report(const char* text) {
-  PfMessageBox(text, kCaption, PF_MB_OK);
+  PfMessageBox(text, kSystemErrorCaption, PF_MB_OK);
 }
 
 void ReportPath(const char* what, const char* path) {
@@ -88,7 +64,7 @@ void ReportPath(const char* what, const char* path) {
 // "<path>.tmp" into `tmp`; -1 (reported) when it does not fit.
 int FormTmpPath(char* tmp, const char* path, const char* kind) {
   size_t len = strlen(path);
-  if (len == 0 || len + kTmpSuffixSize >= kPathBufferSize) {
+  if (len == 0 || len + kTmpSuffixSize >= kPathSize) {
     snprintf(s_message, sizeof s_message, "%s file path error\n%s", kind, path);
     Report(s_message);
     return -1;
@@ -110,28 +86,32 @@ int WriteAll(FILE* file, const unsigned char* data, uint32_t length) {
   return fwrite(data, 1, length, file) == length ? 0 : -1;
 }
 
-// Copies `length` bytes at `offset` of `from` to the end of `to`: 0, 1
-// when `from` gives fewer bytes, -1 when writing fails.
-int CopyBlock(FILE* from, uint32_t offset, uint32_t length, FILE* to) {
-  if (fseek(from, (long)offset, SEEK_SET) != 0) return 1;
+// Copies `length` bytes at `offset` of `from` to the end of `to`.
+enum BlockCopy {
+  kBlockCopied,
+  kBlockShort,        // `from` gives fewer bytes
+  kBlockNotWritten,   // writing to `to` failed
+};
+BlockCopy CopyBlock(FILE* from, uint32_t offset, uint32_t length, FILE* to) {
+  if (fseek(from, (long)offset, SEEK_SET) != 0) return kBlockShort;
   while (length > 0) {
     uint32_t chunk = length < sizeof s_record ? length : (uint32_t)sizeof s_record;
-    if (fread(s_record, 1, chunk, from) != chunk) return 1;
-    if (WriteAll(to, s_record, chunk) != 0) return -1;
+    if (fread(s_record, 1, chunk, from) != chunk) return kBlockShort;
+    if (WriteAll(to, s_record, chunk) != 0) return kBlockNotWritten;
     length -= chunk;
   }
-  return 0;
+  return kBlockCopied;
 }
 
 // The StockName text of a record of `length` bytes in `data` (only the
 // bytes present count), into `name` (21 bytes, zero-padded).
 void TakeName(const unsigned char* data, uint32_t length, char* name) {
-  memset(name, 0, kNameSize + 1);
-  if (length <= kNameField) return;
-  uint32_t n = length - kNameField;
-  if (n > kNameSize) n = kNameSize;
-  for (uint32_t i = 0; i < n && data[kNameField + i] != 0; ++i)
-    name[i] = (char)data[kNameField + i];
+  memset(name, 0, kStockNameSize + 1);
+  if (length <= kDataStockName) return;
+  uint32_t n = length - kDataStockName;
+  if (n > kStockNameSize) n = kStockNameSize;
+  for (uint32_t i = 0; i < n && data[kDataStockName + i] != 0; ++i)
+    name[i] = (char)data[kDataStockName + i];
 }
 
 // Days from 1904-01-01 to the given civil date (proleptic Gregorian).
@@ -168,19 +148,19 @@ int PdbCheckIndex(const unsigned char* head, uint32_t headLength,
   }
   PdbHeader* h = &index->header;
   memcpy(h->name, head + kPdbName, kPdbNameSize);
-  h->attributes = GetBE16(head + kPdbAttributes);
-  h->version = GetBE16(head + kPdbVersion);
-  h->creationDate = GetBE32(head + kPdbCreationDate);
-  h->modificationDate = GetBE32(head + kPdbModificationDate);
-  h->backupDate = GetBE32(head + kPdbBackupDate);
-  h->modificationNumber = GetBE32(head + kPdbModificationNumber);
-  h->appInfoOffset = GetBE32(head + kPdbAppInfo);
-  h->sortInfoOffset = GetBE32(head + kPdbSortInfo);
+  h->attributes = (uint16_t)ReadBE16(head + kPdbAttributes);
+  h->version = (uint16_t)ReadBE16(head + kPdbVersion);
+  h->creationDate = (uint32_t)ReadBE32(head + kPdbCreationDate);
+  h->modificationDate = (uint32_t)ReadBE32(head + kPdbModificationDate);
+  h->backupDate = (uint32_t)ReadBE32(head + kPdbBackupDate);
+  h->modificationNumber = (uint32_t)ReadBE32(head + kPdbModificationNumber);
+  h->appInfoOffset = (uint32_t)ReadBE32(head + kPdbAppInfo);
+  h->sortInfoOffset = (uint32_t)ReadBE32(head + kPdbSortInfo);
   memcpy(h->type, head + kPdbType, 4);
   memcpy(h->creator, head + kPdbCreator, 4);
-  h->uniqueIdSeed = GetBE32(head + kPdbUniqueIdSeed);
-  h->nextRecordList = GetBE32(head + kPdbNextRecordList);
-  h->recordCount = GetBE16(head + kPdbRecordCount);
+  h->uniqueIdSeed = (uint32_t)ReadBE32(head + kPdbUniqueIdSeed);
+  h->nextRecordList = (uint32_t)ReadBE32(head + kPdbNextRecordList);
+  h->recordCount = (uint16_t)ReadBE16(head + kPdbRecordCount);
   index->fileSize = fileSize;
 
   if (h->attributes & kPdbAttrResource) {
@@ -213,7 +193,7 @@ int PdbCheckIndex(const unsigned char* head, uint32_t headLength,
   for (uint32_t i = 0; i < count; ++i) {
     const unsigned char* e = head + kPdbHeaderSize + kPdbEntrySize * i;
     PdbRecord* r = &index->records[i];
-    r->offset = GetBE32(e);
+    r->offset = (uint32_t)ReadBE32(e);
     r->attributes = e[4];
     r->uniqueId = GetBE24(e + 5);
     if (r->offset < listEnd) {
@@ -285,8 +265,42 @@ int PdbReadIndex(FILE* file, PdbIndex* index) {
   return 0;
 }
 
+namespace {
+
+// The dump being written from the database `in` (s_index): `written` is
+// set once every record is in the file.
+struct DumpWriting {
+  FILE* in;
+  const char* dumpPath;
+  int written;
+};
+
+// Writes every live record of the database as a dump record: 0, or -1
+// after "Palm DB file read error" or "RyvoDB file write error".
+int WriteDumpRecords(FILE* out, void* context) {
+  DumpWriting* w = (DumpWriting*)context;
+  for (uint32_t i = 0; i < s_index.header.recordCount; ++i) {
+    const PdbRecord* r = &s_index.records[i];
+    if (r->attributes & kPdbRecDelete) continue;
+    unsigned char length[4];
+    WriteLE32(length, (int32_t)r->length);
+    if (ReadAt(w->in, r->offset, s_record, r->length) != 0) {
+      Report("Palm DB file read error");
+      return -1;
+    }
+    if (WriteAll(out, length, 4) != 0 || WriteAll(out, s_record, r->length) != 0) {
+      ReportPath("RyvoDB file write error", w->dumpPath);
+      return -1;
+    }
+  }
+  w->written = 1;
+  return 0;
+}
+
+}  // namespace
+
 int ConvertPdbToDump(const char* pdbPath, const char* dumpPath) {
-  char tmp[kPathBufferSize];
+  char tmp[kPathSize];
   if (FormTmpPath(tmp, dumpPath, "RyvoDB") != 0) return -1;
 
   PfFileCloser in(PfOpenFile(pdbPath, "rb"));
@@ -314,61 +328,43 @@ int ConvertPdbToDump(const char* pdbPath, const char* dumpPath) {
     return -1;
   }
 
-  PfFileCloser out(PfOpenFile(tmp, "wb"));
-  if (!out.file) {
-    ReportPath("RyvoDB file open error", tmp);
-    return -1;
-  }
-  int failure = 0;   // 1: reading the database, 2: writing the dump
-  for (uint32_t i = 0; i < s_index.header.recordCount && !failure; ++i) {
-    const PdbRecord* r = &s_index.records[i];
-    if (r->attributes & kPdbRecDelete) continue;
-    unsigned char length[4];
-    PutLE32(length, r->length);
-    if (ReadAt(in.file, r->offset, s_record, r->length) != 0) failure = 1;
-    else if (WriteAll(out.file, length, 4) != 0 ||
-             WriteAll(out.file, s_record, r->length) != 0) failure = 2;
-  }
-  if (out.Close() != 0 && !failure) failure = 2;
-  if (!failure && PfReplaceFile(tmp, dumpPath) != 0) failure = 2;
-  if (failure) {
-    PfDeleteFile(tmp);
-    if (failure == 1) Report("Palm DB file read error");
-    else ReportPath("RyvoDB file write error", dumpPath);
-    return -1;
-  }
-  return 0;
+  DumpWriting writing = {in.file, dumpPath, 0};
+  WholeFileResult result = WriteWholeFile(dumpPath, tmp, WriteDumpRecords, &writing);
+  if (result == kWholeFileWritten) return 0;
+  if (result == kWholeFileNotCreated) ReportPath("RyvoDB file open error", tmp);
+  else if (writing.written) ReportPath("RyvoDB file write error", dumpPath);
+  return -1;
 }
 
 namespace {
 
-// Reads one dump record's RecordLength and data into s_record: 0 read,
-// 1 end of the file (fewer than 4 bytes left), -1 after a reported
-// failure. `index` names the record in the messages (0 is the ContRec).
-int ReadDumpEntry(FILE* file, int index, uint32_t* length) {
-  unsigned char field[4];
-  if (fread(field, 1, 4, file) != 4) {
-    if (index == 0) {
+// Reads one dump record into RecordBuffer (ReadDumpRecord). `index` names
+// the record in the messages (0 is the ContRec).
+enum DumpEntryResult {
+  kDumpEntryRead,     // *length holds its RecordLength
+  kDumpEntryEnd,      // fewer than 4 bytes were left after a DataRec
+  kDumpEntryFailed,   // reported: no ContRec, a bad RecordLength, a short record
+};
+DumpEntryResult ReadDumpEntry(FILE* file, int index, uint32_t* length) {
+  int32_t n = 0;
+  switch (ReadDumpRecord(file, &n)) {
+    case kRecordRead:
+      *length = (uint32_t)n;
+      return kDumpEntryRead;
+    case kRecordEnd:
+      if (index > 0) return kDumpEntryEnd;
       Report("RyvoDB file Cnt.size read error");
-      return -1;
-    }
-    return 1;
+      return kDumpEntryFailed;
+    case kRecordBadLength:
+      snprintf(s_message, sizeof s_message,
+               "RyvoDB file Cnt.size error\nrecord %d claims %ld bytes", index, (long)n);
+      Report(s_message);
+      return kDumpEntryFailed;
+    default:
+      Report(index == 0 ? "RyvoDB file Cont.Rec. read error"
+                        : "RyvoDB file Data.Rec. read error");
+      return kDumpEntryFailed;
   }
-  uint32_t n = GetLE32(field);
-  if (n > kPdbMaxRecordLength) {   // also a negative RecordLength
-    snprintf(s_message, sizeof s_message,
-             "RyvoDB file Cnt.size error\nrecord %d claims %ld bytes",
-             index, (long)(int32_t)n);
-    Report(s_message);
-    return -1;
-  }
-  if (n > 0 && fread(s_record, 1, n, file) != n) {
-    Report(index == 0 ? "RyvoDB file Cont.Rec. read error"
-                      : "RyvoDB file Data.Rec. read error");
-    return -1;
-  }
-  *length = n;
-  return 0;
 }
 
 int IdInUse(uint32_t id, int count) {
@@ -380,77 +376,119 @@ int IdInUse(uint32_t id, int count) {
 void PutHeader(unsigned char* p, const PdbHeader* h) {
   memset(p, 0, kPdbHeaderSize);
   memcpy(p + kPdbName, h->name, kPdbNameSize);
-  PutBE16(p + kPdbAttributes, h->attributes);
-  PutBE16(p + kPdbVersion, h->version);
-  PutBE32(p + kPdbCreationDate, h->creationDate);
-  PutBE32(p + kPdbModificationDate, h->modificationDate);
-  PutBE32(p + kPdbBackupDate, h->backupDate);
-  PutBE32(p + kPdbModificationNumber, h->modificationNumber);
-  PutBE32(p + kPdbAppInfo, h->appInfoOffset);
-  PutBE32(p + kPdbSortInfo, h->sortInfoOffset);
+  WriteBE16(p + kPdbAttributes, h->attributes);
+  WriteBE16(p + kPdbVersion, h->version);
+  WriteBE32(p + kPdbCreationDate, (int32_t)h->creationDate);
+  WriteBE32(p + kPdbModificationDate, (int32_t)h->modificationDate);
+  WriteBE32(p + kPdbBackupDate, (int32_t)h->backupDate);
+  WriteBE32(p + kPdbModificationNumber, (int32_t)h->modificationNumber);
+  WriteBE32(p + kPdbAppInfo, (int32_t)h->appInfoOffset);
+  WriteBE32(p + kPdbSortInfo, (int32_t)h->sortInfoOffset);
   memcpy(p + kPdbType, h->type, 4);
   memcpy(p + kPdbCreator, h->creator, 4);
-  PutBE32(p + kPdbUniqueIdSeed, h->uniqueIdSeed);
-  PutBE32(p + kPdbNextRecordList, h->nextRecordList);
-  PutBE16(p + kPdbRecordCount, h->recordCount);
+  WriteBE32(p + kPdbUniqueIdSeed, (int32_t)h->uniqueIdSeed);
+  WriteBE32(p + kPdbNextRecordList, (int32_t)h->nextRecordList);
+  WriteBE16(p + kPdbRecordCount, h->recordCount);
 }
 
-// Writes the new database into `out` from the dump `in` (read again from
-// its start): 0, 1 when a file gives other bytes than before (reported),
-// -1 on a write failure (not reported).
-int WritePdb(FILE* out, FILE* in, FILE* old, const PdbHeader* header,
-             int count, int hasApp, int hasSort) {
+// The database being written: the dump `in`, the existing database `old`
+// (NULL when none) and what the first pass took from them. `written` is
+// set once every byte is in the file.
+struct PdbWriting {
+  FILE* in;
+  FILE* old;
+  const PdbHeader* header;
+  int count;
+  int hasApp;
+  int hasSort;
+  const char* pdbPath;
+  int written;
+};
+
+// Copies the info block of `length` bytes at `offset` of the existing
+// database to `out`: 0, or -1 after "Palm DB file read error" or "Palm DB
+// file write error".
+int CopyInfoBlock(const PdbWriting* w, uint32_t offset, uint32_t length, FILE* out) {
+  BlockCopy r = CopyBlock(w->old, offset, length, out);
+  if (r == kBlockShort) Report("Palm DB file read error");
+  if (r == kBlockNotWritten) ReportPath("Palm DB file write error", w->pdbPath);
+  return r == kBlockCopied ? 0 : -1;
+}
+
+// Writes the new database into `out` from the dump (read again from its
+// start): 0, or -1 after "Palm DB file write error" or, when a file gives
+// other bytes than before, a read error.
+int WritePdb(FILE* out, const PdbWriting* w) {
+  int count = w->count;
   unsigned char head[kPdbHeaderSize];
-  PutHeader(head, header);
-  if (WriteAll(out, head, kPdbHeaderSize) != 0) return -1;
+  PutHeader(head, w->header);
+  if (WriteAll(out, head, kPdbHeaderSize) != 0) {
+    ReportPath("Palm DB file write error", w->pdbPath);
+    return -1;
+  }
 
   uint32_t offset = kPdbHeaderSize + kPdbEntrySize * (uint32_t)count + kPdbPlaceholderSize +
-                    (hasApp ? s_index.appInfoLength : 0) + (hasSort ? s_index.sortInfoLength : 0);
+                    (w->hasApp ? s_index.appInfoLength : 0) +
+                    (w->hasSort ? s_index.sortInfoLength : 0);
   for (int i = 0; i < count; ++i) {
     unsigned char e[kPdbEntrySize];
-    PutBE32(e, offset);
+    WriteBE32(e, (int32_t)offset);
     e[4] = s_dump[i].attributes;
     PutBE24(e + 5, s_dump[i].uniqueId);
-    if (WriteAll(out, e, kPdbEntrySize) != 0) return -1;
+    if (WriteAll(out, e, kPdbEntrySize) != 0) {
+      ReportPath("Palm DB file write error", w->pdbPath);
+      return -1;
+    }
     offset += s_dump[i].length;
   }
   const unsigned char placeholder[kPdbPlaceholderSize] = {0, 0};
-  if (WriteAll(out, placeholder, kPdbPlaceholderSize) != 0) return -1;
-
-  if (hasApp) {
-    int r = CopyBlock(old, s_index.header.appInfoOffset, s_index.appInfoLength, out);
-    if (r != 0) {
-      if (r > 0) Report("Palm DB file read error");
-      return r;
-    }
-  }
-  if (hasSort) {
-    int r = CopyBlock(old, s_index.header.sortInfoOffset, s_index.sortInfoLength, out);
-    if (r != 0) {
-      if (r > 0) Report("Palm DB file read error");
-      return r;
-    }
+  if (WriteAll(out, placeholder, kPdbPlaceholderSize) != 0) {
+    ReportPath("Palm DB file write error", w->pdbPath);
+    return -1;
   }
 
-  if (fseek(in, 0, SEEK_SET) != 0) {
+  if (w->hasApp &&
+      CopyInfoBlock(w, s_index.header.appInfoOffset, s_index.appInfoLength, out) != 0)
+    return -1;
+  if (w->hasSort &&
+      CopyInfoBlock(w, s_index.header.sortInfoOffset, s_index.sortInfoLength, out) != 0)
+    return -1;
+
+  if (fseek(w->in, 0, SEEK_SET) != 0) {
     Report("RyvoDB file read error");
-    return 1;
+    return -1;
   }
   for (int i = 0; i < count; ++i) {
     uint32_t length = 0;
-    if (ReadDumpEntry(in, i, &length) != 0 || length != s_dump[i].length) {
+    if (ReadDumpEntry(w->in, i, &length) != kDumpEntryRead || length != s_dump[i].length) {
       Report("RyvoDB file read error\nthe file changed while it was read");
-      return 1;
+      return -1;
     }
-    if (WriteAll(out, s_record, length) != 0) return -1;
+    if (WriteAll(out, RecordBuffer, length) != 0) {
+      ReportPath("Palm DB file write error", w->pdbPath);
+      return -1;
+    }
   }
   return 0;
+}
+
+// WritePdb, then the dump and the existing database are closed: Windows
+// replaces no file that is still open.
+int WritePdbFile(FILE* out, void* context) {
+  PdbWriting* w = (PdbWriting*)context;
+  int result = WritePdb(out, w);
+  if (w->old != NULL) PfCloseFile(w->old);
+  PfCloseFile(w->in);
+  w->old = NULL;
+  w->in = NULL;
+  if (result == 0) w->written = 1;
+  return result;
 }
 
 }  // namespace
 
 int ConvertDumpToPdb(const char* dumpPath, const char* pdbPath, int mode) {
-  char tmp[kPathBufferSize];
+  char tmp[kPathSize];
   if (FormTmpPath(tmp, pdbPath, "Palm DB") != 0) return -1;
 
   PfFileCloser in(PfOpenFile(dumpPath, "rb"));
@@ -462,9 +500,9 @@ int ConvertDumpToPdb(const char* dumpPath, const char* pdbPath, int mode) {
   int count = 0;
   for (;;) {
     uint32_t length = 0;
-    int r = ReadDumpEntry(in.file, count, &length);
-    if (r < 0) return -1;
-    if (r > 0) break;
+    DumpEntryResult r = ReadDumpEntry(in.file, count, &length);
+    if (r == kDumpEntryFailed) return -1;
+    if (r == kDumpEntryEnd) break;
     if (count == kPdbMaxRecords) {
       snprintf(s_message, sizeof s_message,
                "RyvoDB file format error\nit holds more than %d records",
@@ -474,7 +512,7 @@ int ConvertDumpToPdb(const char* dumpPath, const char* pdbPath, int mode) {
     }
     DumpEntry* d = &s_dump[count];
     d->length = length;
-    TakeName(s_record, length, d->name);
+    TakeName(RecordBuffer, length, d->name);
     d->attributes = kPdbRecDirty;
     d->uniqueId = 0;
     d->matched = 0;
@@ -508,7 +546,7 @@ int ConvertDumpToPdb(const char* dumpPath, const char* pdbPath, int mode) {
       o->used = 0;
       if (!o->live) continue;
       if (first < 0) first = i;
-      unsigned char name[kNameField + kNameSize];
+      unsigned char name[kDataStockName + kStockNameSize];
       uint32_t n = r->length < sizeof name ? r->length : (uint32_t)sizeof name;
       if (ReadAt(old.file, r->offset, name, n) != 0) {
         Report("Palm DB file read error");
@@ -562,21 +600,15 @@ int ConvertDumpToPdb(const char* dumpPath, const char* pdbPath, int mode) {
   header.appInfoOffset = hasApp ? dataStart : 0;
   header.sortInfoOffset = hasSort ? dataStart + (hasApp ? s_index.appInfoLength : 0) : 0;
 
-  PfFileCloser out(PfOpenFile(tmp, "wb"));
-  if (!out.file) {
-    ReportPath("Palm DB file open error", tmp);
-    return -1;
-  }
-  int r = WritePdb(out.file, in.file, old.file, &header, count, hasApp, hasSort);
-  if (out.Close() != 0 && r == 0) r = -1;
-  // Windows replaces no file that is still open.
-  old.Close();
-  in.Close();
-  if (r == 0 && PfReplaceFile(tmp, pdbPath) != 0) r = -1;
-  if (r != 0) {
-    PfDeleteFile(tmp);
-    if (r < 0) ReportPath("Palm DB file write error", pdbPath);
-    return -1;
-  }
-  return 0;
+  // The writer closes both files; the closers then hold none.
+  PdbWriting writing = {in.file, old.file, &header, count, hasApp, hasSort, pdbPath, 0};
+  in.file = NULL;
+  old.file = NULL;
+  WholeFileResult result = WriteWholeFile(pdbPath, tmp, WritePdbFile, &writing);
+  if (writing.old != NULL) PfCloseFile(writing.old);
+  if (writing.in != NULL) PfCloseFile(writing.in);
+  if (result == kWholeFileWritten) return 0;
+  if (result == kWholeFileNotCreated) ReportPath("Palm DB file open error", tmp);
+  else if (writing.written) ReportPath("Palm DB file write error", pdbPath);
+  return -1;
 }

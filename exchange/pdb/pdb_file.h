@@ -10,7 +10,8 @@
 //
 // Every reader checks each offset and length against the file's size and
 // refuses a damaged file through PfMessageBox, writing nothing. Writers
-// write "<path>.tmp" and rename it into place only once it is complete.
+// write "<path>.tmp" and rename it into place only once it is complete
+// (WriteWholeFile).
 #pragma once
 
 #include <stdint.h>

@@ -19,8 +19,6 @@
 #include "stock_paths.h"
 #include "text_codec.h"
 
-const char kSettingsKey[] = "Software\\RyvoWin";
-
 namespace {
 
 std::string g_root;
@@ -234,6 +232,12 @@ int PfDeleteFile(const char* path) {
   RequireConfined(path, "delete");
   if (remove(Host(path).c_str()) == 0 || errno == ENOENT) return 0;
   return -1;
+}
+
+int PfFileMissing(const char* path) {
+  std::string host = Host(path);
+  struct stat st;
+  return !host.empty() && stat(host.c_str(), &st) != 0 && errno == ENOENT;
 }
 
 int PfListCount(StockList list) { return list ? (int)g_list.size() : 0; }

@@ -104,7 +104,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string current = "7203", file = input;
   size_t split = input.find(kSplit);
   if (split != std::string::npos) {
-    current = CText(input.substr(0, std::min<size_t>(split, kDialogNameSize - 1)));
+    current = CText(input.substr(0, std::min<size_t>(split, kNameSize - 1)));
     file = input.substr(split + strlen(kSplit));
   }
   // The current stock's two files as the folders name them.
@@ -169,9 +169,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (!valid) return 0;
 
   // The save: the new name's files exist only when it is the current one.
-  char resultName[kDialogNameSize];
+  char resultName[kNameSize];
   memset(resultName, 0x5A, sizeof resultName);
-  resultName[kDialogNameSize - 1] = '\0';
+  resultName[kNameSize - 1] = '\0';
   const std::string name = got.text[0];
   std::string nameTxt, nameCsv;
   const bool nameTxtOk = !name.empty() && FuzzStockFile("work", name, ".txt", &nameTxt);

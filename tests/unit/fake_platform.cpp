@@ -19,7 +19,6 @@
 #include "stock_paths.h"
 #include "text_codec.h"
 
-const char kSettingsKey[] = "Software\\RyvoWin";
 
 namespace {
 
@@ -307,6 +306,12 @@ int PfDeleteFile(const char* path) {
   if (host.empty()) return -1;
   if (remove(host.c_str()) == 0 || errno == ENOENT) return 0;
   return -1;
+}
+
+int PfFileMissing(const char* path) {
+  std::string host = Host(path);
+  struct stat st;
+  return !host.empty() && stat(host.c_str(), &st) != 0 && errno == ENOENT;
 }
 
 int PfListCount(StockList list) { return list != nullptr ? (int)g_list.size() : 0; }

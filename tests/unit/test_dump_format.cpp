@@ -124,6 +124,50 @@ TEST(PackedDate, YearsWrapAndFieldsAreNotValidated) {
   EXPECT_EQ(d, 5);
 }
 
+// The text every listing, message and report gives a packed date: the
+// fields as decoded, no leading zeros, cut whole at the buffer's end.
+TEST(PackedDate, TextOfEdgeDatesAndSmallBuffers) {
+  struct Case {
+    const char* what;
+    unsigned date;
+    int size;
+    const char* text;
+  } cases[] = {
+      {"the first day", EncodePackedDate(1904, 1, 1), kPackedDateTextSize, "1904/1/1"},
+      {"the last day", EncodePackedDate(2031, 12, 31), kPackedDateTextSize, "2031/12/31"},
+      {"single-digit month and day", EncodePackedDate(2024, 1, 5), kPackedDateTextSize, "2024/1/5"},
+      {"a leap day", EncodePackedDate(2000, 2, 29), kPackedDateTextSize, "2000/2/29"},
+      {"zero fields", 0x0000, kPackedDateTextSize, "1904/0/0"},
+      {"every bit set: the longest text", 0xFFFF, kPackedDateTextSize, "2031/15/31"},
+      {"bits above 16 are not part of the date", 0x1C22A, kPackedDateTextSize, "2001/1/10"},
+      {"the longest text fits exactly", 0xFFFF, 11, "2031/15/31"},
+      {"cut one byte short", 0xFFFF, 10, "2031/15/3"},
+      {"room for the zero only", 0xFFFF, 1, ""},
+  };
+  for (const Case& c : cases) {
+    char out[kPackedDateTextSize + 4];
+    memset(out, '#', sizeof out);
+    EXPECT_EQ(FormatPackedDate(out, c.size, c.date), out) << c.what;
+    EXPECT_STREQ(out, c.text) << c.what;
+    EXPECT_EQ(out[c.size], '#') << c.what << ": wrote past the buffer";
+  }
+  char untouched[4] = "abc";
+  FormatPackedDate(untouched, 0, 0xFFFF);
+  EXPECT_STREQ(untouched, "abc");
+}
+
+TEST(PackedDate, DaysInMonthOfTheGregorianCalendar) {
+  struct Case {
+    int year, month, days;
+  } cases[] = {
+      {2023, 1, 31}, {2023, 2, 28}, {2024, 2, 29}, {1900, 2, 28}, {2000, 2, 29},
+      {2100, 2, 28}, {1904, 2, 29}, {2031, 4, 30}, {2031, 6, 30}, {2031, 9, 30},
+      {2031, 11, 30}, {2031, 12, 31}, {2031, 7, 31}, {2031, 8, 31},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(DaysInMonth(c.year, c.month), c.days) << c.year << "/" << c.month;
+}
+
 TEST(ByteOrder, ReadersAndWriters) {
   const unsigned char fffe[2] = {0xFF, 0xFE};
   const unsigned char all[4] = {0xFF, 0xFF, 0xFF, 0xFF};

@@ -318,7 +318,7 @@ TEST_F(FaultTest, SettingsSave) {
     Files before = Snapshot();
     StockFields fields;
     Fill(&fields, c.name);
-    char result[kDialogNameSize] = "unchanged";
+    char result[kNameSize] = "unchanged";
     EXPECT_EQ(SaveStockFields(c.current, &fields, result), c.result) << c.what;
     EXPECT_EQ(Messages(), c.messages) << c.what;
     EXPECT_STREQ(result, c.result == 0 ? c.name : "unchanged") << c.what;

@@ -9,10 +9,10 @@
 
 namespace {
 
-// fuzz_load_dump: a stock name with a lead byte followed by "/" was taken
-// for one double-byte character, so the settings file "<lead>/x.txt" was
-// opened in a subfolder of the working folder on Linux. A lead byte pairs
-// only with a real trail byte; such a name cannot be a file name.
+// fuzz_load_dump: a stock name with a lead byte followed by "/" is no
+// double-byte character, and its settings file "<lead>/x.txt" would lie in
+// a subfolder of the working folder on Linux. A lead byte pairs only with
+// a real trail byte; such a name cannot be a file name.
 TEST(FuzzFindings, LeadByteBeforeASeparatorIsNoCharacter) {
   struct Case { const char* name; int ok; } cases[] = {
       {"\x81/x", 0}, {"\x83/", 0}, {"\x81:x", 0}, {"\x81\x1f", 0}, {"\x81\x7f", 0},

@@ -188,7 +188,7 @@ class ImportTest : public ::testing::Test {
     StockFields fields;
     ClearStockFields(&fields);
     strcpy(fields.name, name);
-    char result[kDialogNameSize];
+    char result[kNameSize];
     ASSERT_EQ(SaveStockFields(name, &fields, result), 0);
     FakeWriteFile(work + "/Ryvo.dmp", Dump({Stock{}}));
     FakeListSet({name});

@@ -1,7 +1,8 @@
 // ReplaceWholeFile's three ways: a file that already holds the bytes is
 // left alone with its time stamp, a missing file is written in place (and
 // deleted when it cannot be written whole), any other file is replaced
-// from a temporary file beside it.
+// from a temporary file beside it. WriteWholeFile's outcomes beneath it,
+// and PfFileMissing, which tells a missing file.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -123,6 +124,103 @@ TEST(ReplaceWholeFile, AFileThatCannotBeReadIsReplacedFromBeside) {
   EXPECT_EQ(ReplaceWholeFile(path, "new bytes", 9), -1);
   EXPECT_EQ(FakeReadFile(host), "the user's file");
   EXPECT_FALSE(FakeFileExists(csv + "/7203.cs~"));
+}
+
+}  // namespace
+
+namespace {
+
+// A writer that writes `text` and then gives `result`.
+struct Scripted {
+  const char* text;
+  int result;
+  int calls;
+};
+
+int WriteScripted(FILE* out, void* context) {
+  Scripted* s = (Scripted*)context;
+  ++s->calls;
+  size_t n = strlen(s->text);
+  if (fwrite(s->text, 1, n, out) != n) return -1;
+  return s->result;
+}
+
+// WriteWholeFile's outcomes through a temporary file and in place: the
+// file holds the new bytes whole, or it is as it was (absent when it was
+// absent), and no temporary file is left either way.
+TEST(WriteWholeFile, ReplacedWholeOrLeftAsItWas) {
+  struct Case {
+    const char* what;
+    bool existing;       // the file holds "old bytes" before
+    bool throughTemporary;
+    int writerResult;
+    void (*arrange)(void);
+    WholeFileResult result;
+    bool writerCalled;
+  } cases[] = {
+      {"replaced through the temporary", true, true, 0, [] {}, kWholeFileWritten, true},
+      {"created through the temporary", false, true, 0, [] {}, kWholeFileWritten, true},
+      {"created in place", false, false, 0, [] {}, kWholeFileWritten, true},
+      {"the writer fails", true, true, -1, [] {}, kWholeFileWriteFailed, true},
+      {"the writer fails in place", false, false, -1, [] {}, kWholeFileWriteFailed, true},
+      {"full disk in the temporary", true, true, 0, [] { FakeFailWriteAfter("out.tmp", 2); },
+       kWholeFileWriteFailed, true},
+      {"the close of the temporary fails", true, true, 0, [] { FakeFailClose("out.tmp"); },
+       kWholeFileWriteFailed, true},
+      {"the close in place fails", false, false, 0, [] { FakeFailClose("out.txt"); },
+       kWholeFileWriteFailed, true},
+      {"the temporary cannot be created", true, true, 0, [] { FakeFailOpen("out.tmp (wb)"); },
+       kWholeFileNotCreated, false},
+      {"the file cannot be created in place", false, false, 0,
+       [] { FakeFailOpen("out.txt (wb)"); }, kWholeFileNotCreated, false},
+      {"the temporary cannot take the file's place", true, true, 0,
+       [] { FakeFailReplace("out.tmp"); }, kWholeFileNotReplaced, true},
+  };
+  for (const Case& c : cases) {
+    std::string work, csv;
+    FakeResetWithFolders(&work, &csv);
+    const std::string host = work + "/out.txt";
+    if (c.existing) FakeWriteFile(host, "old bytes");
+    c.arrange();
+    char path[kPathSize], temporary[kPathSize];
+    ASSERT_EQ(FormatFolderPath(path, work.c_str(), "out.txt"), 0);
+    ASSERT_EQ(FormatFolderPath(temporary, work.c_str(), "out.tmp"), 0);
+    Scripted writer = {"new bytes", c.writerResult, 0};
+    EXPECT_EQ(WriteWholeFile(path, c.throughTemporary ? temporary : NULL, WriteScripted, &writer),
+              c.result)
+        << c.what;
+    EXPECT_EQ(writer.calls, c.writerCalled ? 1 : 0) << c.what;
+    if (c.result == kWholeFileWritten)
+      EXPECT_EQ(FakeReadFile(host), "new bytes") << c.what;
+    else if (c.existing)
+      EXPECT_EQ(FakeReadFile(host), "old bytes") << c.what;
+    else
+      EXPECT_FALSE(FakeFileExists(host)) << c.what;
+    EXPECT_FALSE(FakeFileExists(work + "/out.tmp")) << c.what;
+  }
+}
+
+// PfFileMissing tells "nothing there" only when the system says so.
+TEST(WriteWholeFile, PfFileMissingTellsOnlyAMissingEntry) {
+  std::string work, csv;
+  FakeResetWithFolders(&work, &csv);
+  FakeWriteFile(work + "/a.txt", "x");
+  FakeFolder("work/sub");
+  struct Case {
+    const char* file;
+    int missing;
+  } cases[] = {
+      {"a.txt", 0},           // a file
+      {"sub", 0},             // a folder
+      {"b.txt", 1},           // nothing of that name
+      {"none\\b.txt", 1},     // in a folder that does not exist
+      {"a.txt\\b.txt", 0},    // under a file: not a missing entry
+  };
+  for (const Case& c : cases) {
+    char path[kPathSize];
+    ASSERT_EQ(FormatFolderPath(path, work.c_str(), c.file), 0);
+    EXPECT_EQ(PfFileMissing(path), c.missing) << c.file;
+  }
 }
 
 }  // namespace

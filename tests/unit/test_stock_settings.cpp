@@ -398,7 +398,7 @@ const char kSampleSaved[] =
 
 TEST_F(StockSettingsTest, SaveWritesFourteenLinesWithCrLf) {
   FillSample(&fields, "SAMPLE");
-  char result[kDialogNameSize] = "old";
+  char result[kNameSize] = "old";
   ASSERT_EQ(SaveStockFields("", &fields, result), 0);
   EXPECT_STREQ(result, "SAMPLE");
   EXPECT_TRUE(FakeMessages().empty());
@@ -414,7 +414,7 @@ TEST_F(StockSettingsTest, SavedFileReadsBackToTheSameFields) {
   snprintf(fields.pairFirst[2], kFieldSize, "%s", "7");
   snprintf(fields.pairFirst[6], kFieldSize, "%s", "50000");
   snprintf(fields.pairSecond[1], kFieldSize, "%s", "4,5");
-  char result[kDialogNameSize] = "";
+  char result[kNameSize] = "";
   ASSERT_EQ(SaveStockFields("", &fields, result), 0);
   FakeWriteFile(csv + u8"/表示.csv", "");
   StockFields back;
@@ -437,7 +437,7 @@ TEST_F(StockSettingsTest, RenameCopiesThePriceFileAndLeavesTheOldFiles) {
   FakeWriteFile(csv + "/A.csv", prices);
   FakeWriteFile(work + "/A.txt", Lines(kFullFileLines, 14));
   FillSample(&fields, "B");
-  char result[kDialogNameSize] = "";
+  char result[kNameSize] = "";
   ASSERT_EQ(SaveStockFields("A", &fields, result), 0);
   EXPECT_STREQ(result, "B");
   EXPECT_TRUE(FakeMessages().empty());
@@ -454,7 +454,7 @@ TEST_F(StockSettingsTest, UnchangedNameRewritesTheSettingsAndCopiesNothing) {
   FakeWriteFile(work + "/A.txt", "old\r\n");
   FakeFailCopy(".csv");   // any copy would fail the save
   FillSample(&fields, "A");
-  char result[kDialogNameSize] = "";
+  char result[kNameSize] = "";
   ASSERT_EQ(SaveStockFields("A", &fields, result), 0);
   EXPECT_STREQ(result, "A");
   EXPECT_TRUE(FakeMessages().empty());   // not even the question about existing files
@@ -473,7 +473,7 @@ TEST_F(StockSettingsTest, FailedCopyReportsAndSavesNothing) {
       FakeFailCopy(c.failPattern);
     }
     FillSample(&fields, "B");
-    char result[kDialogNameSize] = "A";
+    char result[kNameSize] = "A";
     EXPECT_EQ(SaveStockFields("A", &fields, result), -1);
     ASSERT_EQ(FakeMessages().size(), 1u);
     EXPECT_EQ(Message(0), "Ryvo Data file copy error");
@@ -486,7 +486,7 @@ TEST_F(StockSettingsTest, FailedCopyReportsAndSavesNothing) {
 
 TEST_F(StockSettingsTest, EmptyNameOrUncreatableFileSavesNothingSilently) {
   FillSample(&fields, "");
-  char result[kDialogNameSize] = "keep";
+  char result[kNameSize] = "keep";
   EXPECT_EQ(SaveStockFields("", &fields, result), -1);
   EXPECT_EQ(SaveStockFields("A", &fields, result), -1);
   EXPECT_TRUE(FakeOpenLog().empty());
@@ -511,7 +511,7 @@ TEST_F(StockSettingsTest, WriteOrCloseFailureReportsTheWriteError) {
       FakeFailClose("SAMPLE.txt");
     }
     FillSample(&fields, "SAMPLE");
-    char result[kDialogNameSize] = "";
+    char result[kNameSize] = "";
     EXPECT_EQ(SaveStockFields("", &fields, result), -1) << c.failAfter;
     ASSERT_EQ(FakeMessages().size(), 1u) << c.failAfter;
     EXPECT_EQ(Message(0), "RyvoDB Setup file write error");
@@ -539,7 +539,7 @@ TEST_F(StockSettingsTest, TakingTheNameOfExistingFilesAsksFirst) {
     if (c.settingsExists) FakeWriteFile(work + "/B.txt", "B settings");
     FakeQueueAnswer(c.answer);
     FillSample(&fields, "B");
-    char result[kDialogNameSize] = "";
+    char result[kNameSize] = "";
     int saved = SaveStockFields(c.current, &fields, result);
     ASSERT_GE(FakeMessages().size(), 1u);
     EXPECT_EQ(FakeMessages()[0].buttons, PF_MB_OKCANCEL);
