@@ -244,6 +244,16 @@ int ReadHeader(int count, int encoding, int* column) {
   return 1;
 }
 
+// The fields a data line under the header in Cells may hold: the header's
+// own (empty ones at its end not counted), or more when this system's own
+// header names five and the volume is taken as the sixth.
+int FieldsNamed(int count, const int* column) {
+  while (count > 0 && Cells[count - 1][0] == '\0') --count;
+  for (int i = 0; i < kImportColumns; ++i)
+    if (column[i] >= count) count = column[i] + 1;
+  return count;
+}
+
 int DaysInMonth(int year, int month) {
   static const int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
   if (month == 2 && ((year % 4 == 0 && year % 100 != 0) || year % 400 == 0)) return 29;
@@ -282,6 +292,7 @@ const char* ImportSkipText(int reason) {
       "date outside 1904-2031",
       "fields missing",
       "line too long",
+      "more values than the header names (thousands separators without quotes?)",
   };
   return reason > kSkipNone && reason < kSkipReasonCount ? kTexts[reason] : "?";
 }
@@ -457,6 +468,9 @@ int ReadDataRow(ImportSummary* s, int count, int encoding) {
   for (int i = 0; i < kImportColumns; ++i)
     if (s->column[i] > need) need = s->column[i];
   if (count <= need) return kSkipFieldsMissing;
+  // Empty fields at the end (a trailing separator) name no value.
+  while (count > s->fieldsNamed && Cells[count - 1][0] == '\0') --count;
+  if (count > s->fieldsNamed) return kSkipExtraValues;
   const char* cell = Cp932Cell(Cells[s->column[kImportDate]], encoding);
   unsigned date = 0;
   if (cell == NULL) return kSkipDateUnreadable;
@@ -537,6 +551,7 @@ int ReadImportFile(const char* path, ImportSummary* s) {
           return -1;
         }
         s->headerLine = lineNumber;
+        s->fieldsNamed = FieldsNamed(count, s->column);
         header = 1;
         continue;
       }
@@ -550,6 +565,7 @@ int ReadImportFile(const char* path, ImportSummary* s) {
       }
       // No header line: this system's own order.
       for (int i = 0; i < kImportColumns; ++i) s->column[i] = i;
+      s->fieldsNamed = kImportColumns;
       header = 1;
     }
     ++s->linesRead;
