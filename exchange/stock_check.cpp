@@ -650,10 +650,15 @@ void TellKeptRows(CheckState* s, int rows) {
     char from[24], to[24];
     FormatDate(s->droppedMin, from, sizeof from);
     FormatDate(s->droppedMax, to, sizeof to);
-    Informs(Add(s, kCheckRowsDropped, kCheckCsvFile, s->droppedFirst, -1, NULL,
-                "the oldest %d days (lines %d-%d, %s to %s) are dropped to keep %d; as "
-                "intended when a day is appended", s->droppedCount, s->droppedFirst,
-                s->droppedLast, from, to, kMaxPriceRows));
+    if (s->droppedCount == 1)
+      Informs(Add(s, kCheckRowsDropped, kCheckCsvFile, s->droppedFirst, -1, NULL,
+                  "the oldest day (line %d, %s) is dropped to keep %d; as intended when a "
+                  "day is appended", s->droppedFirst, from, kMaxPriceRows));
+    else
+      Informs(Add(s, kCheckRowsDropped, kCheckCsvFile, s->droppedFirst, -1, NULL,
+                  "the oldest %d days (lines %d-%d, %s to %s) are dropped to keep %d; as "
+                  "intended when a day is appended", s->droppedCount, s->droppedFirst,
+                  s->droppedLast, from, to, kMaxPriceRows));
   } else if (s->droppedCount > 0) {
     char from[24], to[24];
     FormatDate(s->droppedMin, from, sizeof from);
