@@ -113,7 +113,8 @@ void PrintJsonStock(const StockCheck* c, int first) {
     const CheckFinding* f = &c->findings[i];
     printf("%s\n      {\"kind\": \"%s\", \"file\": ", i == 0 ? "" : ",", CheckKindName(f->kind));
     PrintJsonPath(c, f->file);
-    printf(", \"line\": %d", f->line);
+    printf(", \"line\": %d, \"last_line\": %d, \"count\": %d, \"loses\": %s", f->line,
+           f->lastLine, f->count, CheckFindingLoses(f) ? "true" : "false");
     if (f->column >= 0) {
       printf(", \"column\": ");
       PrintJsonString(kColumnNames[f->column]);
@@ -138,15 +139,19 @@ int RunCheck(int argc, char** argv) {
       "exactly as 'ryvo convert' (and RyvoWin's direction button) would, writes\n"
       "nothing, and says everything the handheld would not get as the files say\n"
       "it: a line that ends the prices, lines beyond the 260 kept, values stored\n"
-      "as 0 or cut, dates that wrap or do not exist, texts and numbers cut, and\n"
-      "the failures that stop the conversion. The stocks are the NAMEs in that\n"
-      "order, or those of WORKDIR/Ryvo.dmp in file order. One line per finding:\n"
+      "as 0 or cut, dates that wrap or do not exist, texts and numbers cut, the\n"
+      "forms the conversion does not read (pieces after the volume, exponents,\n"
+      "dates other than year/month/day, a settings file in UTF-8, control bytes\n"
+      "in texts), and the failures that stop the conversion. The stocks are the\n"
+      "NAMEs in that order, or those of WORKDIR/Ryvo.dmp in file order. One line\n"
+      "per finding, one for a cause on 3 or more lines of a file:\n"
       "  FILE:LINE: KIND: \"TEXT\" what happens\n"
       "--json prints the same as one JSON document in UTF-8.\n"
       "Exit status: 0 when the handheld would get exactly what the files say\n"
-      "(date-duplicate and name-differs only inform), 1 when anything would be\n"
-      "lost or changed or the conversion would stop, 2 for a usage error or\n"
-      "when there is no stock to check.\n";
+      "(date-duplicate, name-differs and the findings that only inform, such\n"
+      "as the oldest days dropped from a file in date order), 1 when anything\n"
+      "would be lost or changed or the conversion would stop, 2 for a usage\n"
+      "error or when there is no stock to check.\n";
   CommandOption options[] = {{"--json", NULL, false, false, NULL}};
   if (int code = ParseArguments(&argc, argv, options, OptionCount(options), 2, kAnyNumber, kUsage);
       code >= 0)
@@ -170,7 +175,7 @@ int RunCheck(int argc, char** argv) {
     PfListGetText(list, i, name, sizeof name);
     CheckStock(name, recordLength, &Check);
     for (int k = 0; k < Check.findingCount; ++k)
-      if (CheckKindLoses(Check.findings[k].kind)) loses = 1;
+      if (CheckFindingLoses(&Check.findings[k])) loses = 1;
     findings += Check.findingCount + Check.findingsLeftOut;
     if (Check.findingsLeftOut > 0) loses = 1;
     if (json)

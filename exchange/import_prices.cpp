@@ -243,6 +243,16 @@ int ReadHeader(int count, int encoding, int* column) {
   return 1;
 }
 
+// The fields a data line under the header in Cells may hold: the header's
+// own (empty ones at its end not counted), or more when this system's own
+// header names five and the volume is taken as the sixth.
+int FieldsNamed(int count, const int* column) {
+  while (count > 0 && Cells[count - 1][0] == '\0') --count;
+  for (int i = 0; i < kImportColumns; ++i)
+    if (column[i] >= count) count = column[i] + 1;
+  return count;
+}
+
 // Reads 1 to `most` digits at *p; -1 when there is none or more follow.
 int ReadNumber(const char** p, int most) {
   int value = 0, n = 0;
@@ -275,6 +285,7 @@ const char* ImportSkipText(int reason) {
       "date outside 1904-2031",
       "fields missing",
       "line too long",
+      "more values than the header names (thousands separators without quotes?)",
   };
   return reason > kSkipNone && reason < kSkipReasonCount ? kTexts[reason] : "?";
 }
@@ -450,6 +461,9 @@ int ReadDataRow(ImportSummary* s, int count, int encoding) {
   for (int i = 0; i < kImportColumns; ++i)
     if (s->column[i] > need) need = s->column[i];
   if (count <= need) return kSkipFieldsMissing;
+  // Empty fields at the end (a trailing separator) name no value.
+  while (count > s->fieldsNamed && Cells[count - 1][0] == '\0') --count;
+  if (count > s->fieldsNamed) return kSkipExtraValues;
   const char* cell = Cp932Cell(Cells[s->column[kImportDate]], encoding);
   unsigned date = 0;
   if (cell == NULL) return kSkipDateUnreadable;
@@ -530,6 +544,7 @@ int ReadImportFile(const char* path, ImportSummary* s) {
           return -1;
         }
         s->headerLine = lineNumber;
+        s->fieldsNamed = FieldsNamed(count, s->column);
         header = 1;
         continue;
       }
@@ -543,6 +558,7 @@ int ReadImportFile(const char* path, ImportSummary* s) {
       }
       // No header line: this system's own order.
       for (int i = 0; i < kImportColumns; ++i) s->column[i] = i;
+      s->fieldsNamed = kImportColumns;
       header = 1;
     }
     ++s->linesRead;

@@ -29,6 +29,7 @@ enum ImportSkip {
   kSkipDateOutOfRange,   // a year outside 1904-2031
   kSkipFieldsMissing,    // the line has fewer fields than the columns need
   kSkipLineTooLong,      // longer than kImportLineSize - 1 bytes
+  kSkipExtraValues,      // more non-empty fields than the header names
   kSkipReasonCount
 };
 // "value missing", "date outside 1904-2031", ... for the summary.
@@ -44,6 +45,7 @@ struct ImportSummary {
   char separator;            // ',', ';' or '\t'
   int headerLine;            // line number of the header line; 0: none (own order)
   int column[kImportColumns];   // 0-based field of each column; -1 when absent
+  int fieldsNamed;           // the fields a data line may hold: the header's, or 6
   int linesPassedOver;       // lines above the header or the first date (titles)
   int linesRead;             // data lines after the header (blank lines not counted)
   int rowsUsed;              // lines that gave a row

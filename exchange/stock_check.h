@@ -33,6 +33,11 @@ enum CheckKind {
   kCheckTextCut,           // line 5 or 6 longer than its field
   kCheckNumberCut,         // a number that keeps only its low 16/32 bits
   kCheckNameDiffers,       // line 1 names another stock (informs)
+  kCheckLineExtraFields,   // a price line with pieces after its volume
+  kCheckSettingsEncoding,  // a settings file in UTF-8, not code page 932
+  kCheckTextControl,       // a control byte kept in a text of line 1, 5 or 6
+  kCheckValueFormat,       // a value in exponent form
+  kCheckDateFormat,        // a date in a form the conversion does not read
   kCheckKindCount
 };
 // "settings-missing", "line-incomplete", ... as in `ryvo check --json`.
@@ -43,6 +48,9 @@ int CheckKindLoses(int kind);
 
 enum { kCheckSettingsFile = 0, kCheckCsvFile = 1 };
 enum { kCheckTextSize = 264, kCheckMessageSize = 512, kMaxCheckFindings = 512 };
+// Findings of one cause (kind, file, column) on this many lines of a file
+// or more are told as one.
+enum { kCheckGroupMinimum = 3 };
 
 struct CheckFinding {
   int kind;
@@ -51,7 +59,16 @@ struct CheckFinding {
   int column;    // 0..4 for open..volume in value findings, else -1
   char text[kCheckTextSize];          // the text concerned (code page 932)
   char message[kCheckMessageSize];    // the rest of the sentence (code page 932)
+  int informs;   // 1: only informs, though its kind may lose (CheckFindingLoses)
+  int count;     // lines of the file with this cause (1, or a group's count)
+  int lastLine;  // the last of them (line .. lastLine; `line` for one)
 };
+
+// 1 when the finding means that the handheld will not get what the files
+// say: its kind loses and the finding is not one that only informs (the
+// rows-dropped of a file in date order, line 1's text-control, the
+// settings-encoding of a file whose stored texts are ASCII).
+int CheckFindingLoses(const CheckFinding* finding);
 
 struct StockCheck {
   char name[81];                  // the stock name, as given

@@ -50,7 +50,7 @@ ChartLayout Layout;
 int CountLosses(const StockCheck* check) {
   int losses = 0;
   for (int i = 0; i < check->findingCount; ++i)
-    if (CheckKindLoses(check->findings[i].kind)) ++losses;
+    if (CheckFindingLoses(&check->findings[i])) ++losses;
   return losses;
 }
 
@@ -247,7 +247,7 @@ void WriteFindings(const StockCheck* check, TextSink* out) {
   SinkPut(out, "</tr></thead>\n<tbody>\n");
   for (int i = 0; i < check->findingCount; ++i) {
     const CheckFinding& f = check->findings[i];
-    SinkPrintf(out, "<tr%s>", CheckKindLoses(f.kind) ? "" : " class=\"info\"");
+    SinkPrintf(out, "<tr%s>", CheckFindingLoses(&f) ? "" : " class=\"info\"");
     SinkPut(out, "<td class=\"kind\"><code>");
     SinkText(out, CheckKindName(f.kind));
     SinkPut(out, "</code></td>");

@@ -59,6 +59,18 @@ expect "check writes nothing" sh -c "cd '$T' && ls -lR --time-style=full-iso wor
 "$RYVO" check "$T/nowhere" "$T/csv" >/dev/null 2>"$T/err.txt"; check "check of a missing folder" 1 $?
 expect "check names the missing folder" grep -qx "ryvo: $T/nowhere: No such file or directory" "$T/err.txt"
 head -n -1 "$T/csv/ソニー.csv" >"$T/sony.csv" && mv "$T/sony.csv" "$T/csv/ソニー.csv"
+# A day appended to a full price file of 260 rows drops its oldest day, as
+# intended; thousands separators without quotes are told.
+mkdir -p "$T/csv2" && cp "$T/csv/7203.csv" "$T/csv2/"
+printf '2031/1/6,2500,2510,2490,2505,1000000\r\n' >>"$T/csv2/7203.csv"
+"$RYVO" check "$T/work" "$T/csv2" 7203 >"$T/check.txt"; check "check after a day appended to 260 rows" 0 $?
+expect "check: the oldest day is dropped" grep -qF "$T/csv2/7203.csv:2: rows-dropped: the oldest day (line 2, " "$T/check.txt"
+printf '2031/1/%d,2,500,2,510,2,490,2,505,1,000,000\r\n' 7 8 9 >>"$T/csv2/7203.csv"
+"$RYVO" check "$T/work" "$T/csv2" 7203 >"$T/check.txt"; check "check of thousands separators" 1 $?
+expect "check: line-extra-fields, one for three lines" grep -qF "$T/csv2/7203.csv:263: line-extra-fields: \"2031/1/7,2,500,2,510,2,490,2,505,1,000,000\" 6 more pieces after the volume" "$T/check.txt"
+expect "check: the group's lines" grep -qF "looks like thousands separators: quote the values or write them without commas (lines 263-265, 3 lines)" "$T/check.txt"
+"$RYVO" check --json "$T/work" "$T/csv2" 7203 >"$T/check.json"; check "check --json of thousands separators" 1 $?
+expect "check --json: the group's count and last line" python3 -c "import json,sys; f=json.load(open(sys.argv[1]))['stocks'][0]['findings']; assert [(x['kind'],x['line'],x['last_line'],x['count'],x['loses']) for x in f]==[('rows-dropped',2,2,1,False),('line-extra-fields',263,265,3,True)], f" "$T/check.json"
 
 "$RYVO" convert "$T/work" "$T/csv" >/dev/null; check "convert" 0 $?
 expect "unedited round trip gives the same dump" cmp -s "$T/work/Ryvo.dmp" "$T/original.dmp"

@@ -8,7 +8,8 @@
 //    byte the DataRec that the conversion writes, and its row count, first
 //    and last date are that record's;
 //  - every finding names a known kind, a file of the stock and a line that
-//    the file has.
+//    the file has; a group's last line is one too, and it holds at least
+//    kCheckGroupMinimum lines.
 #include <stdint.h>
 #include <string.h>
 
@@ -72,6 +73,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK(f.kind >= 0 && f.kind < kCheckKindCount);
     FUZZ_CHECK(f.file == kCheckSettingsFile || f.file == kCheckCsvFile);
     FUZZ_CHECK(f.line >= 0 && (size_t)f.line <= lines[f.file]);
+    FUZZ_CHECK(f.count >= 1 && f.lastLine >= f.line && (size_t)f.lastLine <= lines[f.file]);
+    FUZZ_CHECK(f.count == 1 || f.count >= kCheckGroupMinimum);
     FUZZ_CHECK(strlen(f.message) > 0);
   }
 

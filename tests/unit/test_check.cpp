@@ -49,7 +49,24 @@ struct Expected {
   int kind;
   int file;
   int line;
+  bool informs = false;        // the finding does not make the check fail
+  const char* says = nullptr;  // in its text or message; "!..." not in them
+  int lastLine = 0;            // a group's last line and count (0: one line)
+  int count = 0;
 };
+
+// Replaces every `from` of `text` by `to`.
+std::string Replaced(std::string text, const std::string& from, const std::string& to) {
+  for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
+    text.replace(at, from.size(), to);
+  return text;
+}
+
+std::string Repeated(const std::string& line, int times) {
+  std::string out;
+  for (int i = 0; i < times; ++i) out += line;
+  return out;
+}
 
 struct CheckCase {
   const char* what;
@@ -81,7 +98,66 @@ std::vector<CheckCase> Cases() {
       {"long price line", kSettings, kHeader + Rows(1) + "2001/2/1,1,2,3,4," + longLine + "\r\n",
        false, {{kCheckLineSplit, C, 3}, {kCheckLineIncomplete, C, 3}, {kCheckValueZeroed, C, 3}},
        2},
-      {"300 lines", kSettings, kHeader + Rows(300), false, {{kCheckRowsDropped, C, 2}}, 260},
+      // The file in date order: its 40 oldest days make room, as intended.
+      {"300 lines", kSettings, kHeader + Rows(300), false,
+       {{kCheckRowsDropped, C, 2, true, "the oldest 40 days (lines 2-41"}}, 260},
+      {"a day appended to 260", kSettings, kHeader + Rows(261), false,
+       {{kCheckRowsDropped, C, 2, true, "the oldest day (line 2, 2001/1/1)"}}, 260},
+      // The oldest date last: the lines left out are not the oldest days.
+      {"300 lines out of date order", kSettings,
+       kHeader + Rows(300).substr(Row(2001, 1, 1).size()) + Row(2001, 1, 1), false,
+       {{kCheckRowsDropped, C, 2, false, "!as intended"}}, 260},
+      {"unquoted thousands separators", kSettings,
+       kHeader + Row(2001, 1, 5, "3,850,3,870,3,820,3,860,5,400,000") + Row(2001, 1, 6), false,
+       {{kCheckLineExtraFields, C, 2, false,
+         "6 more pieces after the volume, which the conversion ignores: it reads 始値 3, 高値 850, "
+         "安値 3, 終値 870, 売買高 3; looks like thousands separators"}},
+       2},
+      {"a piece after the volume that is no number", kSettings,
+       kHeader + Row(2001, 1, 5, "10,11,9,10,100,note") + Row(2001, 1, 6, "10,11,9,10,100,,"),
+       false, {{kCheckLineExtraFields, C, 2, false, "!thousands"}}, 2},
+      {"values in exponent form", kSettings,
+       kHeader + Row(2001, 1, 5, "10,11,9,10,1.872e+07") + Row(2001, 1, 6, "1.50e0,11,9,10,1E2"),
+       false,
+       {{kCheckValueFormat, C, 2, false, "holds 1.87, not 18720000.00"},
+        {kCheckValueFormat, C, 3, false, "holds 1.00, not 100.00"}},
+       2},
+      {"an ISO date ends the reading", kSettings,
+       kHeader + Rows(2) + "2001-01-05,1,2,3,4,5\r\n" + Rows(3), false,
+       {{kCheckDateFormat, C, 4, false,
+         "(2001/1/5); reading ends here, 3 lines after it are ignored; `ryvo import` reads"}},
+       2},
+      {"dates of eight digits", kSettings, std::string(kHeader) + "20010105,1,2,3,4,5\r\n", false,
+       {{kCheckDateFormat, C, 2, false, "(2001/1/5)"}}, 0},
+      {"the year last", kSettings, std::string(kHeader) + "1/5/2001,1,2,3,4,5\r\n" + Row(2001, 1, 6), false,
+       {{kCheckDateFormat, C, 2, false, "the year first"}}, 2},
+      {"a settings file in UTF-8", WithLine(kSettings, 6, u8"トヨタ"), kHeader, false,
+       {{kCheckSettingsEncoding, S, 6, false, "トヨタ"}}, 0},
+      {"UTF-8 in line 1 alone", WithLine(kSettings, 1, u8"トヨタ"), kHeader, false,
+       {{kCheckSettingsEncoding, S, 1, true}, {kCheckNameDiffers, S, 1, true, "トヨタ"}}, 0},
+      {"code page 932 is no UTF-8", WithLine(kSettings, 6, "トヨタ"), kHeader, false, {}, 0},
+      {"CR CR LF line ends", Replaced(kSettings, "\r\n", "\r\r\n"), kHeader, false,
+       {{kCheckTextControl, S, 1, true, "S\\r"},
+        {kCheckTextControl, S, 5, false, "CR CR LF"},
+        {kCheckTextControl, S, 6, false}},
+       0},
+      {"a tab in the keyword", WithLine(kSettings, 6, "a\tb"), kHeader, false,
+       {{kCheckTextControl, S, 6, false, "a\\tb"}}, 0},
+      {"one cause on many lines is one finding", kSettings,
+       kHeader + Repeated(Row(2001, 1, 5, "3,850,3,870,3,820,3,860,5,400,000"), 5), false,
+       {{kCheckLineExtraFields, C, 2, false, "(lines 2-6, 5 lines)", 6, 5},
+        {kCheckDateDuplicate, C, 3, true, "(lines 3-6, 10 lines)", 6, 10}},
+       5},
+      {"two lines are not grouped", kSettings,
+       kHeader + Row(2001, 1, 5, "-1,11,9,10,100") + Row(2001, 1, 6, "-1,11,9,10,100"), false,
+       {{kCheckValueZeroed, C, 2}, {kCheckValueZeroed, C, 3}}, 2},
+      {"groups are per column", kSettings,
+       kHeader + Row(2001, 1, 5, "-1,11,9,10,100") + Row(2001, 1, 6, "-1,-1,9,10,100") +
+           Row(2001, 1, 7, "10,11,9,10,100") + Row(2001, 1, 8, "-1,11,9,10,100"),
+       false,
+       {{kCheckValueZeroed, C, 2, false, "(lines 2-5, 3 lines)", 5, 3},
+        {kCheckValueZeroed, C, 3, false, "!lines"}},
+       4},
       {"zeroed values", kSettings,
        kHeader + Row(2001, 1, 5, "-5,abc,13107100001,10,  ") + Row(2001, 1, 6), false,
        {{kCheckValueZeroed, C, 2}, {kCheckValueZeroed, C, 2}, {kCheckValueZeroed, C, 2},
@@ -124,14 +200,31 @@ TEST(StockCheck, EveryKindWithItsFileAndLine) {
     EXPECT_EQ(check.stopsConversion, c.stops ? 1 : 0) << c.what;
     EXPECT_EQ(check.rows, c.rows) << c.what;
     std::string got, want;
-    for (int i = 0; i < check.findingCount; ++i)
-      got += std::string(CheckKindName(check.findings[i].kind)) + "@" +
-             std::to_string(check.findings[i].file) + ":" +
-             std::to_string(check.findings[i].line) + " ";
-    for (const Expected& e : c.findings)
+    // kind@file:line, "-last/count" for a group, "~" when it only informs.
+    for (int i = 0; i < check.findingCount; ++i) {
+      const CheckFinding& f = check.findings[i];
+      got += std::string(CheckKindName(f.kind)) + "@" + std::to_string(f.file) + ":" +
+             std::to_string(f.line);
+      if (f.count != 1 || f.lastLine != f.line)
+        got += "-" + std::to_string(f.lastLine) + "/" + std::to_string(f.count);
+      got += CheckFindingLoses(&f) ? " " : "~ ";
+    }
+    for (const Expected& e : c.findings) {
       want += std::string(CheckKindName(e.kind)) + "@" + std::to_string(e.file) + ":" +
-              std::to_string(e.line) + " ";
+              std::to_string(e.line);
+      if (e.count != 0) want += "-" + std::to_string(e.lastLine) + "/" + std::to_string(e.count);
+      want += e.informs || !CheckKindLoses(e.kind) ? "~ " : " ";
+    }
     EXPECT_EQ(got, want) << c.what;
+    for (size_t i = 0; i < c.findings.size() && i < (size_t)check.findingCount; ++i) {
+      const char* says = c.findings[i].says;
+      if (says == nullptr) continue;
+      std::string told = std::string(check.findings[i].text) + " " + check.findings[i].message;
+      if (says[0] == '!')
+        EXPECT_EQ(told.find(says + 1), std::string::npos) << c.what << ": " << told;
+      else
+        EXPECT_NE(told.find(says), std::string::npos) << c.what << ": " << told;
+    }
     EXPECT_TRUE(FakeMessages().empty()) << c.what << ": the check shows no message box";
     // Nothing written: every open was for reading.
     for (const std::string& open : FakeOpenLog())

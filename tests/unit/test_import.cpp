@@ -268,6 +268,16 @@ TEST_F(ImportTest, DialectsOfDownloadsAndSpreadsheets) {
        "date,close\n2025-01-06,\"1,500\"\n2025-01-06,1510\n",
        "2025/1/6,     1510.00,     1510.00,     1510.00,     1510.00,        0.00\r\n",
        2, 0, 0, 0, kEncodingAscii, ','},
+      {"unquoted thousands separators: more values than the header names",
+       "Date,Open,High,Low,Close,Volume\n"
+       "2026-01-13,3,850,3,870,3,820,3,860,5,400,000\n"
+       "2026-01-14,3850,3870,3820,3860,5400000,\n",
+       "2026/1/14,     3850.00,     3870.00,     3820.00,     3860.00,  5400000.00\r\n",
+       1, kSkipExtraValues, 2, 0, kEncodingAscii, ','},
+      {"no header: the own six fields, a seventh value is too many",
+       "2025/1/6,1,2,3,4,5\n2025/1/7,1,2,3,4,5,6\n",
+       "2025/1/6,        1.00,        2.00,        3.00,        4.00,        5.00\r\n",
+       1, kSkipExtraValues, 2, 0, kEncodingAscii, ','},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
