@@ -636,8 +636,8 @@ void TellKeptRows(CheckState* s, int rows) {
   if (s->droppedCount > 0 && !s->descending) {
     // A file in date order: the lines left out are its oldest dates.
     char from[24], to[24];
-    FormatDate(s->droppedMin, from, sizeof from);
-    FormatDate(s->droppedMax, to, sizeof to);
+    FormatPackedDate(from, sizeof from, s->droppedMin);
+    FormatPackedDate(to, sizeof to, s->droppedMax);
     if (s->droppedCount == 1)
       Informs(Add(s, kCheckRowsDropped, kCheckCsvFile, s->droppedFirst, -1, NULL,
                   "the oldest day (line %d, %s) is dropped to keep %d; as intended when a "

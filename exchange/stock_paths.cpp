@@ -61,12 +61,12 @@ int FormatStockPath(char* path, const char* folder, const char* name,
   if (!IsStockFileName(name)) return -1;
   char hostName[kPathSize];
   if (HostStockName(name, hostName, sizeof hostName) != 0) return -1;
-  // folder "\\" name ext, put together by hand: a path is made for every
-  // file of every stock.
+  // folder, separator, name, ext, put together by hand: a path is made for
+  // every file of every stock.
   size_t f = strlen(folder), h = strlen(hostName), e = strlen(ext);
   if (f + 1 + h + e >= (size_t)kPathSize) return -1;
   memcpy(path, folder, f);
-  path[f] = '\\';
+  path[f] = kPathSeparator;
   memcpy(path + f + 1, hostName, h);
   memcpy(path + f + 1 + h, ext, e + 1);
   return 0;
@@ -84,26 +84,11 @@ int HostStockName(const char* name, char* out, int size) {
 }
 
 int FormatFolderPath(char* path, const char* folder, const char* file) {
-  int n = snprintf(path, kPathSize, "%s\\%s", folder, file);
+  int n = snprintf(path, kPathSize, "%s%c%s", folder, kPathSeparator, file);
   if (n < 0 || n >= kPathSize) {
     path[0] = '\0';
     return -1;
   }
-  return 0;
-}
-
-int HostPathFromDosPath(char* out, int size, const char* path) {
-  int n = (int)strlen(path);
-  if (size <= 0) return -1;
-  if (n >= size) {
-    out[0] = '\0';
-    return -1;
-  }
-  memcpy(out, path, (size_t)n + 1);
-#ifndef _WIN32
-  for (char* p = out; *p != '\0'; ++p)
-    if (*p == '\\') *p = '/';
-#endif
   return 0;
 }
 
@@ -122,17 +107,25 @@ static int FileHolds(FILE* file, const unsigned char* bytes, int length) {
 
 WholeFileResult WriteWholeFile(const char* path, const char* temporary,
                                WholeFileWriter write, void* context) {
-  const char* written = temporary != NULL ? temporary : path;
-  FILE* file = PfOpenFile(written, "wb");
+  char written[kPathSize];
+  FILE* file;
+  if (temporary != NULL) {
+    file = PfCreateTemporary(temporary, written);
+  } else {
+    snprintf(written, sizeof written, "%s", path);
+    file = PfOpenFile(path, "wb");
+  }
   if (file == NULL) return kWholeFileNotCreated;
   int failed = write(file, context) != 0;
+  // What takes a file's place is on the disk before it does.
+  if (!failed && temporary != NULL && PfSyncFile(file) != 0) failed = 1;
   if (PfCloseFile(file) != 0) failed = 1;
   if (failed) {
     PfDeleteFile(written);
     return kWholeFileWriteFailed;
   }
-  if (temporary != NULL && PfReplaceFile(temporary, path) != 0) {
-    PfDeleteFile(temporary);
+  if (temporary != NULL && PfReplaceFile(written, path) != 0) {
+    PfDeleteFile(written);
     return kWholeFileNotReplaced;
   }
   return kWholeFileWritten;
@@ -169,7 +162,9 @@ WholeFileResult ReplaceWholeFile(const char* path, const void* bytes, int length
     if (same) return kWholeFileWritten;
   }
   // A file that is there (or one that cannot be read): the bytes go beside
-  // it and take its place only when whole.
+  // it, into a temporary file named after it with "~" for its last
+  // character ("7203.cs~.<process>-<count>": never a stock's file), and
+  // take its place only when whole.
   char temporary[kPathSize];
   memcpy(temporary, path, n + 1);
   temporary[n - 1] = '~';

@@ -23,7 +23,16 @@
 // character (ソ is 83 5C, 表 95 5C, ポ 83 7C) is never taken for one of them.
 int IsStockFileName(const char* name);
 
-// Forms "<folder>\<name><ext>" into `path` (kPathSize bytes), the name as
+// The separator the exchange puts between a folder and a file name: "\" on
+// Windows, "/" elsewhere, where a folder argument is taken as given and a
+// "\" in it is a character of a name.
+#ifdef _WIN32
+inline constexpr char kPathSeparator = '\\';
+#else
+inline constexpr char kPathSeparator = '/';
+#endif
+
+// Forms "<folder><separator><name><ext>" into `path` (kPathSize bytes), the name as
 // HostStockName gives it. Returns 0, or -1 (path empty) when the name
 // cannot be a file name (IsStockFileName), has no host form, or the path
 // would be longer than 259 bytes; such a file counts as one that cannot
@@ -38,18 +47,13 @@ int FormatStockPath(char* path, const char* folder, const char* name,
 // byte sequence that is not code page 932 or does not fit.
 int HostStockName(const char* name, char* out, int size);
 
-// Forms "<folder>\<file>" into `path`; -1 (path empty) when too long.
+// Forms "<folder><separator><file>" into `path`; -1 (path empty) when too
+// long.
 int FormatFolderPath(char* path, const char* folder, const char* file);
 
 // 1 when `c` is the first byte of a code page 932 double-byte character.
 int IsLeadByte932(unsigned char c);
 
-// The path as the host names it: on Windows a copy; elsewhere every "\"
-// becomes "/", the path being UTF-8 there (no byte of a UTF-8 character
-// other than "\" itself is 0x5C). Used by the native platforms (the ryvo
-// tool, the tests). Returns 0, or -1 (out empty) when it does not fit
-// `size`.
-int HostPathFromDosPath(char* out, int size, const char* path);
 
 // Writing a file whole. Every file the exchange, the editor and the ryvo
 // tool write in place of an earlier one is written here, so that the file
@@ -69,13 +73,15 @@ enum WholeFileResult {
 typedef int (*WholeFileWriter)(FILE* out, void* context);
 
 // Writes the file at `path` with `write`:
-// - with a `temporary` path (a file of the same folder that no user's file
-//   may be called), the bytes go to `temporary`, created or emptied here,
-//   which replaces `path` (PfReplaceFile) only once `write` and the close
-//   have succeeded;
-// - with `temporary` NULL, `path` itself is created and written; this is
-//   for a file that does not exist (PfFileMissing), where there is nothing
-//   to keep.
+// - with a `temporary` base name (a file of the same folder that no user's
+//   file may be called), the bytes go to a new temporary file of that base
+//   (PfCreateTemporary: exclusive, a name no other run uses), which is
+//   written through to the disk and then replaces `path` (PfReplaceFile:
+//   never a link or non-file, never a read-only file, the mode kept) only
+//   once `write`, the sync and the close have succeeded;
+// - with `temporary` NULL, `path` itself is created exclusively and
+//   written; this is for a file that does not exist (PfFileMissing), where
+//   there is nothing to keep.
 // On any failure the file written (the temporary file, or `path` when it
 // was written in place) is deleted, so that no temporary file and no file
 // cut short is left. Reports nothing itself.
@@ -89,9 +95,9 @@ WholeFileResult WriteWholeFile(const char* path, const char* temporary,
 // - a file that cannot be opened for reading while PfFileMissing tells
 //   that nothing is under its name is created and written in place;
 // - any other file: the bytes go to a temporary file of the same folder
-//   and the same length of path, the path with its last character
-//   replaced by "~" ("7203.tx~", "7203.cs~": never a stock's file), which
-//   then replaces the file.
+//   whose base is the path with its last character replaced by "~"
+//   ("7203.tx~", "7203.cs~": never a stock's file), which then replaces
+//   the file; a link, a non-file or a read-only file is not replaced.
 // Returns kWholeFileWritten when the file holds the bytes;
 // kWholeFileNotCreated when the file (or the temporary file) cannot be
 // created or the temporary file cannot take the file's place (the file

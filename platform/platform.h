@@ -2,9 +2,10 @@
 // settings editor: message boxes, files, the stock list and the settings
 // store. The portable code never calls the operating system for these.
 //
-// Implementations: platform_win32.cpp (RyvoWin: MessageBoxA, CopyFileA, a
-// list box) and platform_console.cpp (the ryvo tool: messages to standard
-// error, an in-memory list) beside this header; the unit tests' fake
+// Implementations beside this header: platform_win32.cpp (RyvoWin: message
+// boxes, a list box) and platform_console.cpp (the ryvo tool: messages to
+// standard error, an in-memory list), each with the files of its system,
+// files_win32.cpp or files_posix.cpp; the unit tests' fake
 // (tests/unit/fake_platform.cpp: recorded messages, scripted answers,
 // injected faults) and the fuzz targets' (tests/fuzz/fuzz_platform.cpp).
 #pragma once
@@ -24,13 +25,21 @@ inline constexpr char kSystemErrorCaption[] = "System Error";
 // a stock list entry (a stock name, the SyncDir text) with its zero.
 enum { kPathSize = 260, kNameSize = 80 };
 
-// Files. Paths are code page 932 text of at most 259 bytes.
-// PfOpenFile opens with a C stdio mode; the portable code only uses binary
-// modes ("rb", "wb", "r+b") and writes CR LF itself, so that the files are
-// the same bytes on every platform. Returns NULL on failure.
+// Files. Paths are code page 932 text of at most 259 bytes (on Windows;
+// elsewhere the host's UTF-8 file names, see exchange/stock_paths.h).
+// The user's files are treated alike on every platform:
+// - only regular files are read: PfOpenFile "rb" and "r+b" open a FIFO, a
+//   device or a folder never (without waiting on it) and fail;
+// - a new file is created exclusively and never through a symbolic link:
+//   PfOpenFile "wb" fails when anything at all is under the name;
+// - a file is replaced only by PfReplaceFile, which refuses a target that
+//   is not a regular file or is read-only, keeps the target's permission
+//   bits, and makes the new name durable.
+// The portable code only uses binary modes and writes CR LF itself, so
+// that the files are the same bytes on every platform. NULL on failure.
 FILE* PfOpenFile(const char* path, const char* mode);
-// Closes a file from PfOpenFile: 0 on success, -1 when the close (the
-// final flush) failed.
+// Closes a file from PfOpenFile or PfCreateTemporary: 0 on success, -1
+// when the close (the final flush) failed.
 int PfCloseFile(FILE* file);
 // Closes a file from PfOpenFile when the scope ends, on every path that
 // has not closed it. A file written is closed with Close(), whose result
@@ -50,19 +59,56 @@ struct PfFileCloser {
   PfFileCloser(const PfFileCloser&) = delete;
   PfFileCloser& operator=(const PfFileCloser&) = delete;
 };
-// Copies a file, replacing the destination: 0 on success, -1 on failure
-// (the destination is then unchanged or absent, never cut short).
+// A new temporary file, created exclusively (never through a link) in the
+// folder of `base` under a name that no other run uses: `base` followed by
+// ".<process>-<count>" (a shorter name in the same folder when that is too
+// long). Its path goes to `temporary` (kPathSize bytes). Until it is put in
+// place (PfReplaceFile) or deleted (PfDeleteFile), an interruption of the
+// process (SIGINT, SIGTERM, SIGHUP) deletes it. NULL when it cannot be made.
+FILE* PfCreateTemporary(const char* base, char* temporary);
+// Writes what `file` holds through to the disk (the stream's buffer, then
+// the system's: fsync, FlushFileBuffers): 0, or -1 when that failed.
+int PfSyncFile(FILE* file);
+// Copies a regular file over `to` as PfReplaceFile puts a file in place:
+// the copy is made in a temporary file beside `to`, written through to the
+// disk, and takes `to`'s place whole. 0 on success, -1 on failure (`to` is
+// then as it was, and no temporary file is left).
 int PfCopyFile(const char* from, const char* to);
-// Renames a file, replacing the destination: 0 on success, -1 on failure.
+// Puts the file `from` in place of `to` (renaming it over `to`): refuses
+// (-1, nothing changed) when `to` is a symbolic link, a folder, a FIFO, a
+// device or another non-file, or a read-only file; otherwise `from` takes
+// `to`'s permission bits (and owner, where the process may give it) and the
+// rename is made durable (the folder synced; MOVEFILE_WRITE_THROUGH). 0 on
+// success.
 int PfReplaceFile(const char* from, const char* to);
-// Deletes a file: 0 on success or when it did not exist, -1 on failure.
+// Deletes a file (a link itself, never its target): 0 on success or when
+// it did not exist, -1 on failure.
 int PfDeleteFile(const char* path);
-// 1 when nothing is under `path`: no file, folder or other entry of that
-// name, or a folder of the path is missing (on Windows ERROR_FILE_NOT_FOUND
-// or ERROR_PATH_NOT_FOUND, elsewhere ENOENT). 0 when something is there or
-// the system cannot tell (a folder that may not be searched, a path that
-// is too long or has no host form).
+// 1 when nothing is under `path`: no file, folder, link (not even a
+// dangling one) or other entry of that name, or a folder of the path is
+// missing (on Windows ERROR_FILE_NOT_FOUND or ERROR_PATH_NOT_FOUND,
+// elsewhere ENOENT). 0 when something is there or the system cannot tell
+// (a folder that may not be searched, a path that is too long or has no
+// host form).
 int PfFileMissing(const char* path);
+// The last file call that failed: its path and the system's reason ("No
+// such file or directory", "not a regular file"), into `path` (kPathSize
+// bytes) and `reason` (`size` bytes). 0, or -1 when no failure is kept.
+// Reading it forgets it.
+int PfTakeFileError(char* path, char* reason, int size);
+
+// Folder locks: one writer at a time per folder, across processes. The
+// lock is an advisory lock (flock, LockFileEx) on the file ".ryvo-lock" in
+// the folder, created when missing. PfLockFolder waits up to a few seconds
+// for another process's lock; a folder locked again by the same process
+// counts once more and is released by as many PfUnlockFolder calls.
+enum PfLockResult {
+  kPfLockHeld = 0,     // the lock is held
+  kPfLockBusy = 1,     // another process held it the whole wait
+  kPfLockFailed = -1,  // the lock file cannot be opened (no such folder, no right to write there)
+};
+PfLockResult PfLockFolder(const char* folder);
+void PfUnlockFolder(const char* folder);
 
 // The stock list: on Windows a list box holding one stock name per entry
 // (the StockList is its window handle); elsewhere an in-memory list. Indexes count from 0.

@@ -19,18 +19,13 @@
 
 namespace {
 
-enum { kMaxStocks = 8192, kEntrySize = 81, kHostPathSize = 1024 };
+enum { kMaxStocks = 8192, kEntrySize = 81 };
 
 char ListEntries[kMaxStocks][kEntrySize];
 int ListCount;
 int ListSelected = -1;
 int MessageCount;
 int Quiet;
-
-int HostPath(const char* path, char* out) {
-  return HostPathFromDosPath(out, kHostPathSize, path);
-}
-
 
 }  // namespace
 
@@ -42,8 +37,8 @@ void ConsoleListClear(void) {
 int ConsoleMessageCount(void) { return MessageCount; }
 
 const char* ConsoleFolderProblem(const char* folder) {
-  char host[kHostPathSize];
-  if (HostPath(folder, host) != 0) return strerror(ENAMETOOLONG);
+  if (strlen(folder) >= (size_t)kPathSize) return strerror(ENAMETOOLONG);
+  const char* host = folder;
 #ifdef _WIN32
   DWORD attributes = GetFileAttributesA(host);
   if (attributes == INVALID_FILE_ATTRIBUTES) return strerror(ENOENT);
@@ -67,7 +62,7 @@ const char* ConsoleDisplayText(const char* cp932, char* out, int size) {
 
 const char* ConsoleDisplayPath(const char* path, char* out, int size) {
   if (size <= 0) return out;
-  if (HostPathFromDosPath(out, size, path) != 0) snprintf(out, (size_t)size, "%s", path);
+  snprintf(out, (size_t)size, "%s", path);
   return out;
 }
 
@@ -80,92 +75,22 @@ int ConsoleArgumentText(const char* argument, char* out, int size) {
 #endif
 }
 
+// A box is one line on standard error, "[caption] text"; before it, when a
+// file call failed since the last box, the file and the system's reason:
+// "ryvo: work/7203.txt: No such file or directory".
 int PfMessageBox(const char* text, const char* caption, int buttons) {
   (void)buttons;
   ++MessageCount;
+  char path[kPathSize], reason[128];
+  int failed = PfTakeFileError(path, reason, sizeof reason) == 0;
   if (!Quiet) {
     static char shownText[4096];
     static char shownCaption[256];
+    if (failed) fprintf(stderr, "ryvo: %s: %s\n", path, reason);
     fprintf(stderr, "[%s] %s\n", ConsoleDisplayText(caption, shownCaption, sizeof shownCaption),
             ConsoleDisplayText(text, shownText, sizeof shownText));
   }
   return PF_IDOK;
-}
-
-FILE* PfOpenFile(const char* path, const char* mode) {
-  char host[kHostPathSize];
-  if (HostPath(path, host) != 0) return NULL;
-  return fopen(host, mode);
-}
-
-int PfCloseFile(FILE* file) { return fclose(file) == 0 ? 0 : -1; }
-
-int PfCopyFile(const char* from, const char* to) {
-  char source[kHostPathSize], target[kHostPathSize];
-  if (HostPath(from, source) != 0 || HostPath(to, target) != 0) return -1;
-#ifdef _WIN32
-  return CopyFileA(source, target, FALSE) ? 0 : -1;
-#else
-  // Copy beside the destination, then rename: never a half-made copy.
-  char temporary[kHostPathSize + 16];
-  snprintf(temporary, sizeof temporary, "%s.copying", target);
-  FILE* in = fopen(source, "rb");
-  if (in == NULL) return -1;
-  FILE* out = fopen(temporary, "wb");
-  if (out == NULL) {
-    fclose(in);
-    return -1;
-  }
-  static char buffer[1 << 16];
-  int ok = 1;
-  size_t n;
-  while ((n = fread(buffer, 1, sizeof buffer, in)) > 0)
-    if (fwrite(buffer, 1, n, out) != n) {
-      ok = 0;
-      break;
-    }
-  if (ferror(in)) ok = 0;
-  fclose(in);
-  if (fclose(out) != 0) ok = 0;
-  if (ok && rename(temporary, target) != 0) ok = 0;
-  if (!ok) remove(temporary);
-  return ok ? 0 : -1;
-#endif
-}
-
-int PfReplaceFile(const char* from, const char* to) {
-  char source[kHostPathSize], target[kHostPathSize];
-  if (HostPath(from, source) != 0 || HostPath(to, target) != 0) return -1;
-#ifdef _WIN32
-  return MoveFileExA(source, target, MOVEFILE_REPLACE_EXISTING) ? 0 : -1;
-#else
-  return rename(source, target) == 0 ? 0 : -1;
-#endif
-}
-
-int PfDeleteFile(const char* path) {
-  char host[kHostPathSize];
-  if (HostPath(path, host) != 0) return -1;
-#ifdef _WIN32
-  if (DeleteFileA(host)) return 0;
-  DWORD error = GetLastError();
-  return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? 0 : -1;
-#else
-  return remove(host) == 0 || errno == ENOENT ? 0 : -1;
-#endif
-}
-
-int PfFileMissing(const char* path) {
-  char host[kHostPathSize];
-  if (HostPath(path, host) != 0) return 0;
-#ifdef _WIN32
-  if (GetFileAttributesA(host) != INVALID_FILE_ATTRIBUTES) return 0;
-  DWORD error = GetLastError();
-  return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
-#else
-  struct stat st;
-  return stat(host, &st) != 0 && errno == ENOENT;
-#endif
 }
 
 int PfListCount(StockList list) { return list != NULL ? ListCount : 0; }

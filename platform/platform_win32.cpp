@@ -26,42 +26,6 @@ int PfMessageBox(const char* text, const char* caption, int buttons) {
   return MessageBoxA(NULL, text, caption, type) == IDOK ? PF_IDOK : PF_IDCANCEL;
 }
 
-FILE* PfOpenFile(const char* path, const char* mode) {
-  if (!PathFits(path)) return NULL;
-  return fopen(path, mode);
-}
-
-int PfCloseFile(FILE* file) {
-  if (file == NULL) return -1;
-  int failed = ferror(file);
-  if (fclose(file) != 0) failed = 1;
-  return failed ? -1 : 0;
-}
-
-int PfCopyFile(const char* from, const char* to) {
-  if (!PathFits(from) || !PathFits(to)) return -1;
-  return CopyFileA(from, to, FALSE) ? 0 : -1;
-}
-
-int PfReplaceFile(const char* from, const char* to) {
-  if (!PathFits(from) || !PathFits(to)) return -1;
-  return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED) ? 0 : -1;
-}
-
-int PfDeleteFile(const char* path) {
-  if (!PathFits(path)) return -1;
-  if (DeleteFileA(path)) return 0;
-  DWORD error = GetLastError();
-  return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? 0 : -1;
-}
-
-int PfFileMissing(const char* path) {
-  if (!PathFits(path)) return 0;
-  if (GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES) return 0;
-  DWORD error = GetLastError();
-  return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
-}
-
 int PfListCount(StockList list) {
   LRESULT count = ListMessage(list, LB_GETCOUNT, 0, 0);
   return count == LB_ERR ? 0 : (int)count;

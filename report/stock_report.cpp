@@ -67,7 +67,7 @@ void Cell(TextSink* out, const char* cp932, const char* cls) {
 // the host spells it), as the host names the file.
 void PathText(TextSink* out, const char* path) {
   char host[kPathSize * 2];
-  if (HostPathFromDosPath(host, sizeof host, path) != 0) snprintf(host, sizeof host, "%s", path);
+  snprintf(host, sizeof host, "%s", path);
   SinkHostText(out, host);
 }
 

@@ -35,10 +35,13 @@ int g_selection = -1;
 std::map<std::string, std::string> g_settings;
 bool g_failSettingsWrites = false;
 std::vector<Fault> g_failOpen, g_failWrite, g_failClose, g_failCopy, g_failReplace,
-    g_failDelete;
+    g_failDelete, g_failRead;
 std::vector<std::string> g_openLog;
 std::vector<std::string> g_readOnlyFiles, g_readOnlyFolders;
 std::vector<std::pair<std::string, std::string>> g_removeOnOpen;
+std::vector<std::string> g_busyFolders;
+std::map<std::string, int> g_locks;
+std::string g_failedPath, g_failedReason;
 int g_listTag;
 
 bool Matches(const std::vector<Fault>& faults, const char* path, long* bytes = nullptr) {
@@ -53,7 +56,11 @@ bool Matches(const std::vector<Fault>& faults, const char* path, long* bytes = n
 
 std::string Host(const char* path) {
   char out[4096];
-  if (HostPathFromDosPath(out, sizeof out, path) != 0) return std::string();
+  // Paths are the host's; a "\\" that a test writes between a folder and
+  // a name is taken as "/" as well.
+  size_t n = strlen(path);
+  if (n >= sizeof out) return std::string();
+  for (size_t i = 0; i <= n; ++i) out[i] = path[i] == '\\' ? '/' : path[i];
   return out;
 }
 
@@ -87,10 +94,15 @@ struct Cookie {
   FILE* file;
   long budget;   // -1: no limit
   bool failClose;
+  bool failRead;
 };
 
 ssize_t CookieRead(void* c, char* buf, size_t size) {
   Cookie* cookie = static_cast<Cookie*>(c);
+  if (cookie->failRead) {
+    errno = EIO;
+    return -1;
+  }
   size_t n = fread(buf, 1, size, cookie->file);
   if (n == 0 && ferror(cookie->file)) return -1;
   return (ssize_t)n;
@@ -143,10 +155,14 @@ void FakeReset(void) {
   g_failCopy.clear();
   g_failReplace.clear();
   g_failDelete.clear();
+  g_failRead.clear();
   g_openLog.clear();
   g_readOnlyFiles.clear();
   g_readOnlyFolders.clear();
   g_removeOnOpen.clear();
+  g_busyFolders.clear();
+  g_locks.clear();
+  g_failedPath.clear();
 }
 
 const std::string& FakeRoot(void) {
@@ -191,6 +207,13 @@ void FakeFailClose(const char* pattern) { g_failClose.push_back({pattern, 0}); }
 void FakeFailCopy(const char* pattern) { g_failCopy.push_back({pattern, 0}); }
 void FakeFailReplace(const char* pattern) { g_failReplace.push_back({pattern, 0}); }
 void FakeFailDelete(const char* pattern) { g_failDelete.push_back({pattern, 0}); }
+void FakeFailRead(const char* pattern) { g_failRead.push_back({pattern, 0}); }
+void FakeFolderBusy(const char* pattern) { g_busyFolders.push_back(pattern); }
+int FakeLocksHeld(void) {
+  int held = 0;
+  for (const auto& lock : g_locks) held += lock.second;
+  return held;
+}
 const std::vector<std::string>& FakeOpenLog(void) { return g_openLog; }
 void FakeReadOnlyFile(const char* suffix) { g_readOnlyFiles.push_back(suffix); }
 void FakeReadOnlyFolder(const std::string& hostFolder) { g_readOnlyFolders.push_back(hostFolder); }
@@ -254,15 +277,31 @@ FILE* PfOpenFile(const char* path, const char* mode) {
        strchr(mode, '+') != nullptr) &&
       ReadOnly(path))
     return nullptr;
-  FILE* file = fopen(host.c_str(), mode);
-  if (file == nullptr) return nullptr;
+  // As the platforms do: a new file is created exclusively (never through
+  // a link), and only regular files are read.
+  std::string how = mode;
+  if (how[0] == 'w') how += 'x';
+  FILE* file = fopen(host.c_str(), how.c_str());
+  if (file == nullptr) {
+    g_failedPath = path;
+    g_failedReason = strerror(errno);
+    return nullptr;
+  }
+  struct stat status;
+  if (fstat(fileno(file), &status) != 0 || !S_ISREG(status.st_mode)) {
+    fclose(file);
+    g_failedPath = path;
+    g_failedReason = "is not a regular file";
+    return nullptr;
+  }
   long budget = -1;
   bool writes = strchr(mode, 'w') != nullptr || strchr(mode, 'a') != nullptr ||
                 strchr(mode, '+') != nullptr;
   bool limit = writes && Matches(g_failWrite, path, &budget);
   bool failClose = Matches(g_failClose, path);
-  if (!limit && !failClose) return file;
-  Cookie* cookie = new Cookie{file, limit ? budget : -1, failClose};
+  bool failRead = !writes && Matches(g_failRead, path);
+  if (!limit && !failClose && !failRead) return file;
+  Cookie* cookie = new Cookie{file, limit ? budget : -1, failClose, failRead};
   cookie_io_functions_t functions = {CookieRead, CookieWrite, CookieSeek, CookieClose};
   FILE* wrapped = fopencookie(cookie, mode, functions);
   if (wrapped == nullptr) {
@@ -273,6 +312,42 @@ FILE* PfOpenFile(const char* path, const char* mode) {
 }
 
 int PfCloseFile(FILE* file) { return fclose(file) == 0 ? 0 : -1; }
+
+FILE* PfCreateTemporary(const char* base, char* temporary) {
+  static unsigned count;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    int n = snprintf(temporary, kPathSize, "%s.%d-%u", base, (int)getpid(), ++count);
+    if (n < 0 || n >= kPathSize) break;
+    if (!Host(temporary).empty() && FakeFileExists(Host(temporary))) continue;
+    FILE* file = PfOpenFile(temporary, "wb");
+    if (file == nullptr) temporary[0] = '\0';
+    return file;
+  }
+  temporary[0] = '\0';
+  return nullptr;
+}
+
+int PfSyncFile(FILE* file) { return fflush(file) == 0 ? 0 : -1; }
+
+int PfTakeFileError(char* path, char* reason, int size) {
+  if (g_failedPath.empty()) return -1;
+  snprintf(path, kPathSize, "%s", g_failedPath.c_str());
+  snprintf(reason, (size_t)size, "%s", g_failedReason.c_str());
+  g_failedPath.clear();
+  return 0;
+}
+
+PfLockResult PfLockFolder(const char* folder) {
+  for (const std::string& busy : g_busyFolders)
+    if (strstr(folder, busy.c_str()) != nullptr) return kPfLockBusy;
+  ++g_locks[folder];
+  return kPfLockHeld;
+}
+
+void PfUnlockFolder(const char* folder) {
+  auto it = g_locks.find(folder);
+  if (it != g_locks.end() && --it->second == 0) g_locks.erase(it);
+}
 
 int PfCopyFile(const char* from, const char* to) {
   if (Matches(g_failCopy, from) || Matches(g_failCopy, to) || ReadOnly(to)) return -1;
@@ -297,6 +372,8 @@ int PfReplaceFile(const char* from, const char* to) {
     return -1;
   std::string source = Host(from), target = Host(to);
   if (source.empty() || target.empty()) return -1;
+  struct stat status;
+  if (lstat(target.c_str(), &status) == 0 && !S_ISREG(status.st_mode)) return -1;
   return rename(source.c_str(), target.c_str()) == 0 ? 0 : -1;
 }
 
@@ -311,7 +388,7 @@ int PfDeleteFile(const char* path) {
 int PfFileMissing(const char* path) {
   std::string host = Host(path);
   struct stat st;
-  return !host.empty() && stat(host.c_str(), &st) != 0 && errno == ENOENT;
+  return !host.empty() && lstat(host.c_str(), &st) != 0 && errno == ENOENT;
 }
 
 int PfListCount(StockList list) { return list != nullptr ? (int)g_list.size() : 0; }

@@ -72,6 +72,7 @@ void FakeFailClose(const char* pattern);                // PfCloseFile gives -1
 void FakeFailCopy(const char* pattern);                 // source or destination
 void FakeFailReplace(const char* pattern);              // source or destination
 void FakeFailDelete(const char* pattern);
+void FakeFailRead(const char* pattern);                 // reads of a file opened for reading fail
 // A read-only file: the host path ends with `suffix` (so "/1111.csv" does
 // not match "/1111.csv.tmp"). It can be opened for reading only; copies
 // and renames onto it and its deletion fail.
@@ -79,6 +80,11 @@ void FakeReadOnlyFile(const char* suffix);
 // A read-only folder (host path): no file directly inside it can be
 // created, written, replaced, copied onto or deleted.
 void FakeReadOnlyFolder(const std::string& hostFolder);
+// Folder locks: PfLockFolder of a folder whose path holds `pattern` finds
+// it busy; FakeLocksHeld counts the locks held now (0 once every
+// operation has ended).
+void FakeFolderBusy(const char* pattern);
+int FakeLocksHeld(void);
 // A file deleted between two steps: when an open matches `pattern` (as
 // FakeFailOpen), the file at `hostPath` is removed first, once.
 void FakeRemoveOnOpen(const char* pattern, const std::string& hostPath);

@@ -289,7 +289,7 @@ TEST(StockFileName, WindowsDevicesAndReservedCharacters) {
 TEST(StockPath, FormsPathsAndRefusesLongOnes) {
   char path[kPathSize];
   EXPECT_EQ(FormatStockPath(path, "C:\\Ryvo\\tmp", "ソニー", ".txt"), 0);
-  EXPECT_STREQ(path, u8"C:\\Ryvo\\tmp\\ソニー.txt");   // the name in UTF-8 here
+  EXPECT_STREQ(path, u8"C:\\Ryvo\\tmp/ソニー.txt");   // the name in UTF-8, "/" after the folder
   EXPECT_EQ(FormatStockPath(path, "C:\\x", "a/b", ".csv"), -1);
   EXPECT_STREQ(path, "");
   std::string folder(250, 'f');
@@ -302,14 +302,13 @@ TEST(StockPath, FormsPathsAndRefusesLongOnes) {
   EXPECT_STREQ(path, "");
 }
 
-TEST(StockPath, HostPathTurnsEveryBackslashOfAUtf8Path) {
-  char out[kPathSize];
-  ASSERT_EQ(HostPathFromDosPath(out, sizeof out, u8"/tmp/w\\ソニー.txt"), 0);
-  EXPECT_STREQ(out, u8"/tmp/w/ソニー.txt");
-  // あ is E3 81 82: read as code page 932 pairs, 82 would swallow the "\".
-  ASSERT_EQ(HostPathFromDosPath(out, sizeof out, u8"/tmp/あ\\表示灯.csv"), 0);
-  EXPECT_STREQ(out, u8"/tmp/あ/表示灯.csv");
-  EXPECT_EQ(HostPathFromDosPath(out, 4, "abcd"), -1);
+TEST(StockPath, TheFolderIsTakenAsGivenABackslashIncluded) {
+  char path[kPathSize];
+  // あ is E3 81 82: read as code page 932 pairs, 82 would swallow a "\".
+  ASSERT_EQ(FormatFolderPath(path, u8"/tmp/my\\あ", "Ryvo.dmp"), 0);
+  EXPECT_STREQ(path, u8"/tmp/my\\あ/Ryvo.dmp");
+  ASSERT_EQ(FormatStockPath(path, u8"/tmp/my\\csv", "\x83\x5C\x83\x6A\x81\x5B", ".csv"), 0);
+  EXPECT_STREQ(path, u8"/tmp/my\\csv/ソニー.csv");
 }
 
 std::vector<std::string> ReadAllLines(const std::string& bytes, int size) {

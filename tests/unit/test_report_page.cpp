@@ -9,6 +9,7 @@
 
 #include "dump_builder.h"
 #include "fake_platform.h"
+#include "stock_paths.h"
 #include "stock_report.h"
 #include "test_report_xml.h"
 
@@ -46,8 +47,8 @@ CheckFinding Finding(int kind, int file, int line, int column, const char* text,
 int ReadFakeStock(const char* name, int32_t recordLength, StockCheck* check) {
   memset(check, 0, sizeof *check);
   snprintf(check->name, sizeof check->name, "%s", name);
-  snprintf(check->settingsPath, sizeof check->settingsPath, "W\\%s.txt", name);
-  snprintf(check->csvPath, sizeof check->csvPath, "C\\%s.csv", name);
+  FormatStockPath(check->settingsPath, "W", name, ".txt");
+  FormatStockPath(check->csvPath, "C", name, ".csv");
   memset(RecordBuffer, 0, sizeof RecordBuffer);
   for (const FakeStock& f : Stocks) {
     if (f.stock.name != name) continue;
@@ -188,7 +189,7 @@ TEST_F(ReportPage, FindingsWithFileAndLineAndTheStockWhereTheConversionStops) {
   std::string first = Section(page, 1);
   EXPECT_NE(first.find(std::string("<code>") + CheckKindName(kCheckValueZeroed) + "</code>"),
             std::string::npos);
-  // Files named as the host names them ("C\\1001.csv" is C/1001.csv here).
+  // Files named as the host names them (C/1001.csv here).
   EXPECT_NE(first.find("<td class=\"file\">C/1001.csv</td>"), std::string::npos);
   EXPECT_NE(first.find(u8"<td class=\"number\">12（終値）</td>"), std::string::npos);
   EXPECT_NE(first.find("<code>1&lt;2</code> becomes 0"), std::string::npos);

@@ -287,13 +287,23 @@ TEST_F(StockSettingsTest, MissingOrUnopenableSettingsFileClosesSilently) {
 }
 
 TEST_F(StockSettingsTest, UnreadableSettingsFileClosesWithTheReadError) {
-  // A folder in the settings file's place opens but cannot be read.
+  // A settings file that opens but whose reading fails part-way.
   FakeWriteFile(csv + "/1234.csv", "");
-  FakeFolder("work/1234.txt");
+  PutStock("1234", Lines(kFullFileLines, 14));
+  FakeFailRead("1234.txt");
   EXPECT_EQ(ReadStockFields("1234", &fields), 0);
   ASSERT_EQ(FakeMessages().size(), 1u);
   EXPECT_EQ(Message(0), "RyvoDB Setup file read error");
   EXPECT_EQ(Caption(0), kSystemError);
+}
+
+TEST_F(StockSettingsTest, AFolderInTheSettingsFilesPlaceIsNotOpened) {
+  // Only regular files are read: a folder counts as a file that cannot be
+  // opened, which closes the dialog at once.
+  FakeWriteFile(csv + "/1234.csv", "");
+  FakeFolder("work/1234.txt");
+  EXPECT_EQ(ReadStockFields("1234", &fields), 0);
+  EXPECT_TRUE(FakeMessages().empty());
 }
 
 // ---- Validation -------------------------------------------------------

@@ -1,0 +1,279 @@
+// The file services of platform.h on Windows, for RyvoWin and ryvo.exe:
+// regular files only for reading, exclusive creation (CREATE_NEW) that never
+// goes through a link, replacement that refuses links, folders and
+// read-only files, is flushed to the disk and written through
+// (FlushFileBuffers, MOVEFILE_WRITE_THROUGH), and folder locks with
+// LockFileEx. Paths are code page 932, as the rest of the program keeps
+// them.
+#include <windows.h>
+#include <fcntl.h>
+#include <io.h>
+#include <stdio.h>
+#include <string.h>
+
+#include "platform.h"
+
+namespace {
+
+enum { kMaxLocks = 8 };
+
+char FailedPath[kPathSize];
+char FailedReason[128];
+int FailureKept;
+
+int Fail(const char* path, const char* reason) {
+  snprintf(FailedPath, sizeof FailedPath, "%s", path);
+  snprintf(FailedReason, sizeof FailedReason, "%s", reason);
+  FailureKept = 1;
+  return -1;
+}
+
+// The system's text of the last error, in English where it has one.
+int FailLastError(const char* path) {
+  DWORD error = GetLastError();
+  char text[128];
+  DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, NULL,
+                           error, MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), text,
+                           sizeof text, NULL);
+  while (n > 0 && (text[n - 1] == '\r' || text[n - 1] == '\n' || text[n - 1] == '.')) --n;
+  if (n == 0) n = (DWORD)snprintf(text, sizeof text, "error %lu", (unsigned long)error);
+  text[n < sizeof text ? n : sizeof text - 1] = '\0';
+  return Fail(path, text);
+}
+
+bool PathFits(const char* path) {
+  return path != NULL && path[0] != '\0' && strlen(path) < (size_t)kPathSize;
+}
+
+// A FILE* over a handle made by CreateFile.
+FILE* StreamOf(HANDLE handle, const char* path, int flags, const char* mode) {
+  int fd = _open_osfhandle((intptr_t)handle, flags);
+  if (fd < 0) {
+    CloseHandle(handle);
+    Fail(path, "cannot be opened");
+    return NULL;
+  }
+  FILE* file = _fdopen(fd, mode);
+  if (file == NULL) {
+    _close(fd);
+    Fail(path, "cannot be opened");
+  }
+  return file;
+}
+
+HANDLE CreateNew(const char* path) {
+  return CreateFileA(path, GENERIC_WRITE, 0, NULL, CREATE_NEW,
+                     FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, NULL);
+}
+
+struct HeldLock {
+  HANDLE handle;
+  int count;
+  char path[kPathSize];
+};
+HeldLock Locks[kMaxLocks];
+
+}  // namespace
+
+FILE* PfOpenFile(const char* path, const char* mode) {
+  if (!PathFits(path)) {
+    Fail(path != NULL ? path : "", "path too long");
+    return NULL;
+  }
+  if (mode[0] == 'w') {
+    HANDLE handle = CreateNew(path);
+    if (handle == INVALID_HANDLE_VALUE) {
+      FailLastError(path);
+      return NULL;
+    }
+    return StreamOf(handle, path, _O_BINARY, "wb");
+  }
+  bool update = strchr(mode, '+') != NULL;
+  HANDLE handle = CreateFileA(path, GENERIC_READ | (update ? GENERIC_WRITE : 0),
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+  if (handle == INVALID_HANDLE_VALUE) {
+    FailLastError(path);
+    return NULL;
+  }
+  if (GetFileType(handle) != FILE_TYPE_DISK) {
+    CloseHandle(handle);
+    Fail(path, "is not a regular file");
+    return NULL;
+  }
+  return StreamOf(handle, path, _O_BINARY | (update ? 0 : _O_RDONLY), mode);
+}
+
+int PfCloseFile(FILE* file) {
+  if (file == NULL) return -1;
+  int failed = ferror(file);
+  if (fclose(file) != 0) failed = 1;
+  return failed ? -1 : 0;
+}
+
+FILE* PfCreateTemporary(const char* base, char* temporary) {
+  static unsigned count;
+  temporary[0] = '\0';
+  if (!PathFits(base)) return NULL;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    ++count;
+    int n = snprintf(temporary, kPathSize, "%s.%lu-%u", base, (unsigned long)GetCurrentProcessId(),
+                     count);
+    if (n < 0 || n >= kPathSize) {
+      // A shorter name in the same folder.
+      char folder[kPathSize];
+      snprintf(folder, sizeof folder, "%s", base);
+      char* cut = strrchr(folder, '\\');
+      if (cut == NULL) cut = folder;
+      *cut = '\0';
+      n = snprintf(temporary, kPathSize, "%s%s.ryvo-%lu-%u~", folder, folder[0] ? "\\" : "",
+                   (unsigned long)GetCurrentProcessId(), count);
+      if (n < 0 || n >= kPathSize) {
+        Fail(base, "path too long");
+        temporary[0] = '\0';
+        return NULL;
+      }
+    }
+    HANDLE handle = CreateNew(temporary);
+    if (handle == INVALID_HANDLE_VALUE) {
+      DWORD error = GetLastError();
+      if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) continue;
+      FailLastError(temporary);
+      temporary[0] = '\0';
+      return NULL;
+    }
+    FILE* file = StreamOf(handle, temporary, _O_BINARY, "wb");
+    if (file == NULL) {
+      DeleteFileA(temporary);
+      temporary[0] = '\0';
+    }
+    return file;
+  }
+  Fail(base, "no temporary name is free");
+  temporary[0] = '\0';
+  return NULL;
+}
+
+int PfSyncFile(FILE* file) {
+  if (fflush(file) != 0) return -1;
+  HANDLE handle = (HANDLE)_get_osfhandle(_fileno(file));
+  return handle != INVALID_HANDLE_VALUE && FlushFileBuffers(handle) ? 0 : -1;
+}
+
+int PfReplaceFile(const char* from, const char* to) {
+  if (!PathFits(from) || !PathFits(to)) return Fail(to != NULL ? to : "", "path too long");
+  DWORD attributes = GetFileAttributesA(to);
+  if (attributes != INVALID_FILE_ATTRIBUTES) {
+    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return Fail(to, "is a link, not a regular file");
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) return Fail(to, "is a folder, not a regular file");
+    if (attributes & FILE_ATTRIBUTE_READONLY) return Fail(to, "is read-only");
+    HANDLE handle = CreateFileA(to, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (handle != INVALID_HANDLE_VALUE) {
+      DWORD type = GetFileType(handle);
+      CloseHandle(handle);
+      if (type != FILE_TYPE_DISK) return Fail(to, "is not a regular file");
+    }
+  }
+  if (!MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    return FailLastError(to);
+  return 0;
+}
+
+int PfCopyFile(const char* from, const char* to) {
+  FILE* in = PfOpenFile(from, "rb");
+  if (in == NULL) return -1;
+  PfFileCloser inCloser(in);
+  char temporary[kPathSize];
+  FILE* out = PfCreateTemporary(to, temporary);
+  if (out == NULL) return -1;
+  static char buffer[1 << 16];
+  int ok = 1;
+  size_t n;
+  while ((n = fread(buffer, 1, sizeof buffer, in)) > 0)
+    if (fwrite(buffer, 1, n, out) != n) {
+      ok = 0;
+      break;
+    }
+  if (ferror(in)) ok = 0;
+  if (ok && PfSyncFile(out) != 0) ok = 0;
+  if (PfCloseFile(out) != 0) ok = 0;
+  if (!ok) Fail(temporary, "cannot be written");
+  if (ok && PfReplaceFile(temporary, to) == 0) return 0;
+  PfDeleteFile(temporary);
+  return -1;
+}
+
+int PfDeleteFile(const char* path) {
+  if (!PathFits(path)) return Fail(path != NULL ? path : "", "path too long");
+  if (DeleteFileA(path)) return 0;
+  DWORD error = GetLastError();
+  if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return 0;
+  return FailLastError(path);
+}
+
+int PfFileMissing(const char* path) {
+  if (!PathFits(path)) return 0;
+  if (GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES) return 0;
+  DWORD error = GetLastError();
+  return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+}
+
+int PfTakeFileError(char* path, char* reason, int size) {
+  if (!FailureKept) return -1;
+  FailureKept = 0;
+  snprintf(path, kPathSize, "%s", FailedPath);
+  snprintf(reason, (size_t)size, "%s", FailedReason);
+  return 0;
+}
+
+PfLockResult PfLockFolder(const char* folder) {
+  char lockPath[kPathSize];
+  int n = PathFits(folder) ? snprintf(lockPath, sizeof lockPath, "%s\\.ryvo-lock", folder) : -1;
+  if (n < 0 || n >= (int)sizeof lockPath) return kPfLockFailed;
+  for (HeldLock& held : Locks) {
+    if (held.count > 0 && lstrcmpiA(held.path, lockPath) == 0) {
+      ++held.count;
+      return kPfLockHeld;
+    }
+  }
+  HeldLock* slot = NULL;
+  for (HeldLock& held : Locks)
+    if (held.count == 0 && slot == NULL) slot = &held;
+  if (slot == NULL) return kPfLockFailed;
+  HANDLE handle = CreateFileA(lockPath, GENERIC_READ | GENERIC_WRITE,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL,
+                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+  if (handle == INVALID_HANDLE_VALUE) {
+    FailLastError(lockPath);
+    return kPfLockFailed;
+  }
+  // About five seconds, as on the other systems.
+  for (int attempt = 0;; ++attempt) {
+    OVERLAPPED at;
+    memset(&at, 0, sizeof at);
+    if (LockFileEx(handle, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at))
+      break;
+    if (attempt == 100) {
+      CloseHandle(handle);
+      return kPfLockBusy;
+    }
+    Sleep(50);
+  }
+  slot->handle = handle;
+  slot->count = 1;
+  snprintf(slot->path, sizeof slot->path, "%s", lockPath);
+  return kPfLockHeld;
+}
+
+void PfUnlockFolder(const char* folder) {
+  char lockPath[kPathSize];
+  int n = PathFits(folder) ? snprintf(lockPath, sizeof lockPath, "%s\\.ryvo-lock", folder) : -1;
+  if (n < 0 || n >= (int)sizeof lockPath) return;
+  for (HeldLock& held : Locks) {
+    if (held.count > 0 && lstrcmpiA(held.path, lockPath) == 0) {
+      if (--held.count == 0) CloseHandle(held.handle);   // closing releases the lock
+      return;
+    }
+  }
+}
