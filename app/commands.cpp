@@ -145,11 +145,10 @@ void NewStock(HWND window) {
     BusyFlag = 0;
     return;
   }
-  FILE* csv = NULL;
-  if (FormatStockPath(PathBuffer, CsvFolder, ResultStockName, ".csv") == 0)
-    csv = PfOpenFile(PathBuffer, "wb");
-  int written = csv != NULL && fputs(kCsvHeaderLine, csv) >= 0;
-  if (csv != NULL && PfCloseFile(csv) != 0) written = 0;
+  // The header-only price file of the new stock, written whole.
+  int written = FormatStockPath(PathBuffer, CsvFolder, ResultStockName, ".csv") == 0 &&
+                ReplaceWholeFile(PathBuffer, kCsvHeaderLine, (int)strlen(kCsvHeaderLine)) ==
+                    kWholeFileWritten;
   if (!written) {
     PfMessageBox("RyvoData file create error", kSystemErrorCaption, PF_MB_OK);
     BusyFlag = 0;

@@ -4,6 +4,7 @@
 #include <string.h>
 
 #include "commands.h"
+#include "folder_rules.h"
 #include "platform_console.h"
 #include "exchange.h"
 #include "stock_check.h"
@@ -158,6 +159,7 @@ int RunCheck(int argc, char** argv) {
     return code;
   int json = options[0].given ? 1 : 0;
   if (int code = SetFolders(argv[0], argv[1]); code != 0) return code;
+  if (CheckExportFinished(CsvFolder) != 0) return 1;
   if (int code = TakeStockList("check", argc - 2, argv + 2); code != 0) return code;
   StockList list = ConsoleStockList();
   int count = PfListCount(list);

@@ -8,6 +8,7 @@
 #include "platform_console.h"
 #include "exchange.h"
 #include "sample_dump.h"
+#include "folder_rules.h"
 #include "stock_paths.h"
 
 int SetFolder(char* folder, const char* argument, const char* what) {
@@ -52,22 +53,23 @@ const char* FlagNames(int flags, char* out) {
 }
 
 // Reads the header of the dump at `path` for its carriedBytes and, when
-// `list` is given, appends the stock names in file order. No message: the
-// conversion reports what it finds wrong with the dump.
-void ReadDumpStocks(const char* path, StockList list) {
+// `list` is given, appends the stock names in file order. 0, also when
+// there is no dump (the conversion says so), or -1 after the message of a
+// damaged dump.
+int ReadDumpStocks(const char* path, StockList list) {
   memset(CarriedBytes, 0, sizeof CarriedBytes);
   FILE* dump = PfOpenFile(path, "rb");
-  if (dump == NULL) return;
-  int32_t length;
-  if (ReadDumpRecord(dump, &length) == kRecordRead) {
-    KeepCarriedBytes(RecordBuffer);
-    while (list != NULL && ReadDumpRecord(dump, &length) == kRecordRead) {
-      char name[kStockNameSize + 1];
-      ReadTextField(RecordBuffer + kDataStockName, kStockNameSize, name);
-      PfListAppend(list, name);
-    }
+  if (dump == NULL) {
+    char failed[kPathSize], reason[128];
+    PfTakeFileError(failed, reason, sizeof reason);   // told by the conversion
+    return 0;
   }
-  PfCloseFile(dump);
+  PfFileCloser closer(dump);
+  if (CheckDumpRecords(dump) != 0) return -1;
+  int32_t length;
+  if (ReadDumpRecord(dump, &length) == kRecordRead) KeepCarriedBytes(RecordBuffer);
+  for (int i = 0; list != NULL && i < DumpStockCount; ++i) PfListAppend(list, DumpStockNames[i]);
+  return 0;
 }
 
 }  // namespace
@@ -84,7 +86,7 @@ int RunInfo(int argc, char** argv) {
     return 1;
   }
   int32_t length;
-  if (ReadDumpHeader(dump, &length) != 0) {
+  if (CheckDumpRecords(dump) != 0 || ReadDumpHeader(dump, &length) != 0) {
     PfCloseFile(dump);
     return 1;
   }
@@ -128,6 +130,25 @@ int RunInfo(int argc, char** argv) {
   return result;
 }
 
+int KeepEarlierFile(const char* path, bool force) {
+  if (PfFileMissing(path)) return 0;
+  if (!force) {
+    fprintf(stderr, "ryvo: %s: is there already; --force replaces it (kept as %s.bak)\n", path,
+            path);
+    return -1;
+  }
+  char backup[kPathSize];
+  int n = snprintf(backup, sizeof backup, "%s.bak", path);
+  if (n < 0 || n >= (int)sizeof backup || PfCopyFile(path, backup) != 0) {
+    char failed[kPathSize], reason[128];
+    if (PfTakeFileError(failed, reason, sizeof reason) == 0)
+      fprintf(stderr, "ryvo: %s: %s\n", failed, reason);
+    fprintf(stderr, "ryvo: %s: cannot be kept as %s.bak; nothing replaced\n", path, path);
+    return -1;
+  }
+  return 0;
+}
+
 int TakeStockList(const char* command, int count, char** names) {
   StockList list = ConsoleStockList();
   ConsoleListClear();
@@ -143,8 +164,10 @@ int TakeStockList(const char* command, int count, char** names) {
     }
   }
   char dumpPath[kPathSize];
-  if (FormatFolderPath(dumpPath, WorkFolder, "Ryvo.dmp") == 0)
-    ReadDumpStocks(dumpPath, count > 0 ? NULL : list);
+  if (FormatFolderPath(dumpPath, WorkFolder, "Ryvo.dmp") == 0 &&
+      ReadDumpStocks(dumpPath, count > 0 ? NULL : list) != 0)
+    return 1;
+  NoteSharedFileNames(list);
   return 0;
 }
 
@@ -197,12 +220,14 @@ int RunConvert(int argc, char** argv) {
 
 int RunSample(int argc, char** argv) {
   static const char kUsage[] =
-      "usage: ryvo sample WORKDIR\n"
-      "       ryvo sample --pdb PDBFILE\n"
+      "usage: ryvo sample [--force] WORKDIR\n"
+      "       ryvo sample [--force] --pdb PDBFILE\n"
       "Writes the embedded sample dump as WORKDIR/Ryvo.dmp, or as a Palm\n"
       "database file PDBFILE (database RyvoDB, creator Ryvo), ready to install\n"
-      "on a handheld or an emulator.\n";
-  CommandOption options[] = {{"--pdb", NULL, true, false, NULL}};
+      "on a handheld or an emulator. An existing file is never replaced unless\n"
+      "--force is given; it is then kept as FILE.bak.\n";
+  CommandOption options[] = {{"--pdb", NULL, true, false, NULL},
+                             {"--force", NULL, false, false, NULL}};
   if (int code = ParseArguments(&argc, argv, options, OptionCount(options), 0, 1, kUsage);
       code >= 0)
     return code;
@@ -211,17 +236,22 @@ int RunSample(int argc, char** argv) {
       PrintConsoleText(kUsage, stderr);
       return 2;
     }
+    if (KeepEarlierFile(options[0].value, options[1].given) != 0) return 1;
     return WriteSamplePdb(options[0].value);
   }
   if (argc != 1) {
     PrintConsoleText(kUsage, stderr);
     return 2;
   }
+  if (int code = SetFolder(WorkFolder, argv[0], "working folder"); code != 0) return code;
   char path[kPathSize];
-  if (FormatFolderPath(path, argv[0], "Ryvo.dmp") != 0) {
+  if (FormatFolderPath(path, WorkFolder, "Ryvo.dmp") != 0) {
     fprintf(stderr, "ryvo sample: the working folder path is too long\n");
     return 2;
   }
+  FolderLock lock(WorkFolder);
+  if (!lock.held) return 1;
+  if (KeepEarlierFile(path, options[1].given) != 0) return 1;
   if (WriteSampleDump(path) != 0) {
     PfMessageBox("RyvoDB file write error", kSystemErrorCaption, PF_MB_OK);
     return 1;

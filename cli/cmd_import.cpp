@@ -5,6 +5,7 @@
 #include <string.h>
 
 #include "commands.h"
+#include "folder_rules.h"
 #include "platform_console.h"
 #include "exchange.h"
 #include "import_prices.h"
@@ -125,6 +126,10 @@ int RunImport(int argc, char** argv) {
     return code;
   int replace = options[0].given ? 1 : 0;
   if (int code = SetFolders(argv[0], argv[1]); code != 0) return code;
+  // One writer at a time in both folders; the merge starts from whole files.
+  FolderLock workLock(WorkFolder);
+  FolderLock csvLock(CsvFolder);
+  if (!workLock.held || !csvLock.held || CheckExportFinished(CsvFolder) != 0) return 1;
   char name[81];
   char csvPath[kPathSize], settingsPath[kPathSize];
   if (ConsoleArgumentText(argv[2], name, sizeof name) != 0 || strlen(name) > kStockNameSize ||

@@ -5,6 +5,7 @@
 #include <string.h>
 
 #include "commands.h"
+#include "folder_rules.h"
 #include "platform_console.h"
 #include "exchange.h"
 #include "stock_chart.h"
@@ -51,7 +52,7 @@ int FindDumpStock(const char* path, const char* name, int32_t* length) {
     return -1;
   }
   PfFileCloser closer(dump);
-  if (ReadDumpHeader(dump, length) != 0) return -1;
+  if (CheckDumpRecords(dump) != 0 || ReadDumpHeader(dump, length) != 0) return -1;
   int status;
   while ((status = ReadDumpRecord(dump, length)) == kRecordRead) {
     char stock[kStockNameSize + 1];
@@ -102,6 +103,7 @@ void PrintFindings(const StockCheck* check) {
 int ChartFromFiles(char** argv, const char* output) {
   char name[81];
   if (int code = SetFolders(argv[0], argv[1]); code != 0) return code;
+  if (CheckExportFinished(CsvFolder) != 0) return 1;
   if (!StockNameArgument("chart", argv[2], name))
     return 2;
   int32_t recordLength = CheckRecordLength();
@@ -152,6 +154,7 @@ int RunReport(int argc, char** argv) {
     return code;
   const char* output = options[0].value;
   if (int code = SetFolders(argv[0], argv[1]); code != 0) return code;
+  if (CheckExportFinished(CsvFolder) != 0) return 1;
   // The stocks as the conversion takes them: those of Ryvo.dmp, in order.
   if (int code = TakeStockList("report", 0, NULL); code != 0) return code;
   StockList list = ConsoleStockList();

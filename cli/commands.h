@@ -48,6 +48,11 @@ int SetFolders(const char* workFolder, const char* csvFolder);
 // order; the dump's carriedBytes are kept. 0, or 2 after a usage message.
 int TakeStockList(const char* command, int count, char** names);
 
+// Before a file at `path` is replaced by a command that does not replace
+// files by default: 0 when there is none, or with `force` once the file is
+// copied to PATH.bak; -1 after a message otherwise.
+int KeepEarlierFile(const char* path, bool force);
+
 int RunInfo(int argc, char** argv);
 int RunCheck(int argc, char** argv);
 int RunLoad(int argc, char** argv);

@@ -129,6 +129,10 @@ int main(int argc, char** argv) {
   for (const Command& c : kCommands) {
     if (strcmp(argv[1], c.name) == 0) {
       int code = c.run(argc - 2, argv + 2);
+      // A failure that no message told: the file and the system's reason.
+      char path[kPathSize], reason[128];
+      if (code != 0 && PfTakeFileError(path, reason, sizeof reason) == 0)
+        fprintf(stderr, "ryvo: %s: %s\n", path, reason);
       fflush(stdout);
       return code;
     }

@@ -6,6 +6,7 @@
 #include <string.h>
 
 #include "../exchange/exchange.h"
+#include "../exchange/folder_rules.h"
 #include "../exchange/stock_paths.h"
 #include "../exchange/text_lines.h"
 #include "../platform/platform.h"
@@ -178,6 +179,10 @@ int SaveStockFields(const char* currentName, const StockFields* fields,
 
   char settingsPath[kPathSize];
   if (FormatStockPath(settingsPath, WorkFolder, name, ".txt") != 0) return -1;
+  // One writer at a time: a rename copies the price file as well.
+  FolderLock workLock(WorkFolder);
+  FolderLock csvLock(CsvFolder);
+  if (!workLock.held || !csvLock.held) return -1;
 
   // A new stock, or a stock with a new name, must not silently take over
   // the files of another stock of that name.

@@ -7,6 +7,7 @@
 #include <string.h>
 
 #include "exchange.h"
+#include "folder_rules.h"
 #include "stock_paths.h"
 #include "stock_reading.h"
 
@@ -102,6 +103,13 @@ int ConvertToHandheld(StockList list) {
   char newPath[kPathSize];
   int count = PfListCount(list) & 0xFFFF;
   if (count == 0) return -1;
+  // One writer in the working folder, and no export into the CSV folder
+  // while it is read; an export that did not finish is not read as whole.
+  FolderLock workLock(WorkFolder);
+  if (!workLock.held) return -1;
+  FolderLock csvLock(CsvFolder);
+  if (!csvLock.held || CheckExportFinished(CsvFolder) != 0) return -1;
+  NoteSharedFileNames(list);
 
   if (FormatFolderPath(dumpPath, WorkFolder, "Ryvo.dmp") != 0 ||
       FormatFolderPath(savePath, WorkFolder, "SaveRyvo.dmp") != 0 ||

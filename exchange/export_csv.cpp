@@ -5,6 +5,7 @@
 #include <string.h>
 
 #include "exchange.h"
+#include "folder_rules.h"
 #include "stock_paths.h"
 
 const char kCsvHeaderLine[] = "日付,始値,高値,安値,終値\r\n";
@@ -173,16 +174,27 @@ int ExportCsv(void) {
   static char dumpBuffer[16384];
   setvbuf(dump, dumpBuffer, _IOFBF, sizeof dumpBuffer);
 
+  FolderLock lock(CsvFolder);
+  if (!lock.held) return -1;
+  // A damaged dump is told before any file is written because of it.
+  if (CheckDumpRecords(dump) != 0) return -1;
+  static unsigned char shared[kMaxStocks];
+  MarkSharedFileNames(DumpStockNames, DumpStockCount, shared);
   int32_t length;
   if (ReadDumpHeader(dump, &length) != 0) return -1;
-  for (;;) {
+  // Until every stock has been gone through, the folder is marked: an
+  // export killed part way is never read as whole.
+  MarkExportBegun(CsvFolder);
+  for (int index = 0;; ++index) {
     int status = ReadDumpRecord(dump, &length);
     if (status == kRecordEnd) break;
     if (status != kRecordRead) {
       PfMessageBox("RyvoDB file Data.Rec. read error", kSystemErrorCaption, PF_MB_OK);
       return -1;
     }
-    StockCsvResult result = ExportStockCsv(length);
+    // Two stocks that would share one file: neither is written.
+    StockCsvResult result =
+        index < kMaxStocks && shared[index] ? kStockCsvSkipped : ExportStockCsv(length);
     if (result == kStockCsvFailed) {
       // The stocks skipped before the failed write are named all the same.
       if (SkippedCount > 0) ReportSkippedStocks();
@@ -190,6 +202,7 @@ int ExportCsv(void) {
     }
     if (result == kStockCsvSkipped) NoteSkippedStock();
   }
+  MarkExportEnded(CsvFolder);
   if (SkippedCount > 0) {
     // Files that could not be created are not a completed export.
     ReportSkippedStocks();

@@ -6,6 +6,7 @@
 #include <string.h>
 
 #include "exchange.h"
+#include "folder_rules.h"
 #include "stock_paths.h"
 
 char CsvFolder[kPathSize];
@@ -122,6 +123,17 @@ int ReadDumpHeader(FILE* dump, int32_t* length) {
   return -1;
 }
 
+// Tells the stocks whose settings files were not written because they
+// would share one file with another stock.
+static void ReportSharedStocks(const unsigned char* shared, int count) {
+  static char text[512 + kMaxStocks * 4];
+  int n = snprintf(text, sizeof text, "%s",
+                   "次の銘柄は別の銘柄と同じファイル名になるため、設定ファイルを作成しませんでした。");
+  for (int i = 0; i < count && n < (int)sizeof text - 64; ++i)
+    if (shared[i]) n += snprintf(text + n, sizeof text - (size_t)n, "\n%s", DumpStockNames[i]);
+  PfMessageBox(text, "RyvoWin", PF_MB_OK);
+}
+
 int LoadDump(StockList list) {
   char dumpPath[kPathSize];
   char beginPath[kPathSize];
@@ -132,6 +144,12 @@ int LoadDump(StockList list) {
   // Read in the pieces the per-stock files are read in.
   static char dumpBuffer[16384];
   setvbuf(dump, dumpBuffer, _IOFBF, sizeof dumpBuffer);
+  FolderLock lock(WorkFolder);
+  if (!lock.held) return -1;
+  // A damaged dump is told before anything is written because of it.
+  if (CheckDumpRecords(dump) != 0) return -1;
+  static unsigned char shared[kMaxStocks];
+  int sharing = MarkSharedFileNames(DumpStockNames, DumpStockCount, shared);
 
   if (FormatFolderPath(beginPath, WorkFolder, "BeginRyvo.dmp") != 0 ||
       PfCopyFile(dumpPath, beginPath) != 0) {
@@ -148,9 +166,9 @@ int LoadDump(StockList list) {
     return -1;
   }
 
-  for (;;) {
+  for (int index = 0;; ++index) {
     int status = ReadDumpRecord(dump, &length);
-    if (status == kRecordEnd) return 0;
+    if (status == kRecordEnd) break;
     if (status != kRecordRead) {
       PfMessageBox("RyvoDB file Data.Rec. read error", kSystemErrorCaption, PF_MB_OK);
       return -1;
@@ -158,8 +176,11 @@ int LoadDump(StockList list) {
     char name[kStockNameSize + 1];
     ReadTextField(RecordBuffer + kDataStockName, kStockNameSize, name);
     PfListAppend(list, name);
+    if (index < kMaxStocks && shared[index]) continue;   // told below
     if (WriteStockSettings() < 0) return 0;
   }
+  if (sharing > 0) ReportSharedStocks(shared, DumpStockCount);
+  return 0;
 }
 
 // Copies the open file `context` into `out`: 0, or -1 when reading or
@@ -188,6 +209,8 @@ int RestoreDumpCopy(const char* copyFile) {
   char dumpPath[kPathSize];
   char copyPath[kPathSize];
   char newPath[kPathSize];
+  FolderLock lock(WorkFolder);
+  if (!lock.held) return -1;
   if (FormatFolderPath(dumpPath, WorkFolder, "Ryvo.dmp") != 0 ||
       FormatFolderPath(copyPath, WorkFolder, copyFile) != 0 ||
       FormatFolderPath(newPath, WorkFolder, "Ryvo.dmp.tmp") != 0 ||

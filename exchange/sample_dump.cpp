@@ -2,6 +2,8 @@
 // weekday prices, generated from a fixed seed with the dump-format code.
 #include "sample_dump.h"
 
+#include "stock_paths.h"
+
 #include <stdio.h>
 #include <string.h>
 
@@ -120,11 +122,6 @@ void PutText(unsigned char* field, int width, const char* text) {
   memcpy(field, text, n);
 }
 
-int Finish(FILE* file, int result) {
-  if (PfCloseFile(file) != 0) result = -1;
-  return result;
-}
-
 }  // namespace
 
 int SampleStockCount(void) { return kSampleCount; }
@@ -133,42 +130,68 @@ const char* SampleStockName(int index) {
   return index >= 0 && index < kSampleCount ? kSampleStocks[index].name : "";
 }
 
-int WriteSampleDump(const char* path) {
-  FILE* file = PfOpenFile(path, "wb");
-  if (file == NULL) return -1;
-  if (WriteHeader(file, kSampleCount) != 0) return Finish(file, -1);
-  for (int i = 0; i < kSampleCount; ++i) {
-    const SampleStock& s = kSampleStocks[i];
+namespace {
+
+// What a dump holds: the sample, or `stocks` generated stocks of `rows`
+// rows.
+struct DumpKind {
+  bool sample;
+  int stocks;
+  int rows;
+};
+
+int WriteDumpRecords(FILE* file, void* context) {
+  const DumpKind* kind = (const DumpKind*)context;
+  if (WriteHeader(file, kind->stocks) != 0) return -1;
+  for (int i = 0; i < kind->stocks; ++i) {
     memset(RecordBuffer, 0, sizeof RecordBuffer);
-    RecordBuffer[kDataFlags] = (unsigned char)s.flags;
     WriteBE16(RecordBuffer + kDataRecordVersion, kWrittenVersion);
-    PutText(RecordBuffer + kDataStockName, kStockNameSize, s.name);
-    PutText(RecordBuffer + kDataWebDocument, kWebDocumentSize, s.document);
-    PutText(RecordBuffer + kDataKeyword, kKeywordSize, s.keyword);
-    WriteBE32(RecordBuffer + kDataPurchaseCount, s.purchaseCount);
-    for (int k = 0; k < 10; ++k) WriteBE16(RecordBuffer + kDataWebFetch + 2 * k, s.fetch[k]);
-    for (int k = 0; k < 4; ++k) WriteBE32(RecordBuffer + kDataPriceScaleMax + 4 * k, s.scale[k]);
-    FillPrices(kMaxPriceRows, s.startPrice, s.tick, s.volumeBase, 20250106u + (uint32_t)i * 7919u);
-    if (WriteRecord(file, kFullDataRecLength) != 0) return Finish(file, -1);
+    if (kind->sample) {
+      const SampleStock& s = kSampleStocks[i];
+      RecordBuffer[kDataFlags] = (unsigned char)s.flags;
+      PutText(RecordBuffer + kDataStockName, kStockNameSize, s.name);
+      PutText(RecordBuffer + kDataWebDocument, kWebDocumentSize, s.document);
+      PutText(RecordBuffer + kDataKeyword, kKeywordSize, s.keyword);
+      WriteBE32(RecordBuffer + kDataPurchaseCount, s.purchaseCount);
+      for (int k = 0; k < 10; ++k) WriteBE16(RecordBuffer + kDataWebFetch + 2 * k, s.fetch[k]);
+      for (int k = 0; k < 4; ++k)
+        WriteBE32(RecordBuffer + kDataPriceScaleMax + 4 * k, s.scale[k]);
+      FillPrices(kMaxPriceRows, s.startPrice, s.tick, s.volumeBase,
+                 20250106u + (uint32_t)i * 7919u);
+    } else {
+      char name[16];
+      snprintf(name, sizeof name, "%d", 1001 + i);
+      PutText(RecordBuffer + kDataStockName, kStockNameSize, name);
+      WriteBE32(RecordBuffer + kDataPurchaseCount, 100);
+      for (int k = 0; k < 10; ++k) WriteBE16(RecordBuffer + kDataWebFetch + 2 * k, 10 + k);
+      FillPrices(kind->rows, 1000 + (i % 500) * 97, (i % 3) == 0 ? 1 : 10, 100 + i % 9000,
+                 (uint32_t)i * 2654435761u);
+    }
+    if (WriteRecord(file, kFullDataRecLength) != 0) return -1;
   }
-  return Finish(file, 0);
+  return 0;
+}
+
+// The dump written whole in place of `path` ("Ryvo.dm~" the base of its
+// temporary file).
+int WriteDumpWhole(const char* path, const DumpKind* kind) {
+  char temporary[kPathSize];
+  size_t n = strlen(path);
+  if (n == 0 || n >= sizeof temporary) return -1;
+  memcpy(temporary, path, n + 1);
+  temporary[n - 1] = '~';
+  return WriteWholeFile(path, temporary, WriteDumpRecords, (void*)kind) == kWholeFileWritten ? 0
+                                                                                            : -1;
+}
+
+}  // namespace
+
+int WriteSampleDump(const char* path) {
+  DumpKind kind = {true, kSampleCount, kMaxPriceRows};
+  return WriteDumpWhole(path, &kind);
 }
 
 int WriteSyntheticDump(const char* path, int stocks, int rows) {
-  FILE* file = PfOpenFile(path, "wb");
-  if (file == NULL) return -1;
-  if (WriteHeader(file, stocks) != 0) return Finish(file, -1);
-  for (int i = 0; i < stocks; ++i) {
-    char name[16];
-    snprintf(name, sizeof name, "%d", 1001 + i);
-    memset(RecordBuffer, 0, sizeof RecordBuffer);
-    WriteBE16(RecordBuffer + kDataRecordVersion, kWrittenVersion);
-    PutText(RecordBuffer + kDataStockName, kStockNameSize, name);
-    WriteBE32(RecordBuffer + kDataPurchaseCount, 100);
-    for (int k = 0; k < 10; ++k) WriteBE16(RecordBuffer + kDataWebFetch + 2 * k, 10 + k);
-    FillPrices(rows, 1000 + (i % 500) * 97, (i % 3) == 0 ? 1 : 10, 100 + i % 9000,
-               (uint32_t)i * 2654435761u);
-    if (WriteRecord(file, kFullDataRecLength) != 0) return Finish(file, -1);
-  }
-  return Finish(file, 0);
+  DumpKind kind = {false, stocks, rows};
+  return WriteDumpWhole(path, &kind);
 }

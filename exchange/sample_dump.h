@@ -3,9 +3,9 @@
 // and the benchmark.
 #pragma once
 
-// Writes the sample Ryvo.dmp to `path` (opened through PfOpenFile): six
-// Japanese stocks with 260 weekdays of prices each. 0, or -1 when the file
-// could not be written (no message).
+// Writes the sample Ryvo.dmp to `path`, whole in place of any file there
+// (WriteWholeFile): six Japanese stocks with 260 weekdays of prices each.
+// 0, or -1 when the file could not be written (no message).
 int WriteSampleDump(const char* path);
 
 // Writes a dump of `stocks` stocks named by four-digit codes from 1001 on,

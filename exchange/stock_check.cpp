@@ -23,7 +23,7 @@ const char* const kKindNames[kCheckKindCount] = {
     "value-zeroed",     "value-cut",      "date-wraps",   "date-invalid",
     "date-duplicate",   "text-cut",       "number-cut",   "name-differs",
     "line-extra-fields", "settings-encoding", "text-control", "value-format",
-    "date-format"};
+    "date-format",      "name-shares-file"};
 
 // How the date at the start of a price line is written.
 enum DateForm {
@@ -182,6 +182,10 @@ void OnStop(void* context, int kind, int file, int line) {
       break;
     case kCheckCsvEmpty:
       Add(s, kind, file, 0, -1, NULL, "the price file is empty; the conversion stops here");
+      break;
+    case kCheckNameShared:
+      Add(s, kind, file, 0, -1, s->name,
+          "another stock's name makes the same file name; the conversion stops here");
       break;
     default:
       Add(s, kCheckNameUnusable, file, 0, -1, s->name,

@@ -38,6 +38,7 @@ enum CheckKind {
   kCheckTextControl,       // a control byte kept in a text of line 1, 5 or 6
   kCheckValueFormat,       // a value in exponent form
   kCheckDateFormat,        // a date in a form the conversion does not read
+  kCheckNameShared,        // another stock's name makes the same file: stops
   kCheckKindCount
 };
 // "settings-missing", "line-incomplete", ... as in `ryvo check --json`.

@@ -11,6 +11,8 @@
 #include "stock_check.h"
 #include "stock_paths.h"
 #include "stock_reading.h"
+
+#include "folder_rules.h"
 #include "text_lines.h"
 
 
@@ -397,6 +399,11 @@ int FillStockRecord(const char* name, const StockReadObserver* observer) {
   // opened.
   if (FormatStockPath(path, WorkFolder, name, ".txt") != 0)
     return StopStock(observer, kCheckNameUnusable, kCheckSettingsFile, 0,
+                     "RyvoSetup file open error");
+  // Nor does a name whose files another stock's name would make: neither
+  // stock is read from them.
+  if (StockSharesFile(name))
+    return StopStock(observer, kCheckNameShared, kCheckSettingsFile, 0,
                      "RyvoSetup file open error");
   if (ReadStockSettings(path, observer) != 0) return -1;
   size_t nameLength = strlen(name);

@@ -1,6 +1,6 @@
 // Platform services of RyvoWin for the exchange and the settings editor:
-// message boxes without owner, files through stdio and the Win32 copy and
-// rename, and the stock list, a list box (a StockList is its handle).
+// message boxes without owner and the stock list, a list box (a StockList
+// is its handle). The files are files_win32.cpp's.
 #include <windows.h>
 #include <stdio.h>
 #include <string.h>
@@ -9,11 +9,7 @@
 
 namespace {
 
-enum { kMaxPath = 259, kEntrySize = 512 };
-
-bool PathFits(const char* path) {
-  return path != NULL && path[0] != 0 && strlen(path) <= kMaxPath;
-}
+enum { kEntrySize = 512 };
 
 LRESULT ListMessage(StockList list, UINT message, WPARAM w, LPARAM l) {
   return SendMessageA((HWND)list, message, w, l);

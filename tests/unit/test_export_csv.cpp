@@ -224,10 +224,12 @@ TEST_F(ExportTest, ReadAndWriteFailures) {
       {"header cut short", Le32(80) + "abc", "System Error|RyvoDB file Cont.Rec. read error", false},
       {"header too long", Le32(5121) + std::string(5121, '\0'),
        "System Error|RyvoDB file Cont.Rec. read error", false},
+      // A damaged stock record is told with its index before any file is
+      // written.
       {"record cut short", good + rec + Le32(4412) + "xx",
-       "System Error|RyvoDB file Data.Rec. read error", true},
+       "System Error|RyvoDB file Data.Rec. read error: record 2", false},
       {"negative record length", good + rec + Le32(-7),
-       "System Error|RyvoDB file Data.Rec. read error", true},
+       "System Error|RyvoDB file Data.Rec. read error: record 2", false},
   };
   for (const Case& c : cases) {
     SetUp();

@@ -179,10 +179,12 @@ TEST_F(LoadDumpTest, BrokenFilesAndTheirMessages) {
        "System Error|RyvoDB file Cont.Rec. read error", 0},
       {"negative header length", Le32(-4) + std::string(80, '\xD2'), -1,
        "System Error|RyvoDB file Cont.Rec. read error", 0},
+      // A damaged stock record is told with its index before anything is
+      // listed or written.
       {"record longer than the buffer", good + rec + Le32(5121) + std::string(5121, 'x'), -1,
-       "System Error|RyvoDB file Data.Rec. read error", 1},
+       "System Error|RyvoDB file Data.Rec. read error: record 2", 0},
       {"negative record length", good + rec + Le32(-1) + std::string(100, 'x'), -1,
-       "System Error|RyvoDB file Data.Rec. read error", 1},
+       "System Error|RyvoDB file Data.Rec. read error: record 2", 0},
       {"3 bytes after the last record end it", good + rec + std::string("\x01\x02\x03", 3), 0,
        nullptr, 1},
   };
@@ -203,11 +205,13 @@ TEST_F(LoadDumpTest, ThirdRecordCutShort) {
   PutDump(Record(ContRec()) + Record(DataRec(Named("1111"))) + Record(DataRec(Named("2222"))) +
           third.substr(0, 1000));
   EXPECT_EQ(LoadDump(FakeStockList()), -1);
-  EXPECT_EQ(Messages(), std::vector<std::string>({"System Error|RyvoDB file Data.Rec. read error"}));
-  EXPECT_EQ(FakeListItems(), std::vector<std::string>({"1111", "2222"}));
-  EXPECT_TRUE(HasSettings("1111"));
-  EXPECT_TRUE(HasSettings("2222"));
+  EXPECT_EQ(Messages(),
+            std::vector<std::string>({"System Error|RyvoDB file Data.Rec. read error: record 3"}));
+  // Nothing of a damaged dump is taken: no list, no settings file, no copy.
+  EXPECT_TRUE(FakeListItems().empty());
+  EXPECT_FALSE(HasSettings("1111"));
   EXPECT_FALSE(HasSettings("3333"));
+  EXPECT_FALSE(FakeFileExists(work + "/BeginRyvo.dmp"));
 }
 
 TEST_F(LoadDumpTest, TwentyByteNameAndDuplicates) {
