@@ -48,6 +48,10 @@ int SetFolders(const char* workFolder, const char* csvFolder);
 // order; the dump's carriedBytes are kept. 0, or 2 after a usage message.
 int TakeStockList(const char* command, int count, char** names);
 
+// The flags of a DataRec as words ("OnlyClose WebScrap FixedScale"), "-"
+// for none; `out` holds 48 bytes.
+const char* FlagNames(int flags, char* out);
+
 int RunInfo(int argc, char** argv);
 int RunCheck(int argc, char** argv);
 int RunLoad(int argc, char** argv);
@@ -58,6 +62,8 @@ int RunImport(int argc, char** argv);
 int RunChart(int argc, char** argv);
 int RunReport(int argc, char** argv);
 int RunHotsync(int argc, char** argv);
+int RunUpdate(int argc, char** argv);
+int RunList(int argc, char** argv);
 // "sample --pdb PDBFILE": the embedded sample as a Palm database file
 // (database RyvoDB, creator Ryvo); the exit code.
 int WriteSamplePdb(const char* pdbPath);

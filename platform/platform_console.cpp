@@ -9,6 +9,7 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
+#include <dirent.h>
 #include <sys/stat.h>
 
 #include "settings.h"
@@ -54,6 +55,35 @@ const char* ConsoleFolderProblem(const char* folder) {
   return S_ISDIR(status.st_mode) ? NULL : strerror(ENOTDIR);
 #endif
 }
+int ConsoleFolderFiles(const char* folder, void (*each)(void* context, const char* name),
+                       void* context) {
+  char host[kHostPathSize];
+  if (HostPath(folder, host) != 0) return -1;
+#ifdef _WIN32
+  char pattern[kHostPathSize + 4];
+  snprintf(pattern, sizeof pattern, "%s\\*", host);
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA(pattern, &found);
+  if (search == INVALID_HANDLE_VALUE) return -1;
+  do {
+    if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) each(context, found.cFileName);
+  } while (FindNextFileA(search, &found));
+  FindClose(search);
+  return 0;
+#else
+  DIR* dir = opendir(host);
+  if (dir == NULL) return -1;
+  while (struct dirent* entry = readdir(dir)) {
+    char path[kHostPathSize * 2];
+    snprintf(path, sizeof path, "%s/%s", host, entry->d_name);
+    struct stat status;
+    if (stat(path, &status) == 0 && S_ISREG(status.st_mode)) each(context, entry->d_name);
+  }
+  closedir(dir);
+  return 0;
+#endif
+}
+
 void ConsoleSetQuiet(int quiet) { Quiet = quiet; }
 
 const char* ConsoleDisplayText(const char* cp932, char* out, int size) {

@@ -17,6 +17,11 @@ void ConsoleListClear(void);
 // directory").
 const char* ConsoleFolderProblem(const char* folder);
 
+// Calls `each` with the name of every file in `folder` (files only, no
+// folders, in no set order): 0, or -1 when the folder cannot be read.
+int ConsoleFolderFiles(const char* folder, void (*each)(void* context, const char* name),
+                       void* context);
+
 // Number of message boxes shown so far.
 int ConsoleMessageCount(void);
 // With quiet set, messages are counted but not printed (benchmark).
