@@ -84,6 +84,23 @@ int ConsoleFolderFiles(const char* folder, void (*each)(void* context, const cha
 #endif
 }
 
+int ConsoleFileIsNewer(const char* a, const char* b) {
+  char hostA[kHostPathSize], hostB[kHostPathSize];
+  if (HostPath(a, hostA) != 0 || HostPath(b, hostB) != 0) return 0;
+#ifdef _WIN32
+  WIN32_FILE_ATTRIBUTE_DATA x, y;
+  if (!GetFileAttributesExA(hostA, GetFileExInfoStandard, &x) ||
+      !GetFileAttributesExA(hostB, GetFileExInfoStandard, &y))
+    return 0;
+  return CompareFileTime(&x.ftLastWriteTime, &y.ftLastWriteTime) > 0;
+#else
+  struct stat x, y;
+  if (stat(hostA, &x) != 0 || stat(hostB, &y) != 0) return 0;
+  if (x.st_mtim.tv_sec != y.st_mtim.tv_sec) return x.st_mtim.tv_sec > y.st_mtim.tv_sec;
+  return x.st_mtim.tv_nsec > y.st_mtim.tv_nsec;
+#endif
+}
+
 void ConsoleSetQuiet(int quiet) { Quiet = quiet; }
 
 const char* ConsoleDisplayText(const char* cp932, char* out, int size) {

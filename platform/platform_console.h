@@ -22,6 +22,10 @@ const char* ConsoleFolderProblem(const char* folder);
 int ConsoleFolderFiles(const char* folder, void (*each)(void* context, const char* name),
                        void* context);
 
+// 1 when the files `a` and `b` both exist and `a` was last written later
+// than `b`; else 0.
+int ConsoleFileIsNewer(const char* a, const char* b);
+
 // Number of message boxes shown so far.
 int ConsoleMessageCount(void);
 // With quiet set, messages are counted but not printed (benchmark).

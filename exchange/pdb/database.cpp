@@ -232,7 +232,41 @@ int DatabaseKindOfFile(const char* path, char* problem, int problemSize) {
   return -1;
 }
 
+namespace {
+
+// A text field of the header as shown: printable bytes as they are, others
+// as "?".
+void PutShown(char* out, const unsigned char* field, int width) {
+  int n = 0;
+  for (; n < width && field[n] != 0; ++n) out[n] = field[n] >= 0x20 && field[n] < 0x7F ? (char)field[n] : '?';
+  out[n] = '\0';
+}
+
+}  // namespace
+
+PdbIdentity IdentifyPdb(const char* path, char* what, int whatSize) {
+  what[0] = '\0';
+  char problem[200];
+  if (DatabaseKindOfFile(path, problem, sizeof problem) != kDatabasePdb) return kPdbUnreadable;
+  const PdbHeader* h = &s_index.header;
+  char name[kPdbNameSize + 1], creator[5], type[5];
+  PutShown(name, h->name, kPdbNameSize);
+  PutShown(creator, h->creator, 4);
+  PutShown(type, h->type, 4);
+  snprintf(what, (size_t)whatSize, "name \"%s\", creator \"%s\", type \"%s\"", name, creator,
+           type);
+  int ryvo = memcmp(h->name, "RyvoDB", 7) == 0 && memcmp(h->creator, "Ryvo", 4) == 0 &&
+             memcmp(h->type, "DATA", 4) == 0;
+  return ryvo ? kPdbIsRyvoDB : kPdbIsOther;
+}
+
 int ReadDatabase(const char* path, Database* db) {
+  char what[128];
+  if (IdentifyPdb(path, what, sizeof what) == kPdbIsOther) {
+    snprintf(s_message, sizeof s_message, "Palm DB file is not RyvoDB\n%s: %s", path, what);
+    Report(s_message);
+    return -1;
+  }
   char problem[200];
   int kind = DatabaseKindOfFile(path, problem, sizeof problem);
   if (kind < 0) {

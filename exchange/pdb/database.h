@@ -46,8 +46,16 @@ extern Database TheDatabase;
 // is the caller's). `problem` gets the Palm database reading's account.
 int DatabaseKindOfFile(const char* path, char* problem, int problemSize);
 
+// What a Palm database file is, read quietly: RyvoDB (name "RyvoDB",
+// type "DATA", creator "Ryvo", as the sample and a new file are written),
+// another database (`what` then says 'name "MemoDB", creator "memo", type
+// "DATA"'), or unreadable (missing, damaged: the readers report that).
+enum PdbIdentity { kPdbIsRyvoDB = 0, kPdbIsOther = 1, kPdbUnreadable = 2 };
+PdbIdentity IdentifyPdb(const char* path, char* what, int whatSize);
+
 // Reads the file `path` into `db`: 0, or -1 after a reported failure (a
-// file that cannot be read, is neither kind, or holds a record longer
+// file that cannot be read, is neither kind, is a Palm database other
+// than RyvoDB (IdentifyPdb), or holds a record longer
 // than 5120 bytes or no ContRec).
 int ReadDatabase(const char* path, Database* db);
 
