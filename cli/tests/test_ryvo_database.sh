@@ -70,6 +70,11 @@ LINES
   expect "untouched stock of $db" grep -qx $'3\t表示灯\t260 rows\t2025/1/6 - 2026/1/2\t-' "$T/list.txt"
 done
 
+# report DB: every stock as the database holds it, on one page.
+"$RYVO" report "$T/db.pdb" -o "$T/db.html"; check "report DB" 0 $?
+expect "report DB: the merged newest date" grep -q '2026/1/6' "$T/db.html"
+expect "report DB: a stock of the page" grep -q '日本電信電話株式会社' "$T/db.html"
+
 # The values as the handheld holds them: the dump exported.
 "$RYVO" load "$T/work" >/dev/null; check "load" 0 $?
 "$RYVO" export "$T/work" "$T/csv" 2>/dev/null; check "export" 0 $?
@@ -114,6 +119,7 @@ while IFS='|' read -r what args; do
 done <<'CMDS'
 list|list "$T/memo.pdb"
 update|update "$T/memo.pdb" "$T/dl/7203.T.csv"
+report|report "$T/memo.pdb"
 hotsync to the PC|hotsync --force "$T/work" "$T/memo.pdb"
 hotsync to the handheld|hotsync --to-palm "$T/work" "$T/memo.pdb"
 CMDS
