@@ -30,6 +30,14 @@ int SetFolders(const char* workFolder, const char* csvFolder) {
   return SetFolder(CsvFolder, csvFolder, "CSV folder");
 }
 
+const char* FlagNames(int flags, char* out) {
+  out[0] = '\0';
+  if (flags & kFlagOnlyClose) strcat(out, " OnlyClose");
+  if (flags & kFlagWebScrap) strcat(out, " WebScrap");
+  if (flags & kFlagFixedScale) strcat(out, " FixedScale");
+  return out[0] != '\0' ? out + 1 : "-";
+}
+
 namespace {
 
 // The stocks of the list, one per line, to standard error (with -v).
@@ -44,13 +52,6 @@ void PrintStockList(void) {
   }
 }
 
-const char* FlagNames(int flags, char* out) {
-  out[0] = '\0';
-  if (flags & kFlagOnlyClose) strcat(out, " OnlyClose");
-  if (flags & kFlagWebScrap) strcat(out, " WebScrap");
-  if (flags & kFlagFixedScale) strcat(out, " FixedScale");
-  return out[0] != '\0' ? out + 1 : "-";
-}
 
 // Reads the header of the dump at `path` for its carriedBytes and, when
 // `list` is given, appends the stock names in file order. 0, also when

@@ -9,6 +9,9 @@
 #include <string.h>
 
 #include "commands.h"
+#include "database.h"
+#include "exchange.h"
+#include "platform_console.h"
 #include "pdb_file.h"
 #include "platform.h"
 #include "sample_dump.h"
@@ -42,7 +45,7 @@ int WriteDirection(const char* workFolder, const char* direction) {
 #else
 
 // The direction file holds "ToPC" or "ToPalm"; blanks and line ends after
-// the word do not count. A missing or unreadable file counts as "ToPC".
+// the word do not count. A missing or unreadable file gives "" (ToPC).
 void ReadDirection(const char* workFolder, char* direction) {
   direction[0] = '\0';
   char path[kPathSize];
@@ -87,19 +90,33 @@ int WriteDirection(const char* workFolder, const char* direction) {
 
 int RunHotsync(int argc, char** argv) {
   static const char kUsage[] =
-      "usage: ryvo hotsync WORKDIR PDBFILE\n"
+      "usage: ryvo hotsync WORKDIR PDBFILE [--to-pc | --to-palm] [--force]\n"
       "Plays the HotSync conduit with a Palm database file (RyvoDB.pdb of an\n"
-      "emulator or a backup). The transfer direction decides the way:\n"
-      "  ToPC (or anything else): PDBFILE -> WORKDIR/Ryvo.dmp\n"
+      "emulator or a backup). The direction:\n"
+      "  ToPC:   PDBFILE -> WORKDIR/Ryvo.dmp; a Ryvo.dmp written later than\n"
+      "          PDBFILE is kept unless --force is given.\n"
       "  ToPalm: WORKDIR/Ryvo.dmp -> PDBFILE, keeping its header, info blocks,\n"
-      "          record attributes and unique IDs; then the direction is ToPC.\n"
+      "          record attributes and unique IDs, the file replaced kept as\n"
+      "          PDBFILE.bak; then the direction is ToPC.\n"
+      "--to-pc and --to-palm name the direction; without them it is the\n"
 #ifdef _WIN32
-      "The direction is the SyncDir value under HKCU\\Software\\RyvoWin.\n";
+      "SyncDir value under HKCU\\Software\\RyvoWin (none: ToPC).\n"
 #else
-      "The direction is the file WORKDIR/SyncDir (\"ToPC\" or \"ToPalm\";\n"
-      "missing counts as ToPC).\n";
+      "file WORKDIR/SyncDir (\"ToPC\" or \"ToPalm\"; missing counts as ToPC).\n"
 #endif
-  if (int code = CheckArguments(&argc, argv, 2, 2, kUsage); code >= 0) return code;
+      "A direction other than ToPC or ToPalm is an error. A PDBFILE that is\n"
+      "not RyvoDB (its name, creator or type differ) is refused.\n";
+  CommandOption options[] = {{"--to-pc", NULL, false, false, NULL},
+                             {"--to-palm", NULL, false, false, NULL},
+                             {"--force", NULL, false, false, NULL}};
+  if (int code = ParseArguments(&argc, argv, options, OptionCount(options), 2, 2, kUsage);
+      code >= 0)
+    return code;
+  if (options[0].given && options[1].given) {
+    fprintf(stderr, "ryvo hotsync: --to-pc and --to-palm exclude each other\n");
+    PrintConsoleText(kUsage, stderr);
+    return 2;
+  }
   const char* workFolder = argv[0];
   const char* pdbPath = argv[1];
   char dumpPath[kPathSize];
@@ -108,15 +125,49 @@ int RunHotsync(int argc, char** argv) {
     return 1;
   }
   char direction[kNameSize];
-  ReadDirection(workFolder, direction);
+  bool named = options[0].given || options[1].given;
+  if (named) {
+    snprintf(direction, sizeof direction, "%s", options[1].given ? "ToPalm" : "ToPC");
+  } else {
+    ReadDirection(workFolder, direction);
+    if (direction[0] == '\0') snprintf(direction, sizeof direction, "ToPC");
+    if (strcmp(direction, "ToPC") != 0 && strcmp(direction, "ToPalm") != 0) {
+      char shown[256];
+      fprintf(stderr, "ryvo hotsync: the direction SyncDir is \"%s\", neither ToPC nor ToPalm\n",
+              ConsoleDisplayText(direction, shown, sizeof shown));
+      return 1;
+    }
+  }
+  char what[128];
+  if (IdentifyPdb(pdbPath, what, sizeof what) == kPdbIsOther) {
+    fprintf(stderr, "ryvo hotsync: %s is not RyvoDB: %s\n", pdbPath, what);
+    return 1;
+  }
 
   if (strcmp(direction, "ToPalm") != 0) {
+    if (!options[2].given && ConsoleFileIsNewer(dumpPath, pdbPath)) {
+      fprintf(stderr,
+              "ryvo hotsync: %s was written later than %s: not replaced (--force replaces it)\n",
+              dumpPath, pdbPath);
+      return 1;
+    }
     if (ConvertPdbToDump(pdbPath, dumpPath) != 0) return 1;
     printf("ToPC: %s -> %s%cRyvo.dmp\n", pdbPath, workFolder, kSeparator);
     return 0;
   }
+  if (!PfFileMissing(pdbPath)) {
+    char bak[kPathSize], bakTmp[kPathSize];
+    int n = snprintf(bak, sizeof bak, "%s.bak", pdbPath);
+    int m = snprintf(bakTmp, sizeof bakTmp, "%s.bak.tmp", pdbPath);
+    if (n <= 0 || n >= (int)sizeof bak || m <= 0 || m >= (int)sizeof bakTmp ||
+        CopyFileWhole(pdbPath, bak, bakTmp) != 0) {
+      PfMessageBox("Palm DB file copy error", kSystemErrorCaption, PF_MB_OK);
+      return 1;
+    }
+  }
   if (ConvertDumpToPdb(dumpPath, pdbPath, kPdbKeepExisting) != 0) return 1;
   printf("ToPalm: %s%cRyvo.dmp -> %s\n", workFolder, kSeparator, pdbPath);
+  if (named) return 0;
   if (WriteDirection(workFolder, "ToPC") != 0) return 1;
   printf("SyncDir: ToPC\n");
   return 0;

@@ -5,6 +5,7 @@
 #include <string.h>
 
 #include "commands.h"
+#include "database.h"
 #include "folder_rules.h"
 #include "platform_console.h"
 #include "exchange.h"
@@ -117,6 +118,57 @@ int ChartFromFiles(char** argv, const char* output) {
   return DrawChart(output, recordLength);
 }
 
+// The stock `name` of TheDatabase as the handheld holds it: its DataRec
+// into RecordBuffer and what a report shows of it (no findings: nothing
+// is read from files). -1 when the database holds no such stock.
+int ReadDatabaseStock(const char* name, int32_t recordLength, StockCheck* check) {
+  (void)recordLength;
+  memset(check, 0, sizeof *check);
+  snprintf(check->name, sizeof check->name, "%s", name);
+  int at = FindDatabaseStock(&TheDatabase, name);
+  if (at < 0) {
+    check->stopsConversion = 1;
+    return -1;
+  }
+  const DatabaseRecord* rec = &TheDatabase.record[at];
+  memcpy(RecordBuffer, rec->data, sizeof RecordBuffer);
+  check->rows = CountPriceRows(RecordBuffer, rec->length);
+  check->flags = RecordBuffer[kDataFlags];
+  if (check->rows > 0) {
+    PriceRow row;
+    ReadPriceRow(RecordBuffer + kPriceTableOffset, &row);
+    check->firstDate = row.date;
+    ReadPriceRow(RecordBuffer + kPriceTableOffset + kPriceRowSize * (check->rows - 1), &row);
+    check->lastDate = row.date;
+  }
+  return 0;
+}
+
+// "report DB": every stock of the database on one page.
+int ReportDatabase(const char* path, const char* output) {
+  if (ReadDatabase(path, &TheDatabase) != 0) return 1;
+  ConsoleListClear();
+  StockList list = ConsoleStockList();
+  char name[kStockNameSize + 1];
+  for (int n = 0, i; (i = DatabaseStockRecord(&TheDatabase, n)) >= 0; ++n) {
+    DatabaseStockName(&TheDatabase.record[i], name);
+    PfListAppend(list, name);
+  }
+  if (PfListCount(list) == 0) {
+    fprintf(stderr, "ryvo report: %s holds no stocks\n", path);
+    return 1;
+  }
+  int first = DatabaseStockRecord(&TheDatabase, 0);
+  ReportSource source = {path, path, TheDatabase.record[first].length, ReadDatabaseStock};
+  TextSink text;
+  SinkInit(&text, ReportText, sizeof ReportText);
+  if (WriteStockReport(list, &source, &text) != 0) {
+    fprintf(stderr, "ryvo report: the page is larger than %d MB\n", kReportTextSize >> 20);
+    return 1;
+  }
+  return WriteOut("report", output, &text);
+}
+
 }  // namespace
 
 int RunChart(int argc, char** argv) {
@@ -144,15 +196,19 @@ int RunChart(int argc, char** argv) {
 int RunReport(int argc, char** argv) {
   static const char kUsage[] =
       "usage: ryvo report WORKDIR CSVDIR [-o FILE.html]\n"
+      "       ryvo report DB [-o FILE.html]\n"
       "Writes one self-contained HTML page of every stock of WORKDIR/Ryvo.dmp\n"
       "as the conversion will send it: a table of all stocks, then per stock\n"
       "its chart, its settings and what the check finds in its files. Writes\n"
-      "FILE.html, or standard output.\n";
+      "FILE.html, or standard output. With DB, a Palm database (RyvoDB.pdb)\n"
+      "or a dump (Ryvo.dmp), the page shows the stocks as the handheld holds\n"
+      "them now.\n";
   CommandOption options[] = {{"-o", "--output", true, false, NULL}};
-  if (int code = ParseArguments(&argc, argv, options, OptionCount(options), 2, 2, kUsage);
+  if (int code = ParseArguments(&argc, argv, options, OptionCount(options), 1, 2, kUsage);
       code >= 0)
     return code;
   const char* output = options[0].value;
+  if (argc == 1) return ReportDatabase(argv[0], output);
   if (int code = SetFolders(argv[0], argv[1]); code != 0) return code;
   if (CheckExportFinished(CsvFolder) != 0) return 1;
   // The stocks as the conversion takes them: those of Ryvo.dmp, in order.

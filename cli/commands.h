@@ -52,6 +52,9 @@ int TakeStockList(const char* command, int count, char** names);
 // files by default: 0 when there is none, or with `force` once the file is
 // copied to PATH.bak; -1 after a message otherwise.
 int KeepEarlierFile(const char* path, bool force);
+// The flags of a DataRec as words ("OnlyClose WebScrap FixedScale"), "-"
+// for none; `out` holds 48 bytes.
+const char* FlagNames(int flags, char* out);
 
 int RunInfo(int argc, char** argv);
 int RunCheck(int argc, char** argv);
@@ -63,6 +66,8 @@ int RunImport(int argc, char** argv);
 int RunChart(int argc, char** argv);
 int RunReport(int argc, char** argv);
 int RunHotsync(int argc, char** argv);
+int RunUpdate(int argc, char** argv);
+int RunList(int argc, char** argv);
 // "sample --pdb PDBFILE": the embedded sample as a Palm database file
 // (database RyvoDB, creator Ryvo); the exit code.
 int WriteSamplePdb(const char* pdbPath);

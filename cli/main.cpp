@@ -28,6 +28,8 @@ const Command kCommands[] = {
     {"sample", RunSample, "sample WORKDIR                 write the sample Ryvo.dmp"},
     {"chart", RunChart, "chart WORKDIR CSVDIR NAME      one stock's chart as SVG (or: chart DUMP NAME)"},
     {"report", RunReport, "report WORKDIR CSVDIR          every stock on one HTML page"},
+    {"list", RunList, "list DB                        the stocks of a .pdb or dump"},
+    {"update", RunUpdate, "update DB SOURCE...            merge price downloads into a .pdb or dump"},
     {"hotsync", RunHotsync, "hotsync WORKDIR PDBFILE        move RyvoDB between a .pdb and Ryvo.dmp"},
 };
 

@@ -13,7 +13,7 @@ _ryvo_stocks() {   # _ryvo_stocks WORKDIR PREFIX
 
 _ryvo() {
   local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD-1]}
-  local commands="info load export convert import check sample chart report hotsync help"
+  local commands="info load export convert import check sample chart report hotsync list update help"
   if [ "$COMP_CWORD" -eq 1 ]; then
     mapfile -t COMPREPLY < <(compgen -W "$commands --help --version" -- "$cur")
     return
@@ -24,6 +24,8 @@ _ryvo() {
     check) options+=" --json" ;;
     import) options+=" --replace" ;;
     sample) options+=" --pdb" ;;
+    hotsync) options+=" --to-pc --to-palm --force" ;;
+    update) options+=" --dry-run" ;;
     chart|report) options+=" -o --output" ;;
   esac
   if [[ $prev == -o || $prev == --output || $prev == --pdb ]]; then

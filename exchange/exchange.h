@@ -46,6 +46,11 @@ int FormatStockSettings(char* out);
 // "RyvoDB file copy error", Ryvo.dmp then as it was and no temporary file
 // left. The caller empties the stock list and loads again on 0.
 int RestoreDumpCopy(const char* copyFile);
+// Copies `from` over `to` through `temporary` beside it (WriteWholeFile),
+// so that `to` is replaced whole or left as it was (a full disk part way
+// through the copy changes nothing) and no temporary file stays. 0 or -1;
+// reports nothing.
+int CopyFileWhole(const char* from, const char* to, const char* temporary);
 // Keeps the carriedBytes of the ContRec at `contRec` as loading does: the
 // bytes from offset 10 up to the first zero, at most 8, zero-padded.
 void KeepCarriedBytes(const unsigned char* contRec);

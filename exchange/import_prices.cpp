@@ -576,6 +576,20 @@ int ReadImportFile(const char* path, ImportSummary* s) {
   return 0;
 }
 
+// Clears the merge table and the summary for one merge.
+void StartMerge(ImportSummary* s) {
+  memset(s, 0, sizeof *s);
+  for (int i = 0; i < kImportColumns; ++i) s->column[i] = -1;
+  memset(DayOrigin, 0, sizeof DayOrigin);
+}
+
+// One row that the stock holds already (a later one of its date wins).
+void AddExistingRow(unsigned date, const uint32_t* values, ImportSummary* s) {
+  memcpy(DayValues[date], values, sizeof DayValues[date]);
+  DayOrigin[date] = kFromFile;
+  ++s->existingRows;
+}
+
 // The rows of the stock's price CSV file as the conversion reads them:
 // the first line passed over, then complete lines up to the first one that
 // is not.
@@ -594,15 +608,21 @@ void ReadExistingPrices(const char* path, ImportSummary* s) {
       break;
     }
     if (slot.date == 0) continue;   // the end marker of a table, never a row
-    for (int v = 0; v < 5; ++v)
-      DayValues[slot.date][v] = EncodePackedValue(slot.mantissa[v], slot.exponent[v]);
-    DayOrigin[slot.date] = kFromFile;
-    ++s->existingRows;
+    uint32_t values[5];
+    for (int v = 0; v < 5; ++v) values[v] = EncodePackedValue(slot.mantissa[v], slot.exponent[v]);
+    AddExistingRow(slot.date, values, s);
   }
 }
 
-// The 260 latest dates of the table as the price CSV file's text.
-int FormatMergedPrices(ImportSummary* s) {
+// The imported file into the merge table, then the 260 latest dates of the
+// table into `table`, oldest first: 0, or -1 after its message when the
+// file cannot be read or gives no row (`table` then unchanged).
+int FinishMerge(const char* file, ImportSummary* s, PriceTable* table) {
+  if (ReadImportFile(file, s) != 0) return -1;
+  if (s->rowsUsed == 0) {
+    PfMessageBox("Import file has no usable price row", kSystemErrorCaption, PF_MB_OK);
+    return -1;
+  }
   int kept = 0;
   unsigned first = 0;
   for (int date = kDateCount - 1; date > 0; --date) {
@@ -616,39 +636,55 @@ int FormatMergedPrices(ImportSummary* s) {
     ++kept;
     first = (unsigned)date;
   }
-  size_t header = strlen(kCsvHeaderLine);
-  memcpy(OutText, kCsvHeaderLine, header);
-  char* p = OutText + header;
+  table->count = 0;
   for (unsigned date = first; kept > 0 && date < kDateCount; ++date) {
     if (DayOrigin[date] == 0) continue;
-    PriceRow row;
-    row.date = date;
-    memcpy(row.value, DayValues[date], sizeof row.value);
-    p += FormatCsvLine(p, &row);
-    if (s->rowsStored++ == 0) s->firstDate = date;
-    s->lastDate = date;
+    PriceRow* row = &table->row[table->count++];
+    row->date = date;
+    memcpy(row->value, DayValues[date], sizeof row->value);
   }
-  return (int)(p - OutText);
+  s->rowsStored = table->count;
+  if (table->count > 0) {
+    s->firstDate = table->row[0].date;
+    s->lastDate = table->row[table->count - 1].date;
+  }
+  return 0;
 }
+
+PriceTable Merged;
 
 }  // namespace
 
+int MergePriceFile(const char* file, PriceTable* table, ImportSummary* summary) {
+  StartMerge(summary);
+  for (int i = 0; i < table->count; ++i)
+    if (table->row[i].date != 0) AddExistingRow(table->row[i].date, table->row[i].value, summary);
+  if (FinishMerge(file, summary, &Merged) != 0) return -1;
+  memcpy(table, &Merged, sizeof *table);
+  return 0;
+}
+
 int ImportPrices(const char* name, const char* file, int replace, ImportSummary* summary) {
-  memset(summary, 0, sizeof *summary);
-  for (int i = 0; i < kImportColumns; ++i) summary->column[i] = -1;
-  memset(DayOrigin, 0, sizeof DayOrigin);
+  return MergeStockCsv(name, file, replace, 1, summary);
+}
+
+int MergeStockCsv(const char* name, const char* file, int replace, int write,
+                  ImportSummary* summary) {
+  StartMerge(summary);
   char path[kPathSize];
   if (strlen(name) > kStockNameSize || FormatStockPath(path, CsvFolder, name, ".csv") != 0) {
     PfMessageBox("RyvoData file create error", kSystemErrorCaption, PF_MB_OK);
     return -1;
   }
   if (!replace) ReadExistingPrices(path, summary);
-  if (ReadImportFile(file, summary) != 0) return -1;
-  if (summary->rowsUsed == 0) {
-    PfMessageBox("Import file has no usable price row", kSystemErrorCaption, PF_MB_OK);
-    return -1;
-  }
-  int length = FormatMergedPrices(summary);
+  if (FinishMerge(file, summary, &Merged) != 0) return -1;
+  // The price CSV file's text, in the export's line format.
+  size_t header = strlen(kCsvHeaderLine);
+  memcpy(OutText, kCsvHeaderLine, header);
+  char* p = OutText + header;
+  for (int i = 0; i < Merged.count; ++i) p += FormatCsvLine(p, &Merged.row[i]);
+  int length = (int)(p - OutText);
+  if (!write) return 0;
   WholeFileResult status = ReplaceWholeFile(path, OutText, length);
   if (status != kWholeFileWritten) {
     PfMessageBox(status == kWholeFileNotCreated ? "RyvoData file create error"
@@ -657,4 +693,23 @@ int ImportPrices(const char* name, const char* file, int replace, ImportSummary*
     return -1;
   }
   return 0;
+}
+
+PriceFileMatch MatchPriceFileName(const char* fileName, const char* stockName) {
+  char host[kPathSize];
+  if (stockName[0] == '\0' || HostStockName(stockName, host, sizeof host) != 0) return kMatchNone;
+  size_t n = strlen(host);
+  const char* lastDot = strrchr(fileName, '.');
+  size_t base = lastDot != NULL && lastDot != fileName ? (size_t)(lastDot - fileName)
+                                                      : strlen(fileName);
+  if (base == n && memcmp(fileName, host, n) == 0) return kMatchName;
+  size_t code = strcspn(fileName, "._");
+  if (code != n || n == 0) return kMatchNone;
+  for (size_t i = 0; i < n; ++i) {
+    char a = fileName[i], b = host[i];
+    if (a >= 'a' && a <= 'z') a = (char)(a - 'a' + 'A');
+    if (b >= 'a' && b <= 'z') b = (char)(b - 'a' + 'A');
+    if (a != b) return kMatchNone;
+  }
+  return kMatchCode;
 }

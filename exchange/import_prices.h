@@ -15,6 +15,8 @@
 
 #include <stdint.h>
 
+#include "dump_format.h"
+
 // The six columns the import takes, in the order of a price line.
 enum { kImportDate, kImportOpen, kImportHigh, kImportLow, kImportClose, kImportVolume,
        kImportColumns };
@@ -80,6 +82,42 @@ struct ImportSummary {
 // row, or a file could not be written. The price file is then as it was.
 // `summary` is filled as far as the import went.
 int ImportPrices(const char* name, const char* file, int replace, ImportSummary* summary);
+
+// A stock's price table in memory: `count` rows, oldest first (the rows
+// of a DataRec's price table, ReadPriceRow).
+struct PriceTable {
+  int count;
+  PriceRow row[kMaxPriceRows];
+};
+
+// The import's merge on a price table in memory: the rows of `table`
+// (dates of 0 passed over; of two rows of one date the later counts) and
+// those of the price file `file` (any dialect ImportPrices reads), a date
+// of both taking the file's row, each value rounded as ImportPrices rounds
+// it; `table` then holds the 260 latest dates, oldest first. ImportPrices
+// merges through the same steps, with the rows of the price CSV file.
+// Returns 0, or -1 after its message when the file cannot be read, has no
+// date and close columns or gives no row (`table` then unchanged).
+// `summary` is filled as ImportPrices fills it (existingRows: the rows of
+// `table`).
+int MergePriceFile(const char* file, PriceTable* table, ImportSummary* summary);
+
+// ImportPrices that writes the price file only with `write` 1; with 0 it
+// reads both files and fills `summary` alike, and writes nothing.
+int MergeStockCsv(const char* name, const char* file, int replace, int write,
+                  ImportSummary* summary);
+
+// How a price file's name (the base name as the host spells it: UTF-8
+// outside Windows) names a stock (code page 932):
+enum PriceFileMatch {
+  kMatchNone = 0,
+  kMatchName = 1,   // the name before its last extension is the stock name
+                    // itself ("ソニー.csv")
+  kMatchCode = 2,   // the part before the first dot or underscore is the
+                    // stock name in any ASCII letter case ("7203.T.csv",
+                    // "aapl_daily.csv" for AAPL)
+};
+PriceFileMatch MatchPriceFileName(const char* fileName, const char* stockName);
 
 // The reading of one field, as the import reads each line's fields.
 // A date in one of the forms 2025-01-06, 2025/01/06, 2025/1/6, 20250106,

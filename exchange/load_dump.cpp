@@ -194,11 +194,7 @@ static int CopyOpenFile(FILE* out, void* context) {
   return ferror(in) ? -1 : 0;
 }
 
-// Copies `from` over `to` through `temporary` beside it (WriteWholeFile),
-// so that `to` is replaced whole or left as it was (a full disk part way
-// through the copy changes nothing) and no temporary file stays. 0 or -1;
-// reports nothing.
-static int CopyOverWhole(const char* from, const char* to, const char* temporary) {
+int CopyFileWhole(const char* from, const char* to, const char* temporary) {
   FILE* in = PfOpenFile(from, "rb");
   if (in == NULL) return -1;
   PfFileCloser inCloser(in);
@@ -214,7 +210,7 @@ int RestoreDumpCopy(const char* copyFile) {
   if (FormatFolderPath(dumpPath, WorkFolder, "Ryvo.dmp") != 0 ||
       FormatFolderPath(copyPath, WorkFolder, copyFile) != 0 ||
       FormatFolderPath(newPath, WorkFolder, "Ryvo.dmp.tmp") != 0 ||
-      CopyOverWhole(copyPath, dumpPath, newPath) != 0) {
+      CopyFileWhole(copyPath, dumpPath, newPath) != 0) {
     PfMessageBox("RyvoDB file copy error", kSystemErrorCaption, PF_MB_OK);
     return -1;
   }

@@ -9,6 +9,7 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
+#include <dirent.h>
 #include <sys/stat.h>
 
 #include "settings.h"
@@ -49,6 +50,54 @@ const char* ConsoleFolderProblem(const char* folder) {
   return S_ISDIR(status.st_mode) ? NULL : strerror(ENOTDIR);
 #endif
 }
+
+int ConsoleFolderFiles(const char* folder, void (*each)(void* context, const char* name),
+                       void* context) {
+  if (strlen(folder) >= (size_t)kPathSize) return -1;
+  const char* host = folder;
+#ifdef _WIN32
+  char pattern[kPathSize + 4];
+  snprintf(pattern, sizeof pattern, "%s\\*", host);
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA(pattern, &found);
+  if (search == INVALID_HANDLE_VALUE) return -1;
+  do {
+    if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) each(context, found.cFileName);
+  } while (FindNextFileA(search, &found));
+  FindClose(search);
+  return 0;
+#else
+  DIR* dir = opendir(host);
+  if (dir == NULL) return -1;
+  while (struct dirent* entry = readdir(dir)) {
+    char path[kPathSize * 2];
+    snprintf(path, sizeof path, "%s/%s", host, entry->d_name);
+    struct stat status;
+    if (stat(path, &status) == 0 && S_ISREG(status.st_mode)) each(context, entry->d_name);
+  }
+  closedir(dir);
+  return 0;
+#endif
+}
+
+int ConsoleFileIsNewer(const char* a, const char* b) {
+  if (strlen(a) >= (size_t)kPathSize || strlen(b) >= (size_t)kPathSize) return 0;
+  const char* hostA = a;
+  const char* hostB = b;
+#ifdef _WIN32
+  WIN32_FILE_ATTRIBUTE_DATA x, y;
+  if (!GetFileAttributesExA(hostA, GetFileExInfoStandard, &x) ||
+      !GetFileAttributesExA(hostB, GetFileExInfoStandard, &y))
+    return 0;
+  return CompareFileTime(&x.ftLastWriteTime, &y.ftLastWriteTime) > 0;
+#else
+  struct stat x, y;
+  if (stat(hostA, &x) != 0 || stat(hostB, &y) != 0) return 0;
+  if (x.st_mtim.tv_sec != y.st_mtim.tv_sec) return x.st_mtim.tv_sec > y.st_mtim.tv_sec;
+  return x.st_mtim.tv_nsec > y.st_mtim.tv_nsec;
+#endif
+}
+
 void ConsoleSetQuiet(int quiet) { Quiet = quiet; }
 
 const char* ConsoleDisplayText(const char* cp932, char* out, int size) {

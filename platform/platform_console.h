@@ -17,6 +17,15 @@ void ConsoleListClear(void);
 // directory").
 const char* ConsoleFolderProblem(const char* folder);
 
+// Calls `each` with the name of every file in `folder` (files only, no
+// folders, in no set order): 0, or -1 when the folder cannot be read.
+int ConsoleFolderFiles(const char* folder, void (*each)(void* context, const char* name),
+                       void* context);
+
+// 1 when the files `a` and `b` both exist and `a` was last written later
+// than `b`; else 0.
+int ConsoleFileIsNewer(const char* a, const char* b);
+
 // Number of message boxes shown so far.
 int ConsoleMessageCount(void);
 // With quiet set, messages are counted but not printed (benchmark).

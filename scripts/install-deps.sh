@@ -17,7 +17,7 @@ if [ "${1:-}" = --native ]; then
   packages=(cmake make g++)
 else
   packages=(g++-mingw-w64-i686 binutils-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
-            cmake make g++ clang libclang-rt-14-dev googletest libgtest-dev
+            cmake make g++ clang libclang-rt-14-dev googletest libgtest-dev libpalm-perl
             wine wine64 wine32:i386 xvfb xauth x11-apps xdotool
             fonts-ipafont-gothic locales imagemagick zip unzip man-db groff-base
             libxml2-utils chromium)

@@ -243,6 +243,24 @@ int PdbCheckIndex(const unsigned char* head, uint32_t headLength,
   return 0;
 }
 
+void PdbPutHeader(unsigned char* p, const PdbHeader* h) {
+  memset(p, 0, kPdbHeaderSize);
+  memcpy(p + kPdbName, h->name, kPdbNameSize);
+  WriteBE16(p + kPdbAttributes, h->attributes);
+  WriteBE16(p + kPdbVersion, h->version);
+  WriteBE32(p + kPdbCreationDate, (int32_t)h->creationDate);
+  WriteBE32(p + kPdbModificationDate, (int32_t)h->modificationDate);
+  WriteBE32(p + kPdbBackupDate, (int32_t)h->backupDate);
+  WriteBE32(p + kPdbModificationNumber, (int32_t)h->modificationNumber);
+  WriteBE32(p + kPdbAppInfo, (int32_t)h->appInfoOffset);
+  WriteBE32(p + kPdbSortInfo, (int32_t)h->sortInfoOffset);
+  memcpy(p + kPdbType, h->type, 4);
+  memcpy(p + kPdbCreator, h->creator, 4);
+  WriteBE32(p + kPdbUniqueIdSeed, (int32_t)h->uniqueIdSeed);
+  WriteBE32(p + kPdbNextRecordList, (int32_t)h->nextRecordList);
+  WriteBE16(p + kPdbRecordCount, h->recordCount);
+}
+
 int PdbReadIndex(FILE* file, PdbIndex* index) {
   long size = -1;
   if (fseek(file, 0, SEEK_END) == 0) size = ftell(file);
@@ -373,23 +391,6 @@ int IdInUse(uint32_t id, int count) {
   return 0;
 }
 
-void PutHeader(unsigned char* p, const PdbHeader* h) {
-  memset(p, 0, kPdbHeaderSize);
-  memcpy(p + kPdbName, h->name, kPdbNameSize);
-  WriteBE16(p + kPdbAttributes, h->attributes);
-  WriteBE16(p + kPdbVersion, h->version);
-  WriteBE32(p + kPdbCreationDate, (int32_t)h->creationDate);
-  WriteBE32(p + kPdbModificationDate, (int32_t)h->modificationDate);
-  WriteBE32(p + kPdbBackupDate, (int32_t)h->backupDate);
-  WriteBE32(p + kPdbModificationNumber, (int32_t)h->modificationNumber);
-  WriteBE32(p + kPdbAppInfo, (int32_t)h->appInfoOffset);
-  WriteBE32(p + kPdbSortInfo, (int32_t)h->sortInfoOffset);
-  memcpy(p + kPdbType, h->type, 4);
-  memcpy(p + kPdbCreator, h->creator, 4);
-  WriteBE32(p + kPdbUniqueIdSeed, (int32_t)h->uniqueIdSeed);
-  WriteBE32(p + kPdbNextRecordList, (int32_t)h->nextRecordList);
-  WriteBE16(p + kPdbRecordCount, h->recordCount);
-}
 
 // The database being written: the dump `in`, the existing database `old`
 // (NULL when none) and what the first pass took from them. `written` is
@@ -421,7 +422,7 @@ int CopyInfoBlock(const PdbWriting* w, uint32_t offset, uint32_t length, FILE* o
 int WritePdb(FILE* out, const PdbWriting* w) {
   int count = w->count;
   unsigned char head[kPdbHeaderSize];
-  PutHeader(head, w->header);
+  PdbPutHeader(head, w->header);
   if (WriteAll(out, head, kPdbHeaderSize) != 0) {
     ReportPath("Palm DB file write error", w->pdbPath);
     return -1;

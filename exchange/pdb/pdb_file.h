@@ -91,6 +91,9 @@ int PdbCheckIndex(const unsigned char* head, uint32_t headLength,
 // reported failure ("Palm DB file ..." in a "System Error" box).
 int PdbReadIndex(FILE* file, PdbIndex* index);
 
+// The 78 bytes of a header as stored, into `p`.
+void PdbPutHeader(unsigned char* p, const PdbHeader* h);
+
 // Palm database -> dump. The first live record (records marked deleted
 // are left out) becomes the ContRec, every further live record a DataRec,
 // each framed by its little-endian RecordLength. A record longer than
