@@ -15,9 +15,9 @@
 namespace {
 
 #ifdef _WIN32
-const char kSeparator = '\\';
+const char kPathSeparator = '\\';
 #else
-const char kSeparator = '/';
+const char kPathSeparator = '/';
 #endif
 
 // The price files of the SOURCE arguments, in argument order, the files
@@ -38,7 +38,7 @@ void AddSourcePath(const char* folder, const char* name) {
     return;
   }
   int n = folder != NULL ? snprintf(SourcePath[SourceCount], kPathSize, "%s%c%s", folder,
-                                    kSeparator, name)
+                                    kPathSeparator, name)
                          : snprintf(SourcePath[SourceCount], kPathSize, "%s", name);
   if (n > 0 && n < kPathSize) ++SourceCount;
 }

@@ -9,6 +9,7 @@
 #include <string.h>
 
 #include "commands.h"
+#include "folder_rules.h"
 #include "database.h"
 #include "exchange.h"
 #include "platform_console.h"
@@ -21,9 +22,9 @@
 namespace {
 
 #ifdef _WIN32
-const char kSeparator = '\\';
+const char kPathSeparator = '\\';
 #else
-const char kSeparator = '/';
+const char kPathSeparator = '/';
 #endif
 
 #ifdef _WIN32
@@ -124,6 +125,9 @@ int RunHotsync(int argc, char** argv) {
     PfMessageBox("RyvoDB file path error", kSystemErrorCaption, PF_MB_OK);
     return 1;
   }
+  // One writer at a time in the working folder (Ryvo.dmp, SyncDir).
+  FolderLock lock(workFolder);
+  if (!lock.held) return 1;
   char direction[kNameSize];
   bool named = options[0].given || options[1].given;
   if (named) {
@@ -152,7 +156,7 @@ int RunHotsync(int argc, char** argv) {
       return 1;
     }
     if (ConvertPdbToDump(pdbPath, dumpPath) != 0) return 1;
-    printf("ToPC: %s -> %s%cRyvo.dmp\n", pdbPath, workFolder, kSeparator);
+    if (Verbose) fprintf(stderr, "ToPC: %s -> %s\n", pdbPath, dumpPath);
     return 0;
   }
   if (!PfFileMissing(pdbPath)) {
@@ -166,10 +170,10 @@ int RunHotsync(int argc, char** argv) {
     }
   }
   if (ConvertDumpToPdb(dumpPath, pdbPath, kPdbKeepExisting) != 0) return 1;
-  printf("ToPalm: %s%cRyvo.dmp -> %s\n", workFolder, kSeparator, pdbPath);
+  if (Verbose) fprintf(stderr, "ToPalm: %s -> %s\n", dumpPath, pdbPath);
   if (named) return 0;
   if (WriteDirection(workFolder, "ToPC") != 0) return 1;
-  printf("SyncDir: ToPC\n");
+  if (Verbose) fprintf(stderr, "SyncDir: ToPC\n");
   return 0;
 }
 

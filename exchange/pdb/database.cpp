@@ -2,6 +2,8 @@
 // records, and their writing back whole with a kept copy of the file.
 #include "database.h"
 
+#include "folder_rules.h"
+
 #include <stdio.h>
 #include <string.h>
 
@@ -288,6 +290,15 @@ int ReadDatabase(const char* path, Database* db) {
 }
 
 int WriteDatabase(const char* path, Database* db) {
+  // One writer at a time in the database's folder.
+  char folder[kPathSize];
+  snprintf(folder, sizeof folder, "%s", path);
+  char* cut = strrchr(folder, kPathSeparator);
+  if (cut == NULL) snprintf(folder, sizeof folder, ".");
+  else if (cut == folder) cut[1] = '\0';
+  else *cut = '\0';
+  FolderLock lock(folder);
+  if (!lock.held) return -1;
   char tmp[kPathSize], bak[kPathSize], bakTmp[kPathSize];
   if (WithSuffix(tmp, path, ".tmp") != 0 || WithSuffix(bak, path, ".bak") != 0 ||
       WithSuffix(bakTmp, path, ".bak.tmp") != 0) {
