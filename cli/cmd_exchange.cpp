@@ -78,8 +78,10 @@ int ReadDumpStocks(const char* path, StockList list) {
 int RunInfo(int argc, char** argv) {
   static const char kUsage[] =
       "usage: ryvo info DUMP\n"
-      "Shows the header of the dump file DUMP and, per stock, its name, flags,\n"
-      "row count and first and last date.\n";
+      "Shows the header record of the dump file DUMP (its length, the format\n"
+      "version, the number of stocks, its further words and the carried bytes)\n"
+      "and, per stock, its name, flags, row count, first and last date and\n"
+      "record length.\n";
   if (int code = CheckArguments(&argc, argv, 1, 1, kUsage); code >= 0) return code;
   FILE* dump = PfOpenFile(argv[0], "rb");
   if (dump == NULL) {
@@ -92,8 +94,11 @@ int RunInfo(int argc, char** argv) {
     return 1;
   }
   const unsigned char* h = RecordBuffer;
-  printf("header: length %d, version %u (%02X %02X), recordCount %u, hdrWordA %d, "
-         "hdrWordB %d, hdrWordC %d, carriedBytes",
+  // The header record in the words of the README: its length, the format
+  // version (210 for Ryvo 2.10), the number of stock records it counts, its
+  // three further words, and the carried bytes the conversion keeps.
+  printf("header record: %d bytes, format version %u (%02X %02X), %u stocks, "
+         "further words %d %d %d, carried bytes",
          (int)length, (unsigned)(ReadBE16(h + kContVersion) & 0xFFFF), h[0], h[1],
          (unsigned)(ReadBE16(h + kContRecordCount) & 0xFFFF), ReadBE16(h + kContWordA),
          ReadBE16(h + kContWordB), ReadBE16(h + kContWordC));

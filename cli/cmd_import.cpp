@@ -71,16 +71,16 @@ const char* ShownPath(const char* path, char* out, int size) {
 
 void PrintSummary(const ImportSummary& s, const char* csvPath, const char* settingsPath) {
   char shown[1024];
-  fprintf(stderr, "read: %d lines (%s, %s separated, ", s.linesRead, EncodingName(s.encoding),
-         SeparatorName(s.separator));
+  fprintf(stderr, "read: %d data line%s (%s, %s separated, ", s.linesRead,
+          s.linesRead == 1 ? "" : "s", EncodingName(s.encoding), SeparatorName(s.separator));
   if (s.headerLine > 0)
     fprintf(stderr, "header on line %d)\n", s.headerLine);
   else
     fprintf(stderr, "no header line)\n");
   if (s.linesPassedOver > 0) fprintf(stderr, "passed over: %d lines above the data\n", s.linesPassedOver);
   PrintColumns(s);
-  fprintf(stderr, "used: %d rows\n", s.rowsUsed);
-  fprintf(stderr, "skipped: %d rows\n", s.rowsSkipped);
+  fprintf(stderr, "used: %d row%s\n", s.rowsUsed, s.rowsUsed == 1 ? "" : "s");
+  fprintf(stderr, "skipped: %d row%s\n", s.rowsSkipped, s.rowsSkipped == 1 ? "" : "s");
   for (int r = kSkipNone + 1; r < kSkipReasonCount; ++r) {
     if (s.skipped[r] == 0) continue;
     fprintf(stderr, "  %d %s: line", s.skipped[r], ImportSkipText(r));

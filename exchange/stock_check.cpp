@@ -655,10 +655,16 @@ void TellKeptRows(CheckState* s, int rows) {
     char from[24], to[24];
     FormatPackedDate(from, sizeof from, s->droppedMin);
     FormatPackedDate(to, sizeof to, s->droppedMax);
-    Add(s, kCheckRowsDropped, kCheckCsvFile, s->droppedFirst, -1, NULL,
-        "%d complete lines (lines %d-%d, dates %s to %s) are left out: only the last %d "
-        "lines are kept%s", s->droppedCount, s->droppedFirst, s->droppedLast, from, to,
-        kMaxPriceRows, " (the last lines, which are the newest dates only in a file in date order)");
+    if (s->droppedCount == 1)
+      Add(s, kCheckRowsDropped, kCheckCsvFile, s->droppedFirst, -1, NULL,
+          "1 complete line (line %d, date %s) is left out: only the last %d lines are kept "
+          "(the last lines, which are the newest dates only in a file in date order)",
+          s->droppedFirst, from, kMaxPriceRows);
+    else
+      Add(s, kCheckRowsDropped, kCheckCsvFile, s->droppedFirst, -1, NULL,
+          "%d complete lines (lines %d-%d, dates %s to %s) are left out: only the last %d "
+          "lines are kept (the last lines, which are the newest dates only in a file in date "
+          "order)", s->droppedCount, s->droppedFirst, s->droppedLast, from, to, kMaxPriceRows);
   }
 }
 

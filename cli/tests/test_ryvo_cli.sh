@@ -20,10 +20,10 @@ done
 cp "$T/work/Ryvo.dmp" "$T/original.dmp"
 "$RYVO" info "$T/work/Ryvo.dmp" >"$T/info.txt"; check "info" 0 $?
 expect "info lists six stocks" test "$(grep -c 'rows 260' "$T/info.txt")" = 6
-expect "info shows the header" grep -q 'version 210 (00 D2), recordCount 6' "$T/info.txt"
+expect "info shows the header" grep -qx 'header record: 80 bytes, format version 210 (00 D2), 6 stocks, further words 0 1000 0, carried bytes 52 79 76 6F 44 42 00 00' "$T/info.txt"
 # The first stock alone, its record one byte short of 260 whole rows
 # (RecordLength 4411): the last row does not lie whole inside it.
-header=$(sed -n 's/^header: length \([0-9]*\),.*/\1/p' "$T/info.txt")
+header=$(sed -n 's/^header record: \([0-9]*\) bytes,.*/\1/p' "$T/info.txt")
 head -c $((4 + header + 4 + 4411)) "$T/work/Ryvo.dmp" >"$T/short.dmp"
 printf '\x3B\x11\x00\x00' | dd of="$T/short.dmp" bs=1 seek=$((4 + header)) conv=notrunc 2>/dev/null
 "$RYVO" info "$T/short.dmp" >"$T/info3.txt"; check "info of a short record" 0 $?
