@@ -103,10 +103,27 @@ void ConsoleSetQuiet(int quiet) { Quiet = quiet; }
 const char* ConsoleDisplayText(const char* cp932, char* out, int size) {
 #ifdef _WIN32
   snprintf(out, (size_t)size, "%s", cp932);
-  return out;
 #else
-  return Cp932ToUtf8Shown(cp932, out, size);
+  Cp932ToUtf8Shown(cp932, out, size);
 #endif
+  // A control byte other than line feed and tab (an escape sequence in a
+  // stock name) is shown as \xNN, never obeyed by the terminal; no byte of
+  // a multi-byte character is one.
+  static char escaped[16384];
+  int n = 0;
+  bool changed = false;
+  for (const unsigned char* p = (const unsigned char*)out; *p != '\0' && n < (int)sizeof escaped - 5;
+       ++p) {
+    if ((*p < 0x20 && *p != '\n' && *p != '\t') || *p == 0x7F) {
+      n += snprintf(escaped + n, sizeof escaped - (size_t)n, "\\x%02X", *p);
+      changed = true;
+    } else {
+      escaped[n++] = (char)*p;
+    }
+  }
+  escaped[n] = '\0';
+  if (changed) snprintf(out, (size_t)size, "%s", escaped);
+  return out;
 }
 
 const char* ConsoleDisplayPath(const char* path, char* out, int size) {

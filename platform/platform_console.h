@@ -32,7 +32,8 @@ int ConsoleMessageCount(void);
 void ConsoleSetQuiet(int quiet);
 
 // Code page 932 text as the console shows it (UTF-8 on Linux) into `out`;
-// undecodable bytes are shown as "?". Returns `out`.
+// undecodable bytes are shown as "?", control bytes other than line feed
+// and tab as "\xNN". Returns `out`.
 const char* ConsoleDisplayText(const char* cp932, char* out, int size);
 // A path as the console shows it, into `out`: the host's path (outside
 // Windows "\" as "/", and UTF-8 already: the folders as given, the stock

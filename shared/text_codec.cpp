@@ -1,7 +1,6 @@
 // Conversions between code page 932 and UTF-8 (see text_codec.h).
 #include "text_codec.h"
 
-#include <stdio.h>
 #include <string.h>
 
 #ifdef _WIN32
@@ -103,10 +102,7 @@ const char* Cp932ToUtf8Shown(const char* cp932, char* out, int size) {
       n = 2;
     }
     char utf8[8];
-    if (n == 1 && ((p[0] < 0x20 && p[0] != '\n' && p[0] != '\t') || p[0] == 0x7F))
-      snprintf(utf8, sizeof utf8, "\\x%02X", p[0]);   // never a raw control to a terminal
-    else if (Cp932ToUtf8(piece, utf8, sizeof utf8) != 0)
-      strcpy(utf8, "?");
+    if (Cp932ToUtf8(piece, utf8, sizeof utf8) != 0) strcpy(utf8, "?");
     int len = (int)strlen(utf8);
     if (used + len > size - 1) break;
     memcpy(out + used, utf8, (size_t)len);

@@ -10,9 +10,7 @@
 int Cp932ToUtf8(const char* cp932, char* out, int size);
 
 // The same for display: a byte sequence that is not code page 932 shows as
-// "?", a control byte other than line feed and tab as "\xNN" (no escape
-// sequence reaches a terminal); the text is cut at a character boundary
-// when `out` is full.
+// "?"; the text is cut at a character boundary when `out` is full.
 // Returns `out`.
 const char* Cp932ToUtf8Shown(const char* cp932, char* out, int size);
 

@@ -189,6 +189,12 @@ expect "load writes neither twin" test ! -e "twin/AⅡ.txt"
 expect "export writes neither twin" test ! -e "twincsv/AⅡ.csv"
 expect "export still writes the others" test -f twincsv/B.csv
 
+# A name holding an escape sequence reaches the terminal escaped.
+mkdir -p esc && python3 dumps.py original.dmp esc/Ryvo.dmp 1 $'\x1b[2Jx'
+"$RYVO" info esc/Ryvo.dmp >info.txt; check "info of a name with ESC" 0 $?
+expect "the escape byte is shown as \\x1B" grep -qF '\x1B[2Jx' info.txt
+expect "no raw escape byte" bash -c '! grep -q "$(printf "\033")" info.txt' 
+
 # 9. A killed export leaves nothing a conversion trusts: the next run that
 # reads the folder says the export did not finish.
 mkdir -p big bigcsv && python3 dumps.py original.dmp big/Ryvo.dmp 2000 && "$RYVO" load big

@@ -62,18 +62,4 @@ TEST(TextCodec, ShownTextMarksBadBytesAndCutsWholeCharacters) {
   EXPECT_STREQ("A\xe3\x82\xbd", Cp932ToUtf8Shown("A\x83\x5c\x83\x6a", small, sizeof small));
 }
 
-TEST(TextCodec, ShownTextEscapesControlBytes) {
-  // A stock name holding an escape sequence or a CR is shown, never obeyed
-  // by a terminal; line feeds and tabs of messages stay.
-  struct Case { const char* in; const char* shown; } cases[] = {
-      {"\x1b[2J7203", "\\x1B[2J7203"},
-      {"7203\r", "7203\\x0D"},
-      {"a\x7f", "a\\x7F"},
-      {"line\nnext\tcell", "line\nnext\tcell"},
-      {"\x83\x5c\x01", "\xe3\x82\xbd\\x01"},   // ソ, then a control byte
-  };
-  char out[64];
-  for (const Case& c : cases) EXPECT_STREQ(c.shown, Cp932ToUtf8Shown(c.in, out, sizeof out)) << c.in;
-}
-
 }  // namespace
