@@ -11,13 +11,14 @@
 #include "fuzz_platform.h"
 
 struct ModelDump {
-  enum Stop { kEnd, kNoHeader, kBadHeader, kBadRecord } stop = kEnd;
+  enum Stop { kEnd, kNoHeader, kBadHeader, kBadRecord, kTooMany } stop = kEnd;
   std::string header;                  // the ContRec as read
   std::vector<std::string> records;    // the DataRecs read in full, in order
 };
 
 // Records framed by a little-endian length of 0 to 5120; the reading ends
-// normally where fewer than 4 bytes are left after the header.
+// normally where fewer than 4 bytes are left after the header. More than
+// 8192 stock records is the stock limit.
 FUZZ_MODEL inline ModelDump ReadModelDump(const uint8_t* data, size_t size) {
   ModelDump m;
   size_t pos = 0;
@@ -36,6 +37,10 @@ FUZZ_MODEL inline ModelDump ReadModelDump(const uint8_t* data, size_t size) {
     }
     std::string rec((const char*)data + pos, raw);
     pos += raw;
+    if (!first && m.records.size() == 8192) {   // the stock limit, said before anything is read
+      m.stop = ModelDump::kTooMany;
+      return m;
+    }
     if (first) m.header = rec;
     else m.records.push_back(rec);
     first = false;

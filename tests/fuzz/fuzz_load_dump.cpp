@@ -65,13 +65,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FUZZ_CHECK(FuzzOpenFiles() == 0);   // every file closed on every path
 
   ModelDump m = ReadModelDump(data, size);
-  bool versionOk = m.stop == ModelDump::kEnd || m.stop == ModelDump::kBadRecord
-                       ? (unsigned char)Padded(m.header)[1] >= 210
-                       : false;
-  bool fails = m.stop != ModelDump::kEnd || !versionOk;
-  FUZZ_CHECK(result == (fails ? -1 : 0));
-  FUZZ_CHECK(FuzzMessageCount() == (fails ? 1 : 0));
-
+  // A damaged dump or one beyond the stock limit is told before anything
+  // is copied, listed or written.
+  bool damaged = m.stop == ModelDump::kBadRecord || m.stop == ModelDump::kTooMany;
+  bool versionOk = m.stop == ModelDump::kEnd && (unsigned char)Padded(m.header)[1] >= 210;
+  // Names that share a file with another name get no settings file and are
+  // told in one message at the end.
+  std::map<std::string, std::set<std::string>> namesOfFile;
+  for (const std::string& rec : m.records) {
+    std::string name = ModelName(rec), file;
+    if (IsStockFileName(name.c_str()) && FuzzStockFile("work", name, ".txt", &file))
+      namesOfFile[file].insert(name);
+  }
+  bool sharing = false;
   std::vector<std::string> names;
   std::map<std::string, std::string> files;   // settings file -> expected text
   if (versionOk) {
@@ -79,19 +85,29 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       std::string name = ModelName(rec);
       names.push_back(name);
       std::string file;
-      if (IsStockFileName(name.c_str()) && FuzzStockFile("work", name, ".txt", &file))
-        files[file] = SettingsText(rec);
+      if (IsStockFileName(name.c_str()) && FuzzStockFile("work", name, ".txt", &file)) {
+        if (namesOfFile[file].size() > 1)
+          sharing = true;
+        else
+          files[file] = SettingsText(rec);
+      }
     }
   }
+  bool fails = !versionOk;
+  FUZZ_CHECK(result == (fails ? -1 : 0));
+  FUZZ_CHECK(FuzzMessageCount() == (fails || sharing ? 1 : 0));
+  if (m.stop == ModelDump::kBadRecord)
+    FUZZ_CHECK(FuzzLastMessage().rfind("RyvoDB file Data.Rec. read error: record ", 0) == 0);
   FUZZ_CHECK(FuzzListItems() == names);
 
-  std::set<std::string> expected = {"Ryvo.dmp", "BeginRyvo.dmp"};
+  std::set<std::string> expected = {"Ryvo.dmp"};
+  if (!damaged) expected.insert("BeginRyvo.dmp");
   for (const auto& f : files) expected.insert(f.first);
   std::vector<std::string> present = FuzzListFolder("work");
   FUZZ_CHECK(std::set<std::string>(present.begin(), present.end()) == expected);
   FUZZ_CHECK(FuzzListFolder("csv").empty() && FuzzListFolder("db").empty());
   FUZZ_CHECK(FuzzReadFile(work + "/Ryvo.dmp") == input);
-  FUZZ_CHECK(FuzzReadFile(work + "/BeginRyvo.dmp") == input);
+  if (!damaged) FUZZ_CHECK(FuzzReadFile(work + "/BeginRyvo.dmp") == input);
   for (const auto& f : files) FUZZ_CHECK(FuzzReadFile(work + "/" + f.first) == f.second);
   return 0;
 }
