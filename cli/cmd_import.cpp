@@ -147,6 +147,7 @@ int RunImport(int argc, char** argv) {
   }
 
   static ImportSummary summary;
+  int newPriceFile = PfFileMissing(csvPath);
   int result = ImportPrices(name, argv[3], replace, &summary);
   if (result == 0 && !FileExists(settingsPath)) {
     // A new stock: the settings file the settings dialog writes for it.
@@ -158,6 +159,8 @@ int RunImport(int argc, char** argv) {
       char shown[1024];
       fprintf(stderr, "ryvo import: %s cannot be written\n",
               ShownPath(settingsPath, shown, sizeof shown));
+      // Then the new stock is not added at all: its price file goes too.
+      if (newPriceFile) PfDeleteFile(csvPath);
       result = -1;
     } else {
       summary.settingsWritten = 1;

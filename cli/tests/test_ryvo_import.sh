@@ -56,4 +56,12 @@ expect "price file unchanged" cmp -s "$T/before.csv" "$T/csv/AAPL.csv"
 "$RYVO" import "$T/work" "$T/csv" AAPL "$T/AAPL.csv" --replace >/dev/null; check "--replace" 0 $?
 expect "no temporary file" test -z "$(ls "$T/csv" | grep '~')"
 
+# A new stock whose settings file cannot be written (a folder holds its
+# name) is not added at all: its new price file goes as well.
+mkdir -p "$T/work/NEWCO.txt"
+"$RYVO" import "$T/work" "$T/csv" NEWCO "$T/AAPL.csv" >/dev/null 2>"$T/err.txt"
+check "new stock whose settings cannot be written" 1 $?
+expect "no price file of the stock not added" test ! -e "$T/csv/NEWCO.csv"
+expect "the settings file is named" grep -q 'NEWCO.txt' "$T/err.txt"
+
 ryvo_test_end "ryvo import"
