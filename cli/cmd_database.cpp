@@ -14,12 +14,6 @@
 
 namespace {
 
-#ifdef _WIN32
-const char kPathSeparator = '\\';
-#else
-const char kPathSeparator = '/';
-#endif
-
 // The price files of the SOURCE arguments, in argument order, the files
 // of a folder sorted by name.
 enum { kMaxSourceFiles = 4096 };

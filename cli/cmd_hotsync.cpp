@@ -22,12 +22,6 @@
 namespace {
 
 #ifdef _WIN32
-const char kPathSeparator = '\\';
-#else
-const char kPathSeparator = '/';
-#endif
-
-#ifdef _WIN32
 
 void ReadDirection(const char* workFolder, char* direction) {
   (void)workFolder;

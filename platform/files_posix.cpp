@@ -14,23 +14,14 @@
 #include <time.h>
 #include <unistd.h>
 
+#include "files_common.h"
 #include "platform.h"
 
 namespace {
 
 enum { kHostPathSize = kPathSize, kMaxTemporaries = 16, kMaxLocks = 8 };
 
-// The last failure, for PfTakeFileError.
-char FailedPath[kHostPathSize];
-char FailedReason[128];
-int FailureKept;
-
-int Fail(const char* path, const char* reason) {
-  snprintf(FailedPath, sizeof FailedPath, "%s", path);
-  snprintf(FailedReason, sizeof FailedReason, "%s", reason);
-  FailureKept = 1;
-  return -1;
-}
+int Fail(const char* path, const char* reason) { return KeepFileFailure(path, reason); }
 int FailErrno(const char* path) { return Fail(path, strerror(errno)); }
 
 bool PathFits(const char* path) {
@@ -243,30 +234,6 @@ int PfReplaceFile(const char* from, const char* to) {
   return 0;
 }
 
-int PfCopyFile(const char* from, const char* to) {
-  FILE* in = PfOpenFile(from, "rb");
-  if (in == NULL) return -1;
-  PfFileCloser inCloser(in);
-  char temporary[kPathSize];
-  FILE* out = PfCreateTemporary(to, temporary);
-  if (out == NULL) return -1;
-  static char buffer[1 << 16];
-  int ok = 1;
-  size_t n;
-  while ((n = fread(buffer, 1, sizeof buffer, in)) > 0)
-    if (fwrite(buffer, 1, n, out) != n) {
-      ok = 0;
-      break;
-    }
-  if (ferror(in)) ok = 0;
-  if (ok && PfSyncFile(out) != 0) ok = 0;
-  if (PfCloseFile(out) != 0) ok = 0;
-  if (!ok) FailErrno(temporary);
-  if (ok && PfReplaceFile(temporary, to) == 0) return 0;
-  PfDeleteFile(temporary);
-  return -1;
-}
-
 int PfDeleteFile(const char* path) {
   if (!PathFits(path)) return Fail(path != NULL ? path : "", strerror(ENAMETOOLONG));
   ForgetTemporary(path);
@@ -278,14 +245,6 @@ int PfFileMissing(const char* path) {
   if (!PathFits(path)) return 0;
   struct stat status;
   return lstat(path, &status) != 0 && errno == ENOENT;
-}
-
-int PfTakeFileError(char* path, char* reason, int size) {
-  if (!FailureKept) return -1;
-  FailureKept = 0;
-  snprintf(path, kPathSize, "%s", FailedPath);
-  snprintf(reason, (size_t)size, "%s", FailedReason);
-  return 0;
 }
 
 PfLockResult PfLockFolder(const char* folder) {

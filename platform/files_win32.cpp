@@ -4,29 +4,21 @@
 // read-only files, is flushed to the disk and written through
 // (FlushFileBuffers, MOVEFILE_WRITE_THROUGH), and folder locks with
 // LockFileEx. Paths are code page 932, as the rest of the program keeps
-// them.
+// them. The copy and the kept failure are files_common.cpp's.
 #include <windows.h>
 #include <fcntl.h>
 #include <io.h>
 #include <stdio.h>
 #include <string.h>
 
+#include "files_common.h"
 #include "platform.h"
 
 namespace {
 
 enum { kMaxLocks = 8 };
 
-char FailedPath[kPathSize];
-char FailedReason[128];
-int FailureKept;
-
-int Fail(const char* path, const char* reason) {
-  snprintf(FailedPath, sizeof FailedPath, "%s", path);
-  snprintf(FailedReason, sizeof FailedReason, "%s", reason);
-  FailureKept = 1;
-  return -1;
-}
+int Fail(const char* path, const char* reason) { return KeepFileFailure(path, reason); }
 
 // The system's text of the last error, in English where it has one.
 int FailLastError(const char* path) {
@@ -180,30 +172,6 @@ int PfReplaceFile(const char* from, const char* to) {
   return 0;
 }
 
-int PfCopyFile(const char* from, const char* to) {
-  FILE* in = PfOpenFile(from, "rb");
-  if (in == NULL) return -1;
-  PfFileCloser inCloser(in);
-  char temporary[kPathSize];
-  FILE* out = PfCreateTemporary(to, temporary);
-  if (out == NULL) return -1;
-  static char buffer[1 << 16];
-  int ok = 1;
-  size_t n;
-  while ((n = fread(buffer, 1, sizeof buffer, in)) > 0)
-    if (fwrite(buffer, 1, n, out) != n) {
-      ok = 0;
-      break;
-    }
-  if (ferror(in)) ok = 0;
-  if (ok && PfSyncFile(out) != 0) ok = 0;
-  if (PfCloseFile(out) != 0) ok = 0;
-  if (!ok) Fail(temporary, "cannot be written");
-  if (ok && PfReplaceFile(temporary, to) == 0) return 0;
-  PfDeleteFile(temporary);
-  return -1;
-}
-
 int PfDeleteFile(const char* path) {
   if (!PathFits(path)) return Fail(path != NULL ? path : "", "path too long");
   if (DeleteFileA(path)) return 0;
@@ -217,14 +185,6 @@ int PfFileMissing(const char* path) {
   if (GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES) return 0;
   DWORD error = GetLastError();
   return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
-}
-
-int PfTakeFileError(char* path, char* reason, int size) {
-  if (!FailureKept) return -1;
-  FailureKept = 0;
-  snprintf(path, kPathSize, "%s", FailedPath);
-  snprintf(reason, (size_t)size, "%s", FailedReason);
-  return 0;
 }
 
 PfLockResult PfLockFolder(const char* folder) {

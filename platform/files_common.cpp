@@ -1,0 +1,56 @@
+// The parts of the file services that are the same on every system: the
+// last failure of a file call (PfTakeFileError) and PfCopyFile, which is
+// made of the other file calls (a regular source, a temporary file beside
+// the target, written through to the disk, put in place by PfReplaceFile).
+#include "files_common.h"
+
+#include <stdio.h>
+
+#include "platform.h"
+
+namespace {
+
+char FailedPath[kPathSize];
+char FailedReason[128];
+int FailureKept;
+
+}  // namespace
+
+int KeepFileFailure(const char* path, const char* reason) {
+  snprintf(FailedPath, sizeof FailedPath, "%s", path != NULL ? path : "");
+  snprintf(FailedReason, sizeof FailedReason, "%s", reason);
+  FailureKept = 1;
+  return -1;
+}
+
+int PfTakeFileError(char* path, char* reason, int size) {
+  if (!FailureKept) return -1;
+  FailureKept = 0;
+  snprintf(path, kPathSize, "%s", FailedPath);
+  snprintf(reason, (size_t)size, "%s", FailedReason);
+  return 0;
+}
+
+int PfCopyFile(const char* from, const char* to) {
+  FILE* in = PfOpenFile(from, "rb");
+  if (in == NULL) return -1;
+  PfFileCloser inCloser(in);
+  char temporary[kPathSize];
+  FILE* out = PfCreateTemporary(to, temporary);
+  if (out == NULL) return -1;
+  static char buffer[1 << 16];
+  int ok = 1;
+  size_t n;
+  while ((n = fread(buffer, 1, sizeof buffer, in)) > 0)
+    if (fwrite(buffer, 1, n, out) != n) {
+      ok = 0;
+      break;
+    }
+  if (ferror(in)) ok = 0;
+  if (ok && PfSyncFile(out) != 0) ok = 0;
+  if (PfCloseFile(out) != 0) ok = 0;
+  if (!ok) KeepFileFailure(temporary, "cannot be written");
+  if (ok && PfReplaceFile(temporary, to) == 0) return 0;
+  PfDeleteFile(temporary);
+  return -1;
+}
