@@ -35,11 +35,12 @@ void ExtendSearchPath(const char* folder) {
 }  // namespace
 
 // 0 when Palm Desktop is installed (its folder then ends the PATH); -1
-// after telling the user to install it.
+// after telling the user to install it, also when its Conduit Manager
+// library is nowhere to be found.
 int FindPalmDesktop(void) {
   int size = kFolderSize;
   memset(PalmDesktopFolder, 0, sizeof PalmDesktopFolder);
-  if (CmGetPalmDesktopFolder(PalmDesktopFolder, &size) != 0) {
+  if (LoadConduitManager() != 0 || CmGetPalmDesktopFolder(PalmDesktopFolder, &size) != 0) {
     PfMessageBox("PalmDeskTopをインストールしてください。", "インストールエラー", PF_MB_OK);
     return -1;
   }

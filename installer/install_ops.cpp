@@ -46,7 +46,7 @@ static void ExtendPath(const char* folder) {
 int StartupProbe() {
   static char folder[kPathSize];
   int size = kPathSize;
-  if (CmGetPalmDesktopFolder(folder, &size) != 0) {
+  if (LoadConduitManager() != 0 || CmGetPalmDesktopFolder(folder, &size) != 0) {
     ShowMessage("No Installed PalmDesktop!!", "DeBug", MB_OK);
     return -1;
   }

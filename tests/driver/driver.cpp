@@ -13,6 +13,7 @@ const char kMainCaption[] = "Ryvo Data Excange";
 const char kRyvoKey[] = "Software\\RyvoWin";
 const char kStandInKey[] = "Software\\RyvoStandIn\\CondMgr";
 static const char kStandInRoot[] = "Software\\RyvoStandIn";
+static const char kPalmDesktopKey[] = "Software\\U.S. Robotics\\Pilot Desktop\\Core";
 static const char kTestRoot[] = "C:\\ryvotest";
 
 // ---- Registry of tests and the run ---------------------------------------
@@ -699,6 +700,22 @@ int RegistryKeyExists(const char* key) {
   return 1;
 }
 
+int RegistryDeleteValue(const char* key, const char* name) {
+  HKEY handle;
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, key, 0, KEY_SET_VALUE, &handle) != ERROR_SUCCESS)
+    return -1;
+  LONG status = RegDeleteValueA(handle, name);
+  RegCloseKey(handle);
+  return status == ERROR_SUCCESS ? 0 : -1;
+}
+
+void SetPalmDesktopRecord(const char* folder) {
+  if (folder)
+    RegistryWrite(kPalmDesktopKey, "Path", folder);
+  else
+    RegistryDeleteValue(kPalmDesktopKey, "Path");
+}
+
 void RegistryDeleteTree(const char* key) {
   SHDeleteKeyA(HKEY_CURRENT_USER, key);
 }
@@ -794,6 +811,7 @@ void ResetState(void) {
   EnumWindows(KillLeftover, 0);
   RegistryDeleteTree(kRyvoKey);
   RegistryDeleteTree(kStandInRoot);
+  SetPalmDesktopRecord(DriverFolder());
   CreateDirectoryA(kTestRoot, NULL);
   const char* folder = TestFolder("");
   DeleteFolderTree(folder);
@@ -819,6 +837,16 @@ const char* TestFile(const char* sub, const char* file) {
   char* path = paths[next++ % 8];
   snprintf(path, MAX_PATH, "%s\\%s", TestFolder(sub), file);
   return path;
+}
+
+const char* CopyBesideDriverTo(const char* file, const char* sub) {
+  const char* copy = TestFile(sub, file);
+  if (!CopyFileA(ProgramPath(file), copy, FALSE)) {
+    CheckFailed(__FILE__, __LINE__, "cannot copy %s to %s (error %lu)", file, copy,
+                GetLastError());
+    return NULL;
+  }
+  return copy;
 }
 
 int ReadWholeFile(const char* path, unsigned char* data, int size) {

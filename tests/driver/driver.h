@@ -224,9 +224,17 @@ const char* JoinItems(const ListContent* list, char* buffer, int size);
 
 // Ends leftover programs of earlier runs (windows titled like ours),
 // deletes HKCU\Software\RyvoWin and the stand-in's key
-// HKCU\Software\RyvoStandIn, and makes a fresh empty test folder
-// C:\ryvotest\<test name> (TestFolder("") names it).
+// HKCU\Software\RyvoStandIn, records the driver's folder (which holds the
+// stand-in CONDMGR.dll) as the Palm Desktop folder, and makes a fresh
+// empty test folder C:\ryvotest\<test name> (TestFolder("") names it).
 void ResetState(void);
+// The folder Palm Desktop records as its own (HKCU\Software\U.S.
+// Robotics\Pilot Desktop\Core, value Path), where the programs look for
+// CONDMGR.dll when it is not beside them. NULL deletes the value.
+void SetPalmDesktopRecord(const char* folder);
+// Copies `file` from beside the driver into folder `sub` of the test
+// folder: the copy's full path, or NULL (a failed check) when it cannot.
+const char* CopyBesideDriverTo(const char* file, const char* sub);
 // A folder inside the test folder, created if missing: TestFolder("work").
 const char* TestFolder(const char* sub);
 // TestFolder(sub) + "\" + file, in a rotating set of buffers.
@@ -242,6 +250,7 @@ int RegistryWrite(const char* key, const char* name, const char* text);
 int RegistryWriteNumber(const char* key, const char* name, DWORD number);
 int RegistryKeyExists(const char* key);
 void RegistryDeleteTree(const char* key);
+int RegistryDeleteValue(const char* key, const char* name);
 extern const char kRyvoKey[];        // "Software\\RyvoWin"
 extern const char kStandInKey[];     // "Software\\RyvoStandIn\\CondMgr"
 

@@ -272,6 +272,36 @@ DRIVER_TEST(installer_palm_desktop_absent) {
   CHECK_STR(StandInCallLog(), "88()=-1001\n");
 }
 
+DRIVER_TEST(installer_conduit_manager_nowhere) {
+  // No CONDMGR.dll beside the installer, none recorded by Palm Desktop and
+  // none on PATH (the one in the current directory does not count): the
+  // message of a missing Palm Desktop, then exit -1.
+  ResetState();
+  SetPalmDesktopRecord(NULL);
+  char exe[MAX_PATH];
+  snprintf(exe, sizeof exe, "%s\\Installation.exe", StandardMedium());
+  Program* installer = StartProgram(exe, DriverFolder());
+  REQUIRE(installer != NULL);
+  EXPECT_MESSAGE_BOX(installer, "DeBug", "No Installed PalmDesktop!!", IDOK);
+  CHECK_INT(WaitForExit(installer, kWait), -1);
+  CHECK(FindProgramWindow(installer, kInstallerCaption) == NULL);
+  CHECK_STR(StandInCallLog(), "");
+}
+
+DRIVER_TEST(installer_conduit_manager_from_palm_desktop_record) {
+  // Started from the medium, which holds no CONDMGR.dll: the one in the
+  // folder Palm Desktop records is used.
+  ResetState();
+  char exe[MAX_PATH];
+  snprintf(exe, sizeof exe, "%s\\Installation.exe", StandardMedium());
+  Program* installer = StartProgram(exe, TestFolder(""));
+  REQUIRE(installer != NULL);
+  HWND window = WaitForWindow(installer, kInstallerCaption, kWait);
+  REQUIRE(window != NULL);
+  CHECK_STR(StandInCallLog(), "88()=0\n47(Ryvo)=-1003\n");
+  ExitWithButton(installer, window);
+}
+
 DRIVER_TEST(installer_unregistered_start) {
   // Unregistered: no update button, an empty field, the install picture,
   // and the search path extended before the conduit query.

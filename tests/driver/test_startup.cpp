@@ -78,6 +78,114 @@ DRIVER_TEST(start_palm_desktop_absent) {
   CHECK(!FileExists(TestFile("work", "BeginRyvo.dmp")));
 }
 
+// ---- Where CONDMGR.dll is found ---------------------------------------------
+// RyvoWin runs from a folder of its own; the stand-in reports the folder it
+// was loaded from (no DesktopFolder set), so the PATH the program hands on
+// ends with the folder the library came from. The current directory is the
+// driver's folder, which holds a CONDMGR.dll that must never be taken.
+
+namespace {
+
+// Starts the copy `exe` with the driver's folder as current directory and
+// checks that it loaded CONDMGR.dll from `libraryFolder`.
+void ExpectConduitManagerFrom(const char* exe, const char* libraryFolder) {
+  Program* app = StartProgram(exe, DriverFolder());
+  REQUIRE(app != NULL);
+  HWND main = WaitForWindow(app, kMainCaption, kWait);
+  if (!CHECK(main != NULL)) {
+    char caption[512] = "", text[512] = "";
+    FindAnyMessageBox(app, caption, text);
+    Note("no main window; exit %d, message box \"%s\"", WaitForExit(app, 0), caption);
+    return;
+  }
+  CHECK_STR(StandInCallLog(), "88()=0\n47(Ryvo)=-1003\n");
+  char tail[MAX_PATH + 2];
+  snprintf(tail, sizeof tail, ";%s", libraryFolder);
+  const char* seen = StandInPathAtConduitQuery();
+  if (!CHECK(EndsWith(seen, tail, 1))) Note("PATH seen: %s", seen);
+  CHECK_LIST(main, 150, "7203|ソニー");
+  CloseRyvoWin(app, main);
+}
+
+// 1 when `folder` is one of the folders of this process's PATH.
+int OnSearchPath(const char* folder) {
+  static char path[32768];
+  GetEnvironmentVariableA("PATH", path, sizeof path);
+  for (char* entry = strtok(path, ";"); entry; entry = strtok(NULL, ";"))
+    if (_stricmp(entry, folder) == 0) return 1;
+  return 0;
+}
+
+}  // namespace
+
+DRIVER_TEST(start_conduit_manager_beside_the_program) {
+  ResetState();
+  PrepareTwoStocks();
+  SetPalmDesktopRecord(NULL);
+  char exe[MAX_PATH], folder[MAX_PATH];
+  const char* copy = CopyBesideDriverTo("RyvoWin.exe", "app");
+  REQUIRE(copy != NULL);
+  snprintf(exe, sizeof exe, "%s", copy);
+  REQUIRE(CopyBesideDriverTo("CONDMGR.dll", "app") != NULL);
+  snprintf(folder, sizeof folder, "%s", TestFolder("app"));
+  ExpectConduitManagerFrom(exe, folder);
+}
+
+DRIVER_TEST(start_conduit_manager_from_palm_desktop_record) {
+  // Not beside the program: the folder Palm Desktop records is next.
+  ResetState();
+  PrepareTwoStocks();
+  char exe[MAX_PATH], folder[MAX_PATH];
+  const char* copy = CopyBesideDriverTo("RyvoWin.exe", "app");
+  REQUIRE(copy != NULL);
+  snprintf(exe, sizeof exe, "%s", copy);
+  REQUIRE(CopyBesideDriverTo("CONDMGR.dll", "Palm Desktop") != NULL);
+  snprintf(folder, sizeof folder, "%s", TestFolder("Palm Desktop"));
+  SetPalmDesktopRecord(folder);
+  ExpectConduitManagerFrom(exe, folder);
+}
+
+DRIVER_TEST(start_conduit_manager_on_the_search_path) {
+  // Neither beside the program nor recorded: each folder of PATH in turn,
+  // a relative one (the current directory's) never.
+  ResetState();
+  PrepareTwoStocks();
+  SetPalmDesktopRecord(NULL);
+  char exe[MAX_PATH], folder[MAX_PATH];
+  const char* copy = CopyBesideDriverTo("RyvoWin.exe", "app");
+  REQUIRE(copy != NULL);
+  snprintf(exe, sizeof exe, "%s", copy);
+  REQUIRE(CopyBesideDriverTo("CONDMGR.dll", "on path") != NULL);
+  snprintf(folder, sizeof folder, "%s", TestFolder("on path"));
+  static char saved[32768], changed[33000];
+  DWORD n = GetEnvironmentVariableA("PATH", saved, sizeof saved);
+  REQUIRE(n > 0 && n < sizeof saved);
+  snprintf(changed, sizeof changed, ".;C:\\no such folder;;\"%s\";%s", folder, saved);
+  SetEnvironmentVariableA("PATH", changed);
+  ExpectConduitManagerFrom(exe, folder);
+  SetEnvironmentVariableA("PATH", saved);
+}
+
+DRIVER_TEST(start_conduit_manager_nowhere) {
+  // Not beside the program, not recorded, not on PATH, only in the current
+  // directory: the program's own message, then exit -1.
+  ResetState();
+  PrepareTwoStocks();
+  SetPalmDesktopRecord(NULL);
+  REQUIRE(!OnSearchPath(DriverFolder()));
+  char exe[MAX_PATH];
+  const char* copy = CopyBesideDriverTo("RyvoWin.exe", "app");
+  REQUIRE(copy != NULL);
+  snprintf(exe, sizeof exe, "%s", copy);
+  Program* app = StartProgram(exe, DriverFolder());
+  REQUIRE(app != NULL);
+  CHECK(EXPECT_MESSAGE_BOX(app, "インストールエラー",
+                           "PalmDeskTopをインストールしてください。", IDOK));
+  CHECK_INT(WaitForExit(app, kWait), -1);
+  CHECK(FindProgramWindow(app, kMainCaption) == NULL);
+  CHECK_STR(StandInCallLog(), "");   // no CONDMGR.dll was ever called
+}
+
 DRIVER_TEST(start_folder_query_failure_code_counts) {
   // Any non-zero result of the folder query means Palm Desktop is missing.
   ResetState();
