@@ -8,6 +8,7 @@
 #include "installer.h"
 #include "resource.h"
 #include "settings.h"
+#include "text_codec.h"
 #include "version.h"
 
 static const char kCreator[] = "Ryvo";
@@ -15,6 +16,7 @@ static const char kVersion[] = "Ver. " RYVO_VERSION_TEXT;
 static const char kOldVersion[] = "V1.00";
 static const char kInstallerExe[] = "Installation.exe";
 static const char kConduitDll[] = "RyvoPC.dll";
+static const char kMainProgram[] = "RyvoWin.exe";
 
 static const char kCaption[] = "インストーラ";
 static const char kCaptionDone[] = "インストール";
@@ -86,6 +88,22 @@ static int CopyMatching(const char* pattern, const char* skip, const char* desti
   } while (FindNextFileA(listing, &found));
   FindClose(listing);
   return result;
+}
+
+int CheckSource(void) {
+  char path[kPathSize];
+  if (JoinPath(path, g_sourceFolder, kMainProgram) != 0) {
+    ShowNameMessage(kPathTooLong, g_sourceFolder, kCaption);
+    return -1;
+  }
+  wchar_t widePath[kPathSize];
+  DWORD attributes = Cp932ToWide(path, widePath, kPathSize) == 0 ? GetFileAttributesW(widePath)
+                                                                 : INVALID_FILE_ATTRIBUTES;
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    ShowNameMessage("インストール元のファイルがありません。\n%s", path, kCaption);
+    return -1;
+  }
+  return 0;
 }
 
 static int CopyPrograms(const char* destination) {
@@ -165,6 +183,7 @@ static int ReadChosenFolder(HWND window, char* chosen) {
 int Install(HWND window) {
   char chosen[kPathSize];
   if (ReadChosenFolder(window, chosen) != 0) return -1;
+  if (CheckSource() != 0) return -1;
   if (!SetCurrentDirectoryA(chosen)) {
     ShowMessage("インストール先が間違っています。", kCaption, MB_OK);
     return -1;
@@ -213,6 +232,7 @@ int Update(HWND) {
     return 0;
   }
   if (ShowMessage("アップデートします。よろしいですね？", "RyvoWin", MB_OKCANCEL) != IDOK) return 0;
+  if (CheckSource() != 0) return -1;
   SetCurrentDirectoryA(g_sourceFolder);
   if (CopyPrograms(g_installFolder) != 0) return -1;
   WriteSetting(kVersion, kSettingsKey, "RyvoWin");

@@ -88,6 +88,32 @@ int Utf8ToCp932(const char* utf8, char* out, int size) {
 #endif
 }
 
+#ifdef _WIN32
+int Cp932ToWide(const char* cp932, wchar_t* out, int count) {
+  if (count <= 0) return -1;
+  out[0] = L'\0';
+  if (cp932[0] == '\0') return 0;
+  if (MultiByteToWideChar(932, 0, cp932, -1, out, count) <= 0) {
+    out[0] = L'\0';
+    return -1;
+  }
+  return 0;
+}
+
+int WideToCp932(const wchar_t* wide, char* out, int size) {
+  if (size <= 0) return -1;
+  out[0] = '\0';
+  if (wide[0] == L'\0') return 0;
+  BOOL lost = FALSE;
+  int n = WideCharToMultiByte(932, WC_NO_BEST_FIT_CHARS, wide, -1, out, size, NULL, &lost);
+  if (n <= 0 || lost) {
+    out[0] = '\0';
+    return -1;
+  }
+  return 0;
+}
+#endif
+
 const char* Cp932ToUtf8Shown(const char* cp932, char* out, int size) {
   // Character by character, so that one bad byte shows as "?" and no more.
   int used = 0;
