@@ -103,7 +103,11 @@ void ChooseCsvFolder(HWND window) {
   browse.lpszTitle = BrowseTitle;
   browse.ulFlags = BIF_RETURNONLYFSDIRS;
   browse.lpfn = BrowseCallback;
+  // The browser is a COM object: this thread joins a single-threaded
+  // apartment for as long as it is open.
+  HRESULT com = CoInitializeEx(NULL, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
   LPITEMIDLIST item = SHBrowseForFolderA(&browse);
+  if (SUCCEEDED(com)) CoUninitialize();
   if (item == NULL) return;
   // The path comes into a buffer of its own, so that a failed conversion
   // leaves the CSV folder as it was.
@@ -117,7 +121,7 @@ void ChooseCsvFolder(HWND window) {
   WriteSetting(CsvFolder, kSettingsKey, "RyvoWinDir");
 }
 
-void CloseMainWindow(HWND window) { DestroyWindow(window); }
+void CloseMainWindow(HWND window) { EndDialog(window, 0); }
 
 // Moves the selected entry one place up (step -1) or down (+1); nothing
 // happens at either end of the list or without a selection.
@@ -235,8 +239,10 @@ void RestoreDump(HWND window, const char* sourceFile) {
 
 namespace {
 
+// OK, Enter (IDOK) and Escape (IDCANCEL) close the about box.
 INT_PTR CALLBACK AboutProc(HWND about, UINT message, WPARAM wParam, LPARAM) {
-  if (message == WM_COMMAND && LOWORD(wParam) == IDOK) DestroyWindow(about);
+  if (message == WM_COMMAND && (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL))
+    EndDialog(about, LOWORD(wParam));
   return 0;
 }
 

@@ -30,6 +30,16 @@ static void CreateButtons(HWND window) {
   }
 }
 
+// The program icon for Alt+Tab and the taskbar, large and small.
+static void SetIcons(HWND window) {
+  HICON bigIcon = (HICON)LoadImageA(g_instance, MAKEINTRESOURCEA(IDI_INSTALLER), IMAGE_ICON,
+                                GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON), 0);
+  HICON smallIcon = (HICON)LoadImageA(g_instance, MAKEINTRESOURCEA(IDI_INSTALLER), IMAGE_ICON,
+                                  GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0);
+  SendMessageA(window, WM_SETICON, ICON_BIG, (LPARAM)bigIcon);
+  SendMessageA(window, WM_SETICON, ICON_SMALL, (LPARAM)smallIcon);
+}
+
 static void Paint(HWND window) {
   PAINTSTRUCT ps;
   BeginPaint(window, &ps);
@@ -53,7 +63,11 @@ static void ChooseFolder(HWND window) {
   info.pszDisplayName = displayName;
   info.lpszTitle = title;
   info.ulFlags = BIF_RETURNONLYFSDIRS;
+  // The browser is a COM object: this thread joins a single-threaded
+  // apartment for as long as it is open.
+  HRESULT com = CoInitializeEx(NULL, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
   LPITEMIDLIST item = SHBrowseForFolderA(&info);
+  if (SUCCEEDED(com)) CoUninitialize();
   if (!item) return;
   char path[MAX_PATH];
   BOOL ok = SHGetPathFromIDListA(item, path);
@@ -90,14 +104,17 @@ static void OnCommand(HWND window, int command) {
       else Install(window);
       break;
     case IDC_UPDATE: Update(window); break;
-    case IDC_EXIT: DestroyWindow(window); break;
+    case IDC_EXIT: EndDialog(window, 0); break;
   }
   s_busy = 0;
 }
 
 INT_PTR CALLBACK InstallDlgProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
-    case WM_INITDIALOG: CreateButtons(window); break;
+    case WM_INITDIALOG:
+      CreateButtons(window);
+      SetIcons(window);
+      break;
     case WM_PAINT: Paint(window); break;
     case WM_DRAWITEM:
       DrawBitmapButton(g_instance, (const DRAWITEMSTRUCT*)lParam, g_buttonTable, kButtonRows);

@@ -849,6 +849,60 @@ const char* CopyBesideDriverTo(const char* file, const char* sub) {
   return copy;
 }
 
+// Starts a host program (Wine starts it like a Windows one); Wine gives
+// neither its end nor its exit code, so callers look at its effect.
+static void RunHostProgram(const char* commandLine) {
+  char line[2 * MAX_PATH + 64];
+  snprintf(line, sizeof line, "%s", commandLine);
+  STARTUPINFOA startup;
+  PROCESS_INFORMATION info;
+  memset(&startup, 0, sizeof startup);
+  startup.cb = sizeof startup;
+  if (!CreateProcessA(NULL, line, NULL, NULL, FALSE, 0, NULL, NULL, &startup, &info)) return;
+  CloseHandle(info.hThread);
+  CloseHandle(info.hProcess);
+}
+
+// 1 when a new file can be made in `folder` (a trial file, deleted again).
+static int FolderTakesFiles(const char* folder) {
+  char trial[MAX_PATH];
+  snprintf(trial, sizeof trial, "%s\\driver-trial.tmp", folder);
+  HANDLE file = CreateFileA(trial, GENERIC_WRITE, 0, NULL, CREATE_NEW,
+                            FILE_FLAG_DELETE_ON_CLOSE, NULL);
+  if (file == INVALID_HANDLE_VALUE) return 0;
+  CloseHandle(file);
+  return 1;
+}
+
+int SetFolderUnwritable(const char* folder, int unwritable) {
+  typedef char*(CDECL * HostName)(LPCWSTR);
+  HostName hostName = (HostName)(void*)GetProcAddress(GetModuleHandleA("kernel32"),
+                                                      "wine_get_unix_file_name");
+  WCHAR wide[MAX_PATH];
+  if (hostName == NULL || !MultiByteToWideChar(932, 0, folder, -1, wide, MAX_PATH)) return 0;
+  char* host = hostName(wide);
+  if (host == NULL) return 0;
+  char command[2 * MAX_PATH + 64];
+  if (unwritable) {
+    snprintf(command, sizeof command, "Z:\\usr\\bin\\chmod a-w \"%s\"", host);
+    RunHostProgram(command);
+    snprintf(command, sizeof command, "Z:\\usr\\bin\\chattr +i \"%s\"", host);
+    RunHostProgram(command);
+  } else {
+    snprintf(command, sizeof command, "Z:\\usr\\bin\\chattr -i \"%s\"", host);
+    RunHostProgram(command);
+    snprintf(command, sizeof command, "Z:\\usr\\bin\\chmod u+w \"%s\"", host);
+    RunHostProgram(command);
+  }
+  HeapFree(GetProcessHeap(), 0, host);
+  // The host program may still run when the wait ends.
+  for (int waited = 0; waited < kWait; waited += 50) {
+    if (FolderTakesFiles(folder) == !unwritable) return 1;
+    Sleep(50);
+  }
+  return 0;
+}
+
 int ReadWholeFile(const char* path, unsigned char* data, int size) {
   FILE* file = fopen(path, "rb");
   if (file == NULL) return -1;

@@ -266,6 +266,11 @@ void StandInFailCall(int ordinal, int result);
 const char* StandInCallLog(void);
 const char* StandInPathAtConduitQuery(void);
 
+// Makes a folder refuse new files (unwritable 1) or take them again (0),
+// on the host: write permission and, for root, the immutable flag
+// (chmod, chattr). 1 when the folder now behaves so.
+int SetFolderUnwritable(const char* folder, int unwritable);
+
 // Files (paths are code page 932). Whole-file reads of up to `size` bytes:
 // the number of bytes read, or -1 when the file cannot be opened.
 int ReadWholeFile(const char* path, unsigned char* data, int size);

@@ -384,6 +384,31 @@ DRIVER_TEST(window_about_box) {
   CloseRyvoWin(app, main);
 }
 
+DRIVER_TEST(window_about_box_keys) {
+  // Escape and Enter close the about box like its OK button; the main
+  // window works on afterwards.
+  ResetState();
+  PrepareThreeStocks(TestFolder("csv"));
+  Program* app;
+  HWND main = StartRyvoWin(&app);
+  REQUIRE(main != NULL);
+  const int keys[] = {VK_ESCAPE, VK_RETURN};
+  for (int key : keys) {
+    Note("key %d", key);
+    HWND about = OpenAbout(app, main);
+    REQUIRE(about != NULL);
+    PostMessageA(GetDlgItem(about, IDOK), WM_KEYDOWN, key, 0);
+    PostMessageA(GetDlgItem(about, IDOK), WM_KEYUP, key, 0);
+    for (int i = 0; i < 250 && IsWindow(about); i++) Sleep(20);
+    CHECK(!IsWindow(about));
+    CHECK(IsRunning(app));
+  }
+  ListSelect(main, 150, 1);
+  SendCommand(main, 106);
+  CHECK_LIST(main, 150, "A|7203|ソニー");
+  CloseRyvoWin(app, main);
+}
+
 DRIVER_TEST(window_long_csv_folder_keeps_the_direction) {
   // A CSV folder of 100 bytes or more stands before SyncDir in the key and
   // does not fit SyncDir's buffer; SyncDir must be found all the same. With

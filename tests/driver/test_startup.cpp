@@ -396,3 +396,54 @@ DRIVER_TEST(start_escape_does_not_close) {
   CHECK_NO_MESSAGE_BOX(app, kQuiet);
   CloseRyvoWin(app, main);
 }
+
+namespace {
+
+// Gives the folder its write permission back whatever way the test ends,
+// so that the next ResetState() can delete it.
+struct WritableAtEnd {
+  char folder[MAX_PATH];
+  explicit WritableAtEnd(const char* f) { snprintf(folder, sizeof folder, "%s", f); }
+  ~WritableAtEnd() { SetFolderUnwritable(folder, 0); }
+};
+
+}  // namespace
+
+DRIVER_TEST(start_unwritable_work_folder) {
+  // The start-up copy BeginRyvo.dmp cannot be made: its own message, then
+  // one that names the folder; the list stays empty.
+  ResetState();
+  PrepareTwoStocks();
+  char work[MAX_PATH];
+  snprintf(work, sizeof work, "%s", TestFolder("work"));
+  WritableAtEnd restore(work);
+  REQUIRE(SetFolderUnwritable(work, 1));
+  Program* app = StartProgram("RyvoWin.exe");
+  REQUIRE(app != NULL);
+  CHECK(EXPECT_MESSAGE_BOX(app, "System Error", "RyvoDB file copy read error", IDOK));
+  char text[MAX_PATH + 64];
+  snprintf(text, sizeof text, "作業ディレクトリに書き込めません。\n%s", work);
+  CHECK(EXPECT_MESSAGE_BOX(app, "RyvoWin", text, IDOK));
+  HWND main = WaitForWindow(app, kMainCaption, kWait);
+  REQUIRE(main != NULL);
+  CHECK_NO_MESSAGE_BOX(app, kQuiet);
+  CHECK_LIST(main, 150, "");
+  CHECK(!FileExists(TestFile("work", "BeginRyvo.dmp")));
+  CloseRyvoWin(app, main);
+}
+
+DRIVER_TEST(start_unreadable_dump_in_writable_folder) {
+  // A load that fails in a folder that can be written says nothing about
+  // the folder.
+  ResetState();
+  PrepareTwoStocks();
+  REQUIRE(WriteWholeFile(TestFile("work", "Ryvo.dmp"), "", 0) == 0);
+  Program* app = StartProgram("RyvoWin.exe");
+  REQUIRE(app != NULL);
+  CHECK(EXPECT_MESSAGE_BOX(app, "System Error", "RyvoDB file Cnt.size read error", IDOK));
+  HWND main = WaitForWindow(app, kMainCaption, kWait);
+  REQUIRE(main != NULL);
+  CHECK_NO_MESSAGE_BOX(app, kQuiet);
+  CHECK_LIST(main, 150, "");
+  CloseRyvoWin(app, main);
+}
