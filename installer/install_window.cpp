@@ -5,6 +5,7 @@
 
 #include "installer.h"
 #include "resource.h"
+#include "text_codec.h"
 
 // Set while a command runs. Message boxes have no owner window, so the
 // window stays enabled under them; a command that arrives meanwhile only
@@ -52,27 +53,38 @@ static void ChooseFolder(HWND window) {
     return;
   }
   char field[kPathSize];
-  GetDlgItemTextA(window, IDC_FOLDER_FIELD, field, sizeof field);
+  GetDialogText(window, IDC_FOLDER_FIELD, field, sizeof field);
   char title[kPathSize + 128];
   snprintf(title, sizeof title,
            "インストールするディレクトリを選択してください。\n現在の設定は:%s", field);
-  char displayName[kPathSize];
-  BROWSEINFOA info = {};
+  wchar_t wideTitle[kPathSize + 128];
+  Cp932ToWide(title, wideTitle, kPathSize + 128);
+  wchar_t displayName[MAX_PATH];
+  BROWSEINFOW info = {};
   info.hwndOwner = window;
   info.pidlRoot = NULL;
   info.pszDisplayName = displayName;
-  info.lpszTitle = title;
+  info.lpszTitle = wideTitle;
   info.ulFlags = BIF_RETURNONLYFSDIRS;
   // The browser is a COM object: this thread joins a single-threaded
   // apartment for as long as it is open.
   HRESULT com = CoInitializeEx(NULL, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
-  LPITEMIDLIST item = SHBrowseForFolderA(&info);
+  LPITEMIDLIST item = SHBrowseForFolderW(&info);
   if (SUCCEEDED(com)) CoUninitialize();
   if (!item) return;
-  char path[MAX_PATH];
-  BOOL ok = SHGetPathFromIDListA(item, path);
+  wchar_t wide[MAX_PATH];
+  BOOL ok = SHGetPathFromIDListW(item, wide);
   CoTaskMemFree(item);
-  if (ok) SetDlgItemTextA(window, IDC_FOLDER_FIELD, path);
+  if (!ok) return;
+  // A folder whose name code page 932 cannot write is refused, never put
+  // into the field altered.
+  char path[kPathSize];
+  if (WideToCp932(wide, path, sizeof path) != 0) {
+    ShowMessage("このディレクトリは使えません。\n名前に使えない文字が含まれているか、パスが長すぎます。",
+                "インストーラエラー", MB_OK);
+    return;
+  }
+  SetDialogText(window, IDC_FOLDER_FIELD, path);
 }
 
 static void AskAndUninstall(HWND window) {

@@ -24,7 +24,10 @@ BitmapButton g_buttonTable[kButtonRows] = {
 };
 
 int ShowMessage(const char* text, const char* caption, UINT type) {
-  return MessageBoxA(NULL, text, caption, type);
+  static wchar_t wideText[2 * kPathSize + 256], wideCaption[256];
+  Cp932ToWide(text, wideText, sizeof wideText / sizeof wideText[0]);
+  Cp932ToWide(caption, wideCaption, sizeof wideCaption / sizeof wideCaption[0]);
+  return MessageBoxW(NULL, wideText, wideCaption, type);
 }
 
 int ShowNameMessage(const char* format, const char* name, const char* caption) {
@@ -62,6 +65,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   if (FindSourceFolder() != 0) return -1;
   if (StartupProbe() != 0) return -1;
   g_instance = instance;
-  DialogBoxParamA(instance, "INSTALL_DLG", NULL, InstallDlgProc, 0);
+  DialogBoxParamW(instance, L"INSTALL_DLG", NULL, InstallDlgProc, 0);
   return 0;
 }

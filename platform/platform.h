@@ -2,8 +2,8 @@
 // settings editor: message boxes, files, the stock list and the settings
 // store. The portable code never calls the operating system for these.
 //
-// Implementations: platform_win32.cpp (RyvoWin: MessageBoxA, CopyFileA, a
-// list box) and platform_console.cpp (the ryvo tool: messages to standard
+// Implementations: platform_win32.cpp (RyvoWin: MessageBoxW, CopyFileW, a
+// list box, texts converted from and to code page 932) and platform_console.cpp (the ryvo tool: messages to standard
 // error, an in-memory list) beside this header; the unit tests' fake
 // (tests/unit/fake_platform.cpp: recorded messages, scripted answers,
 // injected faults) and the fuzz targets' (tests/fuzz/fuzz_platform.cpp).

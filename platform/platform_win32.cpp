@@ -1,34 +1,48 @@
 // Platform services of RyvoWin for the exchange and the settings editor:
 // message boxes without owner, files through stdio and the Win32 copy and
 // rename, and the stock list, a list box (a StockList is its handle).
+// Texts and paths are code page 932; they meet Windows through the wide
+// calls, converted by text_codec, so that they mean the same whatever the
+// system's code page is.
 #include <windows.h>
 #include <stdio.h>
 #include <string.h>
 
 #include "platform.h"
+#include "text_codec.h"
 
 namespace {
 
-enum { kMaxPath = 259, kEntrySize = 512 };
+enum { kMaxPath = 259, kEntrySize = 512, kTextCount = 4096 };
 
-bool PathFits(const char* path) {
-  return path != NULL && path[0] != 0 && strlen(path) <= kMaxPath;
+// A path of at most kMaxPath bytes into `wide` (MAX_PATH characters);
+// false for an empty or longer path.
+bool WidePath(const char* path, wchar_t* wide) {
+  return path != NULL && path[0] != 0 && strlen(path) <= kMaxPath &&
+         Cp932ToWide(path, wide, MAX_PATH) == 0;
 }
 
 LRESULT ListMessage(StockList list, UINT message, WPARAM w, LPARAM l) {
-  return SendMessageA((HWND)list, message, w, l);
+  return SendMessageW((HWND)list, message, w, l);
 }
 
 }  // namespace
 
 int PfMessageBox(const char* text, const char* caption, int buttons) {
+  static wchar_t wideText[kTextCount], wideCaption[kTextCount];
+  Cp932ToWide(text, wideText, kTextCount);
+  Cp932ToWide(caption, wideCaption, kTextCount);
   UINT type = buttons == PF_MB_OKCANCEL ? MB_OKCANCEL : MB_OK;
-  return MessageBoxA(NULL, text, caption, type) == IDOK ? PF_IDOK : PF_IDCANCEL;
+  return MessageBoxW(NULL, wideText, wideCaption, type) == IDOK ? PF_IDOK : PF_IDCANCEL;
 }
 
 FILE* PfOpenFile(const char* path, const char* mode) {
-  if (!PathFits(path)) return NULL;
-  return fopen(path, mode);
+  wchar_t widePath[MAX_PATH], wideMode[8];
+  if (!WidePath(path, widePath)) return NULL;
+  size_t n = strlen(mode);
+  if (n >= sizeof wideMode / sizeof wideMode[0]) return NULL;
+  for (size_t i = 0; i <= n; ++i) wideMode[i] = (wchar_t)(unsigned char)mode[i];
+  return _wfopen(widePath, wideMode);
 }
 
 int PfCloseFile(FILE* file) {
@@ -39,18 +53,22 @@ int PfCloseFile(FILE* file) {
 }
 
 int PfCopyFile(const char* from, const char* to) {
-  if (!PathFits(from) || !PathFits(to)) return -1;
-  return CopyFileA(from, to, FALSE) ? 0 : -1;
+  wchar_t wideFrom[MAX_PATH], wideTo[MAX_PATH];
+  if (!WidePath(from, wideFrom) || !WidePath(to, wideTo)) return -1;
+  return CopyFileW(wideFrom, wideTo, FALSE) ? 0 : -1;
 }
 
 int PfReplaceFile(const char* from, const char* to) {
-  if (!PathFits(from) || !PathFits(to)) return -1;
-  return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED) ? 0 : -1;
+  wchar_t wideFrom[MAX_PATH], wideTo[MAX_PATH];
+  if (!WidePath(from, wideFrom) || !WidePath(to, wideTo)) return -1;
+  return MoveFileExW(wideFrom, wideTo, MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED) ? 0
+                                                                                         : -1;
 }
 
 int PfDeleteFile(const char* path) {
-  if (!PathFits(path)) return -1;
-  if (DeleteFileA(path)) return 0;
+  wchar_t widePath[MAX_PATH];
+  if (!WidePath(path, widePath)) return -1;
+  if (DeleteFileW(widePath)) return 0;
   DWORD error = GetLastError();
   return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? 0 : -1;
 }
@@ -66,9 +84,12 @@ int PfListGetText(StockList list, int index, char* buffer, int size) {
   if (index < 0 || index >= PfListCount(list)) return -1;
   LRESULT length = ListMessage(list, LB_GETTEXTLEN, (WPARAM)index, 0);
   if (length == LB_ERR || length >= kEntrySize) return -1;
-  char entry[kEntrySize];
-  if (ListMessage(list, LB_GETTEXT, (WPARAM)index, (LPARAM)entry) == LB_ERR) return -1;
-  entry[length] = 0;
+  wchar_t wide[kEntrySize];
+  if (ListMessage(list, LB_GETTEXT, (WPARAM)index, (LPARAM)wide) == LB_ERR) return -1;
+  wide[length] = 0;
+  // Entries come from code page 932 texts, so they convert back whole.
+  char entry[2 * kEntrySize];
+  if (WideToCp932(wide, entry, sizeof entry) != 0) return -1;
   int n = (int)strlen(entry);
   if (n > size - 1) n = size - 1;
   memcpy(buffer, entry, n);
@@ -81,7 +102,9 @@ int PfListAppend(StockList list, const char* text) {
 }
 
 int PfListInsert(StockList list, int index, const char* text) {
-  LRESULT at = ListMessage(list, LB_INSERTSTRING, (WPARAM)index, (LPARAM)text);
+  wchar_t wide[kEntrySize];
+  if (Cp932ToWide(text, wide, kEntrySize) != 0) return -1;
+  LRESULT at = ListMessage(list, LB_INSERTSTRING, (WPARAM)index, (LPARAM)wide);
   return at == LB_ERR || at == LB_ERRSPACE ? -1 : (int)at;
 }
 

@@ -32,4 +32,15 @@ int Cp932ToWide(const char* cp932, wchar_t* out, int count);
 // when a character has no code page 932 form (never replaced by a look-
 // alike) or the text does not fit (`out` then empty).
 int WideToCp932(const wchar_t* wide, char* out, int size);
+
+// The same as a Japanese Windows hands typed text to a program: a
+// character without code page 932 form becomes its look-alike or "?", and
+// the text is cut at a character boundary to fit `size` bytes. Returns
+// `out`.
+const char* WideToCp932Shown(const wchar_t* wide, char* out, int size);
+
+// Control texts of a dialog, as code page 932 (SetDlgItemTextW,
+// GetDlgItemTextW). GetDialogText cuts the text to `size` bytes as above.
+void SetDialogText(struct HWND__* dialog, int id, const char* text);
+void GetDialogText(struct HWND__* dialog, int id, char* text, int size);
 #endif
