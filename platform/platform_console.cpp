@@ -5,6 +5,7 @@
 #include <errno.h>
 #include <stdio.h>
 #include <string.h>
+#include <wchar.h>
 
 #ifdef _WIN32
 #include <windows.h>
@@ -28,6 +29,31 @@ int Quiet;
 int HostPath(const char* path, char* out) {
   return HostPathFromDosPath(out, kHostPathSize, path);
 }
+
+#ifdef _WIN32
+// A code page 932 path as the wide calls take it; 0, or -1 when it does
+// not fit.
+int WideHostPath(const char* path, wchar_t* out) {
+  char host[kHostPathSize];
+  if (HostPath(path, host) != 0) return -1;
+  return Cp932ToWide(host, out, kHostPathSize);
+}
+
+// A message to a console goes as UTF-16 (WriteConsoleW), so that it reads
+// right whatever the console's code page; to a file or a pipe as code page
+// 932 bytes. 1 when it was written to a console.
+int WriteToConsole(FILE* stream, const char* cp932) {
+  HANDLE handle = GetStdHandle(stream == stderr ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE);
+  DWORD mode;
+  if (handle == INVALID_HANDLE_VALUE || handle == NULL || !GetConsoleMode(handle, &mode))
+    return 0;
+  static wchar_t wide[8192];
+  if (Cp932ToWide(cp932, wide, sizeof wide / sizeof wide[0]) != 0) return 0;
+  fflush(stream);
+  DWORD written;
+  return WriteConsoleW(handle, wide, (DWORD)wcslen(wide), &written, NULL) ? 1 : 0;
+}
+#endif
 
 
 }  // namespace
@@ -70,26 +96,43 @@ int PfMessageBox(const char* text, const char* caption, int buttons) {
   if (!Quiet) {
     static char shownText[4096];
     static char shownCaption[256];
-    fprintf(stderr, "[%s] %s\n", ConsoleDisplayText(caption, shownCaption, sizeof shownCaption),
-            ConsoleDisplayText(text, shownText, sizeof shownText));
+    static char line[4096 + 256 + 8];
+    snprintf(line, sizeof line, "[%s] %s\n",
+             ConsoleDisplayText(caption, shownCaption, sizeof shownCaption),
+             ConsoleDisplayText(text, shownText, sizeof shownText));
+#ifdef _WIN32
+    if (!WriteToConsole(stderr, line)) fputs(line, stderr);
+#else
+    fputs(line, stderr);
+#endif
   }
   return PF_IDOK;
 }
 
 FILE* PfOpenFile(const char* path, const char* mode) {
+#ifdef _WIN32
+  wchar_t wide[kHostPathSize], wideMode[8];
+  size_t n = strlen(mode);
+  if (WideHostPath(path, wide) != 0 || n >= sizeof wideMode / sizeof wideMode[0]) return NULL;
+  for (size_t i = 0; i <= n; ++i) wideMode[i] = (wchar_t)(unsigned char)mode[i];
+  return _wfopen(wide, wideMode);
+#else
   char host[kHostPathSize];
   if (HostPath(path, host) != 0) return NULL;
   return fopen(host, mode);
+#endif
 }
 
 int PfCloseFile(FILE* file) { return fclose(file) == 0 ? 0 : -1; }
 
 int PfCopyFile(const char* from, const char* to) {
+#ifdef _WIN32
+  wchar_t source[kHostPathSize], target[kHostPathSize];
+  if (WideHostPath(from, source) != 0 || WideHostPath(to, target) != 0) return -1;
+  return CopyFileW(source, target, FALSE) ? 0 : -1;
+#else
   char source[kHostPathSize], target[kHostPathSize];
   if (HostPath(from, source) != 0 || HostPath(to, target) != 0) return -1;
-#ifdef _WIN32
-  return CopyFileA(source, target, FALSE) ? 0 : -1;
-#else
   // Copy beside the destination, then rename: never a half-made copy.
   char temporary[kHostPathSize + 16];
   snprintf(temporary, sizeof temporary, "%s.copying", target);
@@ -118,23 +161,27 @@ int PfCopyFile(const char* from, const char* to) {
 }
 
 int PfReplaceFile(const char* from, const char* to) {
+#ifdef _WIN32
+  wchar_t source[kHostPathSize], target[kHostPathSize];
+  if (WideHostPath(from, source) != 0 || WideHostPath(to, target) != 0) return -1;
+  return MoveFileExW(source, target, MOVEFILE_REPLACE_EXISTING) ? 0 : -1;
+#else
   char source[kHostPathSize], target[kHostPathSize];
   if (HostPath(from, source) != 0 || HostPath(to, target) != 0) return -1;
-#ifdef _WIN32
-  return MoveFileExA(source, target, MOVEFILE_REPLACE_EXISTING) ? 0 : -1;
-#else
   return rename(source, target) == 0 ? 0 : -1;
 #endif
 }
 
 int PfDeleteFile(const char* path) {
-  char host[kHostPathSize];
-  if (HostPath(path, host) != 0) return -1;
 #ifdef _WIN32
-  if (DeleteFileA(host)) return 0;
+  wchar_t host[kHostPathSize];
+  if (WideHostPath(path, host) != 0) return -1;
+  if (DeleteFileW(host)) return 0;
   DWORD error = GetLastError();
   return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? 0 : -1;
 #else
+  char host[kHostPathSize];
+  if (HostPath(path, host) != 0) return -1;
   return remove(host) == 0 || errno == ENOENT ? 0 : -1;
 #endif
 }
