@@ -108,7 +108,10 @@ INT_PTR CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
       DrawBitmapButton(AppInstance, (const DRAWITEMSTRUCT*)lParam, ButtonTable, kButtonCount);
       break;
     case WM_COMMAND:
-      RunCommand(window, LOWORD(wParam));
+      if (LOWORD(wParam) == IDOK)
+        RunCommand(window, FocusedBitmapButton(window, ButtonTable, kButtonCount));
+      else
+        RunCommand(window, LOWORD(wParam));
       break;
   }
   return 0;

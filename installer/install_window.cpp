@@ -131,7 +131,12 @@ INT_PTR CALLBACK InstallDlgProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_DRAWITEM:
       DrawBitmapButton(g_instance, (const DRAWITEMSTRUCT*)lParam, g_buttonTable, kButtonRows);
       break;
-    case WM_COMMAND: OnCommand(window, LOWORD(wParam)); break;
+    case WM_COMMAND:
+      if (LOWORD(wParam) == IDOK)
+        OnCommand(window, FocusedBitmapButton(window, g_buttonTable, kButtonRows));
+      else
+        OnCommand(window, LOWORD(wParam));
+      break;
   }
   return 0;
 }

@@ -6,7 +6,7 @@
 #include "bitmap_buttons.h"
 
 HWND CreateBitmapButton(HWND parent, HINSTANCE instance, const BitmapButton* row) {
-  return CreateWindowExA(0, "button", "Button", WS_CHILD | WS_VISIBLE | BS_OWNERDRAW,
+  return CreateWindowExA(0, "button", "Button", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_OWNERDRAW,
                          row->left, row->top, row->right - row->left,
                          row->bottom - row->top, parent, (HMENU)(INT_PTR)row->id,
                          instance, NULL);
@@ -27,7 +27,7 @@ void DrawBitmapButton(HINSTANCE instance, const DRAWITEMSTRUCT* item,
   HBITMAP bitmap = LoadBitmapA(instance, MAKEINTRESOURCEA(picture));
   if (bitmap == NULL) return;
 
-  if (item->itemAction & (ODA_DRAWENTIRE | ODA_SELECT)) {
+  if (item->itemAction & (ODA_DRAWENTIRE | ODA_SELECT | ODA_FOCUS)) {
     HDC memory = CreateCompatibleDC(item->hDC);
     if (memory != NULL) {
       HGDIOBJ previous = SelectObject(memory, bitmap);
@@ -39,6 +39,20 @@ void DrawBitmapButton(HINSTANCE instance, const DRAWITEMSTRUCT* item,
       }
       DeleteDC(memory);
     }
+    if ((item->itemState & ODS_FOCUS) && !(item->itemState & ODS_NOFOCUSRECT)) {
+      RECT focus = item->rcItem;
+      InflateRect(&focus, -2, -2);
+      DrawFocusRect(item->hDC, &focus);
+    }
   }
   DeleteObject(bitmap);
+}
+
+int FocusedBitmapButton(HWND dialog, const BitmapButton* table, int count) {
+  HWND focus = GetFocus();
+  if (focus == NULL || GetParent(focus) != dialog) return 0;
+  int id = GetDlgCtrlID(focus);
+  for (int i = 0; i < count; ++i)
+    if (table[i].id == id) return id;
+  return 0;
 }

@@ -13,12 +13,19 @@ struct BitmapButton {
   int normal;                        // bitmap resource shown otherwise
 };
 
-// Creates the button of one row as an owner-drawn child of `parent`;
-// returns its handle (NULL on failure).
+// Creates the button of one row as an owner-drawn child of `parent`, a
+// tab stop, so that it is reached with Tab and pressed with Space (or
+// Enter, see FocusedBitmapButton); returns its handle (NULL on failure).
 HWND CreateBitmapButton(HWND parent, HINSTANCE instance, const BitmapButton* row);
 
 // Handles WM_DRAWITEM for a table: ignores other control types and IDs not
-// in the table; draws the pressed or normal bitmap when the whole item or
-// its selection is to be drawn; never draws a focus rectangle.
+// in the table; draws the pressed or normal bitmap when the whole item,
+// its selection or its focus is to be drawn, and over it the focus
+// rectangle while the button has the focus and the keyboard cues are shown
+// (never for a mouse user who has not used the keyboard).
 void DrawBitmapButton(HINSTANCE instance, const DRAWITEMSTRUCT* item,
                       const BitmapButton* table, int count);
+
+// The control ID of the table's button that has the focus in `dialog`, or
+// 0. Enter in a dialog sends IDOK; a dialog passes it on to this button.
+int FocusedBitmapButton(HWND dialog, const BitmapButton* table, int count);

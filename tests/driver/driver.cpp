@@ -522,6 +522,40 @@ int ClickButton(HWND window, int id) {
   return 1;
 }
 
+// Sent messages overtake posted ones, so the wait for idle does not prove
+// that the keys were handled: callers wait for their effect.
+void PostKey(HWND window, int key) {
+  UINT scan = MapVirtualKeyA(key, 0);
+  PostMessageA(window, WM_KEYDOWN, key, 1 | (scan << 16));
+  if (key == VK_SPACE || key == VK_RETURN || key == VK_ESCAPE)
+    PostMessageA(window, WM_CHAR, key == VK_SPACE ? ' ' : key == VK_RETURN ? '\r' : 27,
+                 1 | (scan << 16));
+  PostMessageA(window, WM_KEYUP, key, 1 | (scan << 16) | 0xC0000000);
+  HWND top = GetAncestor(window, GA_ROOT);
+  WaitIdle(top ? top : window);
+}
+
+HWND FocusedWindow(HWND window) {
+  GUITHREADINFO info;
+  memset(&info, 0, sizeof info);
+  info.cbSize = sizeof info;
+  if (!GetGUIThreadInfo(GetWindowThreadProcessId(window, NULL), &info)) return NULL;
+  return info.hwndFocus;
+}
+
+int TabTo(HWND dialog, int id, int limit) {
+  HWND target = GetDlgItem(dialog, id);
+  if (target == NULL) return 0;
+  for (int i = 0; i <= limit; i++) {
+    HWND focus = FocusedWindow(dialog);
+    if (focus == target) return 1;
+    PostKey(focus ? focus : dialog, VK_TAB);
+    // Posted keys are handled after sent messages: wait for the move.
+    for (int waited = 0; waited < 2000 && FocusedWindow(dialog) == focus; waited += 10) Sleep(10);
+  }
+  return 0;
+}
+
 void WaitIdle(HWND window) {
   DWORD_PTR result;
   SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, kWait, &result);

@@ -171,6 +171,17 @@ void SendCommand(HWND window, int id);
 int ClickButton(HWND window, int id);
 // Waits until the program's window procedure is idle again.
 void WaitIdle(HWND window);
+// Keys as the keyboard gives them: WM_KEYDOWN and WM_KEYUP posted to
+// `window` (and WM_CHAR for a character key). The program may handle them
+// after this returns: wait for their effect.
+void PostKey(HWND window, int key);
+// The window that has the keyboard focus in the program of `window`
+// (GetGUIThreadInfo); NULL when none.
+HWND FocusedWindow(HWND window);
+// Presses Tab in the program of `window` (to the focused control) until
+// control `id` of `dialog` has the focus, at most `limit` times. 1 when it
+// got there.
+int TabTo(HWND dialog, int id, int limit);
 // Window caption / control text as code page 932.
 void WindowText(HWND window, char* text, int size);
 void ControlText(HWND dialog, int id, char* text, int size);

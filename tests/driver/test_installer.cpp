@@ -380,6 +380,31 @@ DRIVER_TEST(installer_keys_do_not_close) {
   ExitWithButton(installer, window);
 }
 
+DRIVER_TEST(installer_from_the_keyboard_alone) {
+  // Tab to the field (the folder is put in as text), Tab to the install
+  // button, Enter; Enter answers the message; Tab to the exit button,
+  // Enter ends it.
+  ResetState();
+  char chosen[MAX_PATH];
+  snprintf(chosen, sizeof chosen, "%s", TestFolder("target"));
+  HWND window;
+  Program* installer = StartInstaller(StandardMedium(), &window);
+  REQUIRE(window != NULL);
+  REQUIRE(TabTo(window, kFolderField, 8));
+  SetField(window, chosen);
+  REQUIRE(TabTo(window, kInstallButton, 8));
+  PostKey(FocusedWindow(window), VK_RETURN);
+  HWND box = WaitForMessageBox(installer, kInstallDone, kInstalledText, kWait);
+  REQUIRE(box != NULL);
+  PostKey(FocusedWindow(box) ? FocusedWindow(box) : box, VK_RETURN);
+  for (int i = 0; i < 150 && IsWindow(box); i++) Sleep(20);
+  CHECK(!IsWindow(box));
+  CHECK(RyvoRegistered());
+  REQUIRE(TabTo(window, kExitButton, 8));
+  PostKey(FocusedWindow(window), VK_RETURN);
+  CHECK_INT(WaitForExit(installer, kWait), 0);
+}
+
 // ---- Install ----------------------------------------------------------------
 
 DRIVER_TEST(installer_install_fresh_folder) {
