@@ -447,3 +447,64 @@ DRIVER_TEST(start_unreadable_dump_in_writable_folder) {
   CHECK_LIST(main, 150, "");
   CloseRyvoWin(app, main);
 }
+
+namespace {
+
+// The screen's logical resolution for programs started from now on
+// (HKCU\Control Panel\Desktop, value LogPixels); back to the default when
+// the test ends, however it ends.
+struct LogPixels {
+  explicit LogPixels(DWORD dpi) { RegistryWriteNumber("Control Panel\\Desktop", "LogPixels", dpi); }
+  ~LogPixels() { RegistryDeleteValue("Control Panel\\Desktop", "LogPixels"); }
+};
+
+const int kButtonIds[] = {100, 101, 102, 104, 105, 106, 107, 108, 109};
+
+}  // namespace
+
+DRIVER_TEST(start_buttons_follow_the_dialog_at_144_dpi) {
+  // At 144 DPI the dialog grows; every button keeps its place in it: the
+  // point where its centre was at 96 DPI, scaled as the client area is,
+  // hits the button, and the export picture shows 1:1 at its centre.
+  ResetState();
+  PrepareTwoStocks();
+  RegistryDeleteValue("Control Panel\\Desktop", "LogPixels");
+  Program* app;
+  HWND main = StartRyvoWin(&app);
+  REQUIRE(main != NULL);
+  RECT client96, button96[9];
+  GetClientRect(main, &client96);
+  for (int i = 0; i < 9; i++) {
+    GetWindowRect(GetDlgItem(main, kButtonIds[i]), &button96[i]);
+    MapWindowPoints(NULL, main, (POINT*)&button96[i], 2);
+  }
+  CloseRyvoWin(app, main);
+
+  LogPixels dpi(144);
+  main = StartRyvoWin(&app);
+  REQUIRE(main != NULL);
+  RECT client;
+  GetClientRect(main, &client);
+  Note("client %ldx%ld at 96 DPI, %ldx%ld now", client96.right, client96.bottom, client.right,
+       client.bottom);
+  REQUIRE(client.right * 10 > client96.right * 13);   // the resolution took effect
+  for (int i = 0; i < 9; i++) {
+    HWND button = GetDlgItem(main, kButtonIds[i]);
+    POINT centre = {MulDiv((button96[i].left + button96[i].right) / 2, client.right, client96.right),
+                    MulDiv((button96[i].top + button96[i].bottom) / 2, client.bottom,
+                           client96.bottom)};
+    ClientToScreen(main, &centre);
+    if (WindowFromPoint(centre) != button)
+      CheckFailed(__FILE__, __LINE__, "button %d is not where its centre belongs", kButtonIds[i]);
+  }
+  Picture shown, plain;
+  CHECK(ResourcePicture("RyvoWin.exe", 202, &plain));
+  RECT r;
+  GetWindowRect(GetDlgItem(main, 100), &r);
+  HDC screen = GetDC(NULL);
+  CHECK(GrabPicture(screen, (r.left + r.right) / 2 - kPictureSize / 2,
+                    (r.top + r.bottom) / 2 - kPictureSize / 2, &shown));
+  ReleaseDC(NULL, screen);
+  CHECK(memcmp(shown.pixel, plain.pixel, sizeof shown.pixel) == 0);
+  CloseRyvoWin(app, main);
+}
