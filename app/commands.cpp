@@ -11,6 +11,7 @@
 #include "../exchange/stock_paths.h"
 #include "../platform/platform.h"
 #include "../shared/settings.h"
+#include "../shared/text_codec.h"
 
 #include "../editor/stock_dialog.h"
 
@@ -35,8 +36,10 @@ void RedrawDirectionButton(void) {
 
 // The folder browser opens on the current CSV folder.
 int CALLBACK BrowseCallback(HWND browser, UINT message, LPARAM, LPARAM) {
-  if (message == BFFM_INITIALIZED && CsvFolder[0] != 0)
-    SendMessageA(browser, BFFM_SETSELECTIONA, TRUE, (LPARAM)CsvFolder);
+  wchar_t folder[MAX_PATH];
+  if (message == BFFM_INITIALIZED && CsvFolder[0] != 0 &&
+      Cp932ToWide(CsvFolder, folder, MAX_PATH) == 0)
+    SendMessageW(browser, BFFM_SETSELECTIONW, TRUE, (LPARAM)folder);
   return 0;
 }
 
@@ -44,6 +47,7 @@ int CALLBACK BrowseCallback(HWND browser, UINT message, LPARAM, LPARAM) {
 // at most 259 bytes and the buffer holds the prompt with all of them, so
 // the title is never cut.
 char BrowseTitle[128 + kPathSize];
+wchar_t WideBrowseTitle[128 + kPathSize];
 
 }  // namespace
 
@@ -93,30 +97,43 @@ void ChooseCsvFolder(HWND window) {
   snprintf(BrowseTitle, sizeof BrowseTitle,
            "ＲｙｖｏデータをＣＳＶ展開するディレクトリを選択してください。\n現在の設定は:%s",
            CsvFolder);
-  char displayName[MAX_PATH];
-  BROWSEINFOA browse;
+  Cp932ToWide(BrowseTitle, WideBrowseTitle, 128 + kPathSize);
+  wchar_t displayName[MAX_PATH];
+  BROWSEINFOW browse;
   memset(&browse, 0, sizeof browse);
   browse.hwndOwner = window;
   browse.pidlRoot = NULL;
   browse.pszDisplayName = displayName;
-  browse.lpszTitle = BrowseTitle;
+  browse.lpszTitle = WideBrowseTitle;
   browse.ulFlags = BIF_RETURNONLYFSDIRS;
   browse.lpfn = BrowseCallback;
-  LPITEMIDLIST item = SHBrowseForFolderA(&browse);
+  // The browser is a COM object: this thread joins a single-threaded
+  // apartment for as long as it is open.
+  HRESULT com = CoInitializeEx(NULL, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+  LPITEMIDLIST item = SHBrowseForFolderW(&browse);
+  if (SUCCEEDED(com)) CoUninitialize();
   if (item == NULL) return;
   // The path comes into a buffer of its own, so that a failed conversion
   // leaves the CSV folder as it was.
-  char chosen[MAX_PATH];
-  chosen[0] = 0;
-  BOOL found = SHGetPathFromIDListA(item, chosen);
+  wchar_t wide[MAX_PATH];
+  wide[0] = 0;
+  BOOL found = SHGetPathFromIDListW(item, wide);
   CoTaskMemFree(item);
-  chosen[sizeof chosen - 1] = 0;
-  if (!found || chosen[0] == 0) return;
+  wide[MAX_PATH - 1] = 0;
+  if (!found || wide[0] == 0) return;
+  // A folder whose name code page 932 cannot write (or too long for the
+  // path buffers) is refused: it is never stored altered.
+  char chosen[kPathSize];
+  if (WideToCp932(wide, chosen, sizeof chosen) != 0) {
+    PfMessageBox("このディレクトリは使えません。\n名前に使えない文字が含まれているか、パスが長すぎます。",
+                 kCaption, PF_MB_OK);
+    return;
+  }
   strcpy(CsvFolder, chosen);
   WriteSetting(CsvFolder, kSettingsKey, "RyvoWinDir");
 }
 
-void CloseMainWindow(HWND window) { DestroyWindow(window); }
+void CloseMainWindow(HWND window) { EndDialog(window, 0); }
 
 // Moves the selected entry one place up (step -1) or down (+1); nothing
 // happens at either end of the list or without a selection.
@@ -233,8 +250,10 @@ void RestoreDump(HWND window, const char* sourceFile) {
 
 namespace {
 
+// OK, Enter (IDOK) and Escape (IDCANCEL) close the about box.
 INT_PTR CALLBACK AboutProc(HWND about, UINT message, WPARAM wParam, LPARAM) {
-  if (message == WM_COMMAND && LOWORD(wParam) == IDOK) DestroyWindow(about);
+  if (message == WM_COMMAND && (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL))
+    EndDialog(about, LOWORD(wParam));
   return 0;
 }
 
@@ -242,6 +261,6 @@ INT_PTR CALLBACK AboutProc(HWND about, UINT message, WPARAM wParam, LPARAM) {
 
 void ShowAbout(void) {
   BusyFlag = 1;
-  DialogBoxParamA(AppInstance, "RYVOABOUT_DLG", NULL, AboutProc, 0);
+  DialogBoxParamW(AppInstance, L"RYVOABOUT_DLG", NULL, AboutProc, 0);
   BusyFlag = 0;
 }

@@ -1,12 +1,15 @@
 // The main window of RyvoWin: its state, its creation (buttons, settings,
 // the first load of the dump) and a procedure that only routes messages.
 #include <windows.h>
+#include <stdio.h>
 #include <string.h>
+#include <wchar.h>
 
 #include "main_window.h"
 #include "resource.h"
 #include "../exchange/exchange.h"
 #include "../shared/settings.h"
+#include "../shared/text_codec.h"
 
 HINSTANCE AppInstance;
 
@@ -43,14 +46,46 @@ void SetDirectionPictures(void) {
 
 namespace {
 
+// The program icon for Alt+Tab and the taskbar, large and small.
+void SetIcons(HWND window) {
+  HICON bigIcon = (HICON)LoadImageA(AppInstance, MAKEINTRESOURCEA(IDI_RYVOWIN), IMAGE_ICON,
+                                GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON), 0);
+  HICON smallIcon = (HICON)LoadImageA(AppInstance, MAKEINTRESOURCEA(IDI_RYVOWIN), IMAGE_ICON,
+                                  GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0);
+  SendMessageA(window, WM_SETICON, ICON_BIG, (LPARAM)bigIcon);
+  SendMessageA(window, WM_SETICON, ICON_SMALL, (LPARAM)smallIcon);
+}
+
+// After a failed load of the dump: when the working folder cannot take a
+// new file (a trial file, deleted at once), says so and names the folder.
+// The load has shown its own message already; any other failure adds
+// nothing.
+void ReportUnwritableWorkFolder(void) {
+  static wchar_t trial[sizeof WorkFolder + 16];
+  if (WorkFolder[0] == 0 || Cp932ToWide(WorkFolder, trial, sizeof WorkFolder) != 0) return;
+  wcscat(trial, L"\\~RyvoWin.tmp");
+  HANDLE file = CreateFileW(trial, GENERIC_WRITE, 0, NULL, CREATE_NEW,
+                            FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, NULL);
+  if (file != INVALID_HANDLE_VALUE) {
+    CloseHandle(file);
+    return;
+  }
+  DWORD error = GetLastError();
+  if (error != ERROR_ACCESS_DENIED && error != ERROR_WRITE_PROTECT) return;
+  char text[sizeof WorkFolder + 128];
+  snprintf(text, sizeof text, "作業ディレクトリに書き込めません。\n%s", WorkFolder);
+  PfMessageBox(text, "RyvoWin", PF_MB_OK);
+}
+
 void OpenMainWindow(HWND window) {
+  SetIcons(window);
   for (int i = 0; i < kButtonCount; ++i)
     ButtonWindows[i] = CreateBitmapButton(window, AppInstance, &ButtonTable[i]);
   ReadSetting(CsvFolder, sizeof CsvFolder, kSettingsKey, "RyvoWinDir");
   ReadSetting(WorkFolder, sizeof WorkFolder, kSettingsKey, "RyvoWinTmp");
   ReadSetting(SyncDirection, sizeof SyncDirection, kSettingsKey, "SyncDir");
   SetDirectionPictures();
-  LoadDump(StockListOf(window));
+  if (LoadDump(StockListOf(window)) != 0) ReportUnwritableWorkFolder();
 }
 
 void PaintMainWindow(HWND window) {
@@ -73,7 +108,10 @@ INT_PTR CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
       DrawBitmapButton(AppInstance, (const DRAWITEMSTRUCT*)lParam, ButtonTable, kButtonCount);
       break;
     case WM_COMMAND:
-      RunCommand(window, LOWORD(wParam));
+      if (LOWORD(wParam) == IDOK)
+        RunCommand(window, FocusedBitmapButton(window, ButtonTable, kButtonCount));
+      else
+        RunCommand(window, LOWORD(wParam));
       break;
   }
   return 0;

@@ -23,8 +23,8 @@ extern char SyncDirection[kNameSize];               // SyncDir as last read
 // The stock list of the main window (list box IDC_STOCK_LIST).
 StockList StockListOf(HWND window);
 
-// The window procedure, run by DialogBoxParamA on "RYVOWIN_DLG" with no
-// owner. Returns 0 for every message; command 104 destroys the window.
+// The window procedure, run by DialogBoxParamW on "RYVOWIN_DLG" with no
+// owner. Returns 0 for every message; command 104 ends the dialog.
 INT_PTR CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 // Commands (commands.cpp). RunCommand applies the busy guard and routes by

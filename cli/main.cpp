@@ -3,8 +3,14 @@
 #include <stdio.h>
 #include <string.h>
 
+#ifdef _WIN32
+#include <windows.h>
+#include <shellapi.h>
+#endif
+
 #include "commands.h"
 #include "platform_console.h"
+#include "text_codec.h"
 #include "version.h"
 
 namespace {
@@ -43,6 +49,35 @@ int Usage(FILE* out) {
   fputs("Exit status: 0 success, 1 a reported failure, 2 a usage error.\n", out);
   return out == stdout ? 0 : 2;
 }
+
+#ifdef _WIN32
+enum { kMaxArguments = 256, kArgumentSize = 2048 };
+char ArgumentText[kMaxArguments][kArgumentSize];
+char* Arguments[kMaxArguments + 1];
+
+// The arguments as Windows holds them (UTF-16), in code page 932 like
+// every text of the tool, whatever the system's code page is. -1 after a
+// message when one cannot be written in code page 932 or is too long.
+int ReadArguments(int* argc, char*** argv) {
+  int count = 0;
+  wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
+  if (wide == NULL) return 0;   // keep the runtime's arguments
+  if (count > kMaxArguments) count = kMaxArguments;
+  for (int i = 0; i < count; ++i) {
+    if (WideToCp932(wide[i], ArgumentText[i], kArgumentSize) != 0) {
+      fprintf(stderr, "ryvo: argument %d cannot be written in code page 932\n", i);
+      LocalFree(wide);
+      return -1;
+    }
+    Arguments[i] = ArgumentText[i];
+  }
+  Arguments[count] = NULL;
+  LocalFree(wide);
+  *argc = count;
+  *argv = Arguments;
+  return 0;
+}
+#endif
 
 }  // namespace
 
@@ -114,6 +149,9 @@ int ParseArguments(int* argc, char** argv, CommandOption* options, int optionCou
 }
 
 int main(int argc, char** argv) {
+#ifdef _WIN32
+  if (ReadArguments(&argc, &argv) != 0) return 2;
+#endif
   if (argc < 2) return Usage(stderr);
   if (strcmp(argv[1], "help") == 0 && argc >= 3) {
     // "ryvo help COMMAND" is "ryvo COMMAND --help".

@@ -5,6 +5,7 @@
 #include <string.h>
 
 #include "../platform/platform.h"
+#include "../shared/text_codec.h"
 #include "editor_resource.h"
 #include "stock_settings.h"
 
@@ -24,32 +25,32 @@ const int kPairControls[kPairCount][2] = {
 StockFields Fields;
 
 void ShowFields(HWND dialog, const StockFields* fields) {
-  SetDlgItemTextA(dialog, IDC_STOCK_NAME, fields->name);
+  SetDialogText(dialog, IDC_STOCK_NAME, fields->name);
   CheckDlgButton(dialog, IDC_STOCK_ONLYCLOSE, fields->onlyClose ? BST_CHECKED : BST_UNCHECKED);
   CheckDlgButton(dialog, IDC_STOCK_WEBSCRAP, fields->webScrap ? BST_CHECKED : BST_UNCHECKED);
   CheckDlgButton(dialog, IDC_STOCK_FIXEDSCALE, fields->fixedScale ? BST_CHECKED : BST_UNCHECKED);
-  SetDlgItemTextA(dialog, IDC_STOCK_DOCUMENT, fields->document);
-  SetDlgItemTextA(dialog, IDC_STOCK_KEYWORD, fields->keyword);
-  SetDlgItemTextA(dialog, IDC_STOCK_PURCHASE, fields->purchaseCount);
+  SetDialogText(dialog, IDC_STOCK_DOCUMENT, fields->document);
+  SetDialogText(dialog, IDC_STOCK_KEYWORD, fields->keyword);
+  SetDialogText(dialog, IDC_STOCK_PURCHASE, fields->purchaseCount);
   for (int i = 0; i < kPairCount; ++i) {
-    SetDlgItemTextA(dialog, kPairControls[i][0], fields->pairFirst[i]);
-    SetDlgItemTextA(dialog, kPairControls[i][1], fields->pairSecond[i]);
+    SetDialogText(dialog, kPairControls[i][0], fields->pairFirst[i]);
+    SetDialogText(dialog, kPairControls[i][1], fields->pairSecond[i]);
   }
 }
 
 // Each text is taken into its 260-byte field, cut there if longer.
 void TakeFields(HWND dialog, StockFields* fields) {
   ClearStockFields(fields);
-  GetDlgItemTextA(dialog, IDC_STOCK_NAME, fields->name, kFieldSize);
+  GetDialogText(dialog, IDC_STOCK_NAME, fields->name, kFieldSize);
   fields->onlyClose = IsDlgButtonChecked(dialog, IDC_STOCK_ONLYCLOSE) == BST_CHECKED;
   fields->webScrap = IsDlgButtonChecked(dialog, IDC_STOCK_WEBSCRAP) == BST_CHECKED;
   fields->fixedScale = IsDlgButtonChecked(dialog, IDC_STOCK_FIXEDSCALE) == BST_CHECKED;
-  GetDlgItemTextA(dialog, IDC_STOCK_DOCUMENT, fields->document, kFieldSize);
-  GetDlgItemTextA(dialog, IDC_STOCK_KEYWORD, fields->keyword, kFieldSize);
-  GetDlgItemTextA(dialog, IDC_STOCK_PURCHASE, fields->purchaseCount, kFieldSize);
+  GetDialogText(dialog, IDC_STOCK_DOCUMENT, fields->document, kFieldSize);
+  GetDialogText(dialog, IDC_STOCK_KEYWORD, fields->keyword, kFieldSize);
+  GetDialogText(dialog, IDC_STOCK_PURCHASE, fields->purchaseCount, kFieldSize);
   for (int i = 0; i < kPairCount; ++i) {
-    GetDlgItemTextA(dialog, kPairControls[i][0], fields->pairFirst[i], kFieldSize);
-    GetDlgItemTextA(dialog, kPairControls[i][1], fields->pairSecond[i], kFieldSize);
+    GetDialogText(dialog, kPairControls[i][0], fields->pairFirst[i], kFieldSize);
+    GetDialogText(dialog, kPairControls[i][1], fields->pairSecond[i], kFieldSize);
   }
 }
 
@@ -120,5 +121,5 @@ int SaveStockSettings(HWND dialog) {
 }
 
 void RunStockDialog(HINSTANCE instance) {
-  DialogBoxParamA(instance, "RECEDIT_DLG", NULL, StockDialogProc, 0);
+  DialogBoxParamW(instance, L"RECEDIT_DLG", NULL, StockDialogProc, 0);
 }

@@ -3,11 +3,13 @@
 // settings key. Every operation reports its own failures in message boxes.
 #include <stdio.h>
 #include <string.h>
+#include <wchar.h>
 
 #include "condmgr.h"
 #include "installer.h"
 #include "resource.h"
 #include "settings.h"
+#include "text_codec.h"
 #include "version.h"
 
 static const char kCreator[] = "Ryvo";
@@ -15,6 +17,7 @@ static const char kVersion[] = "Ver. " RYVO_VERSION_TEXT;
 static const char kOldVersion[] = "V1.00";
 static const char kInstallerExe[] = "Installation.exe";
 static const char kConduitDll[] = "RyvoPC.dll";
+static const char kMainProgram[] = "RyvoWin.exe";
 
 static const char kCaption[] = "インストーラ";
 static const char kCaptionDone[] = "インストール";
@@ -29,24 +32,42 @@ enum { kInstallReserve = 1 + sizeof kConduitDll - 1 };
 
 // PATH may be far longer than any folder; the platform's limit for one
 // environment value is 32767 characters.
-static char s_environmentPath[32768];
+static wchar_t s_environmentPath[32768];
+
+// A code page 932 path as the wide calls take it (kPathSize characters):
+// 0, or -1 when it does not fit.
+static int WidePath(const char* path, wchar_t* wide) {
+  return Cp932ToWide(path, wide, kPathSize);
+}
 
 // Appends ";folder" to this process's PATH. A PATH that is not set
 // becomes the folder alone; one that would grow past the limit stays as it
 // is.
 static void ExtendPath(const char* folder) {
-  DWORD n = GetEnvironmentVariableA("PATH", s_environmentPath, sizeof s_environmentPath);
-  if (n >= sizeof s_environmentPath) return;
-  size_t room = sizeof s_environmentPath - n;
-  int added = snprintf(s_environmentPath + n, room, "%s%s", n ? ";" : "", folder);
-  if (added < 0 || (size_t)added >= room) return;
-  SetEnvironmentVariableA("PATH", s_environmentPath);
+  const size_t count = sizeof s_environmentPath / sizeof s_environmentPath[0];
+  wchar_t wideFolder[kPathSize];
+  if (WidePath(folder, wideFolder) != 0) return;
+  DWORD n = GetEnvironmentVariableW(L"PATH", s_environmentPath, (DWORD)count);
+  if (n >= count) return;
+  size_t room = count - n;
+  size_t added = (n ? 1 : 0) + wcslen(wideFolder);
+  if (added >= room) return;
+  if (n) wcscat(s_environmentPath, L";");
+  wcscat(s_environmentPath, wideFolder);
+  SetEnvironmentVariableW(L"PATH", s_environmentPath);
+}
+
+// The source folder becomes the current directory (relative folders typed
+// into the field are taken from there).
+static void SetSourceAsCurrent(void) {
+  wchar_t wide[kPathSize];
+  if (WidePath(g_sourceFolder, wide) == 0) SetCurrentDirectoryW(wide);
 }
 
 int StartupProbe() {
   static char folder[kPathSize];
   int size = kPathSize;
-  if (CmGetPalmDesktopFolder(folder, &size) != 0) {
+  if (LoadConduitManager() != 0 || CmGetPalmDesktopFolder(folder, &size) != 0) {
     ShowMessage("No Installed PalmDesktop!!", "DeBug", MB_OK);
     return -1;
   }
@@ -69,23 +90,45 @@ static int CopyMatching(const char* pattern, const char* skip, const char* desti
     ShowNameMessage(kPathTooLong, g_sourceFolder, kCaption);
     return -1;
   }
-  WIN32_FIND_DATAA found;
-  HANDLE listing = FindFirstFileA(search, &found);
+  wchar_t wideSearch[kPathSize];
+  WIN32_FIND_DATAW found;
+  HANDLE listing = WidePath(search, wideSearch) == 0 ? FindFirstFileW(wideSearch, &found)
+                                                     : INVALID_HANDLE_VALUE;
   if (listing == INVALID_HANDLE_VALUE) return 0;
   int result = 0;
   do {
-    if (skip && strcmp(found.cFileName, skip) == 0) continue;
+    char name[kPathSize];
+    int named = WideToCp932(found.cFileName, name, sizeof name) == 0;
+    if (named && skip && strcmp(name, skip) == 0) continue;
     char from[kPathSize], to[kPathSize];
-    if (JoinPath(from, g_sourceFolder, found.cFileName) != 0 ||
-        JoinPath(to, destination, found.cFileName) != 0 ||
-        !CopyFileA(from, to, FALSE)) {
-      ShowNameMessage("%sをコピーできません。", found.cFileName, kCaption);
+    wchar_t wideFrom[kPathSize], wideTo[kPathSize];
+    if (!named || JoinPath(from, g_sourceFolder, name) != 0 ||
+        JoinPath(to, destination, name) != 0 || WidePath(from, wideFrom) != 0 ||
+        WidePath(to, wideTo) != 0 || !CopyFileW(wideFrom, wideTo, FALSE)) {
+      if (!named) WideToCp932Shown(found.cFileName, name, sizeof name);
+      ShowNameMessage("%sをコピーできません。", name, kCaption);
       result = -1;
       break;
     }
-  } while (FindNextFileA(listing, &found));
+  } while (FindNextFileW(listing, &found));
   FindClose(listing);
   return result;
+}
+
+int CheckSource(void) {
+  char path[kPathSize];
+  if (JoinPath(path, g_sourceFolder, kMainProgram) != 0) {
+    ShowNameMessage(kPathTooLong, g_sourceFolder, kCaption);
+    return -1;
+  }
+  wchar_t widePath[kPathSize];
+  DWORD attributes = Cp932ToWide(path, widePath, kPathSize) == 0 ? GetFileAttributesW(widePath)
+                                                                 : INVALID_FILE_ATTRIBUTES;
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    ShowNameMessage("インストール元のファイルがありません。\n%s", path, kCaption);
+    return -1;
+  }
+  return 0;
 }
 
 static int CopyPrograms(const char* destination) {
@@ -96,7 +139,8 @@ static int CopyPrograms(const char* destination) {
 // Creates `folder`; one that cannot be created but can be entered (it
 // exists already) is accepted and becomes the current directory.
 static int MakeFolder(const char* folder) {
-  if (!CreateDirectoryA(folder, NULL) && !SetCurrentDirectoryA(folder)) {
+  wchar_t wide[kPathSize];
+  if (WidePath(folder, wide) != 0 || (!CreateDirectoryW(wide, NULL) && !SetCurrentDirectoryW(wide))) {
     ShowMessage("ディレクトリを作成できません。", kCaption, MB_OK);
     return -1;
   }
@@ -142,7 +186,7 @@ static int IsAbsolute(const char* folder) {
 // it; a long text is refused, never cut short.
 static int ReadChosenFolder(HWND window, char* chosen) {
   char field[2 * kPathSize];
-  GetDlgItemTextA(window, IDC_FOLDER_FIELD, field, sizeof field);
+  GetDialogText(window, IDC_FOLDER_FIELD, field, sizeof field);
   if (!field[0]) {
     ShowMessage("インストール先を指定してください。", kCaption, MB_OK);
     return -1;
@@ -151,9 +195,13 @@ static int ReadChosenFolder(HWND window, char* chosen) {
   if (IsAbsolute(field)) {
     if (length < kPathSize) memcpy(chosen, field, length + 1);
   } else {
-    SetCurrentDirectoryA(g_sourceFolder);
-    DWORD n = GetFullPathNameA(field, kPathSize, chosen, NULL);
-    length = (n == 0) ? (size_t)kPathSize : (size_t)n;
+    SetSourceAsCurrent();
+    static wchar_t wideField[2 * kPathSize], full[kPathSize];
+    Cp932ToWide(field, wideField, 2 * kPathSize);
+    DWORD n = GetFullPathNameW(wideField, kPathSize, full, NULL);
+    length = (n == 0 || n >= kPathSize || WideToCp932(full, chosen, kPathSize) != 0)
+                 ? (size_t)kPathSize
+                 : strlen(chosen);
   }
   if (length + sizeof "\\RyvoWin" - 1 + kInstallReserve >= kPathSize) {
     ShowMessage("インストール先のパスが長すぎます。", kCaption, MB_OK);
@@ -165,7 +213,9 @@ static int ReadChosenFolder(HWND window, char* chosen) {
 int Install(HWND window) {
   char chosen[kPathSize];
   if (ReadChosenFolder(window, chosen) != 0) return -1;
-  if (!SetCurrentDirectoryA(chosen)) {
+  if (CheckSource() != 0) return -1;
+  wchar_t wideChosen[kPathSize];
+  if (WidePath(chosen, wideChosen) != 0 || !SetCurrentDirectoryW(wideChosen)) {
     ShowMessage("インストール先が間違っています。", kCaption, MB_OK);
     return -1;
   }
@@ -185,7 +235,7 @@ int Install(HWND window) {
 
   if (MakeFolder(g_installFolder) != 0) return -1;
   if (MakeFolder(workFolder) != 0) return -1;
-  SetCurrentDirectoryA(g_sourceFolder);
+  SetSourceAsCurrent();
   if (CopyPrograms(g_installFolder) != 0) return -1;
 
   int code = RegisterConduit(conduitPath);
@@ -193,7 +243,7 @@ int Install(HWND window) {
   ShowMessage("プラグインをインストールしました。\nＨｏｔＳｙｎｃＭａｎａｇｅｒを再起動してください。",
               kCaptionDone, MB_OK);
   SetMode(1);
-  SetDlgItemTextA(window, IDC_FOLDER_FIELD, g_installFolder);
+  SetDialogText(window, IDC_FOLDER_FIELD, g_installFolder);
   return 0;
 }
 
@@ -213,7 +263,8 @@ int Update(HWND) {
     return 0;
   }
   if (ShowMessage("アップデートします。よろしいですね？", "RyvoWin", MB_OKCANCEL) != IDOK) return 0;
-  SetCurrentDirectoryA(g_sourceFolder);
+  if (CheckSource() != 0) return -1;
+  SetSourceAsCurrent();
   if (CopyPrograms(g_installFolder) != 0) return -1;
   WriteSetting(kVersion, kSettingsKey, "RyvoWin");
   WriteSetting(kVersion, kSettingsKey, "RyvoPC");
@@ -232,23 +283,30 @@ int Uninstall(HWND) {
     ShowNameMessage(kPathTooLong, g_installFolder, kCaption);
     return -1;
   }
-  WIN32_FIND_DATAA found;
-  HANDLE listing = FindFirstFileA(search, &found);
+  wchar_t wideSearch[kPathSize];
+  WIN32_FIND_DATAW found;
+  HANDLE listing = WidePath(search, wideSearch) == 0 ? FindFirstFileW(wideSearch, &found)
+                                                     : INVALID_HANDLE_VALUE;
   if (listing == INVALID_HANDLE_VALUE) return -1;
   // "." and ".." are passed over by name wherever they come (a drive root
   // lists neither); tmp stays with everything in it, and any other folder
   // fails its deletion and stops the uninstall.
   int result = 0;
   do {
-    const char* name = found.cFileName;
-    if (strcmp(name, ".") == 0 || strcmp(name, "..") == 0 || strcmp(name, "tmp") == 0) continue;
+    char name[kPathSize];
+    int named = WideToCp932(found.cFileName, name, sizeof name) == 0;
+    if (!named) WideToCp932Shown(found.cFileName, name, sizeof name);
+    if (named && (strcmp(name, ".") == 0 || strcmp(name, "..") == 0 || strcmp(name, "tmp") == 0))
+      continue;
     char path[kPathSize];
-    if (JoinPath(path, g_installFolder, name) != 0 || !DeleteFileA(path)) {
+    wchar_t widePath[kPathSize];
+    if (!named || JoinPath(path, g_installFolder, name) != 0 || WidePath(path, widePath) != 0 ||
+        !DeleteFileW(widePath)) {
       ShowNameMessage("%sを削除できません。", name, kCaption);
       result = -1;
       break;
     }
-  } while (FindNextFileA(listing, &found));
+  } while (FindNextFileW(listing, &found));
   FindClose(listing);
   if (result != 0) return result;
 

@@ -5,6 +5,7 @@
 
 #include "installer.h"
 #include "resource.h"
+#include "text_codec.h"
 
 // Set while a command runs. Message boxes have no owner window, so the
 // window stays enabled under them; a command that arrives meanwhile only
@@ -30,6 +31,16 @@ static void CreateButtons(HWND window) {
   }
 }
 
+// The program icon for Alt+Tab and the taskbar, large and small.
+static void SetIcons(HWND window) {
+  HICON bigIcon = (HICON)LoadImageA(g_instance, MAKEINTRESOURCEA(IDI_INSTALLER), IMAGE_ICON,
+                                GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON), 0);
+  HICON smallIcon = (HICON)LoadImageA(g_instance, MAKEINTRESOURCEA(IDI_INSTALLER), IMAGE_ICON,
+                                  GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0);
+  SendMessageA(window, WM_SETICON, ICON_BIG, (LPARAM)bigIcon);
+  SendMessageA(window, WM_SETICON, ICON_SMALL, (LPARAM)smallIcon);
+}
+
 static void Paint(HWND window) {
   PAINTSTRUCT ps;
   BeginPaint(window, &ps);
@@ -42,23 +53,38 @@ static void ChooseFolder(HWND window) {
     return;
   }
   char field[kPathSize];
-  GetDlgItemTextA(window, IDC_FOLDER_FIELD, field, sizeof field);
+  GetDialogText(window, IDC_FOLDER_FIELD, field, sizeof field);
   char title[kPathSize + 128];
   snprintf(title, sizeof title,
            "インストールするディレクトリを選択してください。\n現在の設定は:%s", field);
-  char displayName[kPathSize];
-  BROWSEINFOA info = {};
+  wchar_t wideTitle[kPathSize + 128];
+  Cp932ToWide(title, wideTitle, kPathSize + 128);
+  wchar_t displayName[MAX_PATH];
+  BROWSEINFOW info = {};
   info.hwndOwner = window;
   info.pidlRoot = NULL;
   info.pszDisplayName = displayName;
-  info.lpszTitle = title;
+  info.lpszTitle = wideTitle;
   info.ulFlags = BIF_RETURNONLYFSDIRS;
-  LPITEMIDLIST item = SHBrowseForFolderA(&info);
+  // The browser is a COM object: this thread joins a single-threaded
+  // apartment for as long as it is open.
+  HRESULT com = CoInitializeEx(NULL, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+  LPITEMIDLIST item = SHBrowseForFolderW(&info);
+  if (SUCCEEDED(com)) CoUninitialize();
   if (!item) return;
-  char path[MAX_PATH];
-  BOOL ok = SHGetPathFromIDListA(item, path);
+  wchar_t wide[MAX_PATH];
+  BOOL ok = SHGetPathFromIDListW(item, wide);
   CoTaskMemFree(item);
-  if (ok) SetDlgItemTextA(window, IDC_FOLDER_FIELD, path);
+  if (!ok) return;
+  // A folder whose name code page 932 cannot write is refused, never put
+  // into the field altered.
+  char path[kPathSize];
+  if (WideToCp932(wide, path, sizeof path) != 0) {
+    ShowMessage("このディレクトリは使えません。\n名前に使えない文字が含まれているか、パスが長すぎます。",
+                "インストーラエラー", MB_OK);
+    return;
+  }
+  SetDialogText(window, IDC_FOLDER_FIELD, path);
 }
 
 static void AskAndUninstall(HWND window) {
@@ -90,19 +116,27 @@ static void OnCommand(HWND window, int command) {
       else Install(window);
       break;
     case IDC_UPDATE: Update(window); break;
-    case IDC_EXIT: DestroyWindow(window); break;
+    case IDC_EXIT: EndDialog(window, 0); break;
   }
   s_busy = 0;
 }
 
 INT_PTR CALLBACK InstallDlgProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
-    case WM_INITDIALOG: CreateButtons(window); break;
+    case WM_INITDIALOG:
+      CreateButtons(window);
+      SetIcons(window);
+      break;
     case WM_PAINT: Paint(window); break;
     case WM_DRAWITEM:
       DrawBitmapButton(g_instance, (const DRAWITEMSTRUCT*)lParam, g_buttonTable, kButtonRows);
       break;
-    case WM_COMMAND: OnCommand(window, LOWORD(wParam)); break;
+    case WM_COMMAND:
+      if (LOWORD(wParam) == IDOK)
+        OnCommand(window, FocusedBitmapButton(window, g_buttonTable, kButtonRows));
+      else
+        OnCommand(window, LOWORD(wParam));
+      break;
   }
   return 0;
 }

@@ -11,7 +11,7 @@
 enum { kButtonRows = 4 };            // rows of the installer button table
 enum { kRowInstall = 1 };            // index of row 2 (install / uninstall)
 
-extern char g_sourceFolder[kPathSize];   // current directory at start-up
+extern char g_sourceFolder[kPathSize];   // the folder of Installation.exe
 extern char g_installFolder[kPathSize];  // ...\RyvoWin; empty when unknown
 extern int g_registered;                 // 1: the conduit for Ryvo is registered
 extern HINSTANCE g_instance;
@@ -32,6 +32,10 @@ int JoinPath(char* out, const char* folder, const char* name);
 // registered flag, row-2 images and, when registered, the install folder
 // from RyvoWinInst. 0 = go on; -1 = Palm Desktop missing (already shown).
 int StartupProbe();
+
+// 0 when the source folder holds RyvoWin.exe; -1 after a message naming
+// the missing file. Install and update check it before writing anything.
+int CheckSource(void);
 
 // Install into the folder in the field of `window` (unregistered mode).
 // 0 = done; -1 = input, folder or copy failure (already shown); otherwise

@@ -2,9 +2,11 @@
 // the program entry (source folder, start-up probe, the modal window).
 #include <stdio.h>
 #include <string.h>
+#include <wchar.h>
 
 #include "installer.h"
 #include "resource.h"
+#include "text_codec.h"
 
 char g_sourceFolder[kPathSize];
 char g_installFolder[kPathSize];
@@ -22,7 +24,10 @@ BitmapButton g_buttonTable[kButtonRows] = {
 };
 
 int ShowMessage(const char* text, const char* caption, UINT type) {
-  return MessageBoxA(NULL, text, caption, type);
+  static wchar_t wideText[2 * kPathSize + 256], wideCaption[256];
+  Cp932ToWide(text, wideText, sizeof wideText / sizeof wideText[0]);
+  Cp932ToWide(caption, wideCaption, sizeof wideCaption / sizeof wideCaption[0]);
+  return MessageBoxW(NULL, wideText, wideCaption, type);
 }
 
 int ShowNameMessage(const char* format, const char* name, const char* caption) {
@@ -40,17 +45,26 @@ int JoinPath(char* out, const char* folder, const char* name) {
   return 0;
 }
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
-  // The medium is the folder the program is started from. A current
-  // directory that does not fit is refused rather than cut short.
-  DWORD n = GetCurrentDirectoryA(kPathSize, g_sourceFolder);
-  if (n == 0 || n >= kPathSize) {
+// The medium is the folder that holds this program, wherever it is started
+// from. 0, or -1 after a message when that folder's path is too long for
+// the path buffers or cannot be written in code page 932.
+static int FindSourceFolder(void) {
+  static wchar_t module[kPathSize];
+  DWORD n = GetModuleFileNameW(NULL, module, kPathSize);
+  wchar_t* slash = (n == 0 || n >= kPathSize) ? NULL : wcsrchr(module, L'\\');
+  if (slash != NULL) *slash = L'\0';
+  if (slash == NULL || WideToCp932(module, g_sourceFolder, kPathSize) != 0) {
     g_sourceFolder[0] = '\0';
     ShowMessage("インストール元のパスが長すぎます。", "インストーラエラー", MB_OK);
     return -1;
   }
+  return 0;
+}
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+  if (FindSourceFolder() != 0) return -1;
   if (StartupProbe() != 0) return -1;
   g_instance = instance;
-  DialogBoxParamA(instance, "INSTALL_DLG", NULL, InstallDlgProc, 0);
+  DialogBoxParamW(instance, L"INSTALL_DLG", NULL, InstallDlgProc, 0);
   return 0;
 }

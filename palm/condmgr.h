@@ -1,8 +1,13 @@
-// The Palm Conduit Manager calls that RyvoWin and the installer make, bound
-// at load time by export ordinal from CONDMGR.dll (condmgr.def beside this
-// header; the import library is the target condmgr_import). On a user's
-// machine the library comes with Palm Desktop; the tests and the demo use
-// the stand-in of tests/fixtures/condmgr, built from the same .def.
+// The Palm Conduit Manager calls that RyvoWin and the installer make. On a
+// user's machine CONDMGR.dll comes with Palm Desktop; the tests and the
+// demo use the stand-in of tests/fixtures/condmgr, which exports these
+// functions by the same ordinals (condmgr.def beside this header).
+//
+// The programs do not import the library at load time: LoadConduitManager
+// (condmgr_load.cpp) finds CONDMGR.dll when it is first needed, binds each
+// call by its ordinal (kCmOrdinal...) and the functions below then forward
+// to it. Before a successful LoadConduitManager every call returns
+// kCmErrNotInstalled.
 //
 // Every call is stdcall. Creator IDs are zero-terminated texts ("Ryvo").
 // Results: 0 on success (the removal call: 1); failures are codes below
@@ -20,6 +25,18 @@ enum {
   kCmErrBufferTooSmall = -1004, // the caller's buffer cannot hold the text
   kCmErrCreatorInUse = -1005,   // the creator ID is already registered
   kCmErrRegistry = -1006,       // the registration store refused
+};
+
+// Export ordinals of CONDMGR.dll (the same numbers as in condmgr.def).
+enum {
+  kCmOrdinalSetCreatorPriority = 40,
+  kCmOrdinalSetCreatorName = 46,
+  kCmOrdinalQueryConduit = 47,
+  kCmOrdinalSetCreatorDirectory = 48,
+  kCmOrdinalSetCreatorFile = 63,
+  kCmOrdinalRemoveConduitByCreatorID = 65,
+  kCmOrdinalInstallCreator = 67,
+  kCmOrdinalGetPalmDesktopFolder = 88,
 };
 
 #ifdef __cplusplus
@@ -46,3 +63,13 @@ int WINAPI CmRemoveConduitByCreatorID(const char* creator);
 #ifdef __cplusplus
 }
 #endif
+
+// Finds CONDMGR.dll and binds the calls above; once bound, later calls
+// return 0 at once. The library is looked for, by full path only, beside
+// the running program, then in the Palm Desktop folder recorded by Palm
+// Desktop (HKCU\Software\U.S. Robotics\Pilot Desktop\Core, value Path),
+// then in each absolute folder of PATH; never in the current directory. A
+// library that lacks one of the eight ordinals does not count. Returns 0,
+// or -1 when it is nowhere; it shows nothing, each program says in its own
+// words that Palm Desktop is missing.
+int LoadConduitManager(void);

@@ -4,7 +4,9 @@
 // read-only files, is flushed to the disk and written through
 // (FlushFileBuffers, MOVEFILE_WRITE_THROUGH), and folder locks with
 // LockFileEx. Paths are code page 932, as the rest of the program keeps
-// them. The copy and the kept failure are files_common.cpp's.
+// them; they meet Windows through the wide calls, converted by text_codec,
+// so that they mean the same whatever the system's code page is. The
+// copy and the kept failure are files_common.cpp's.
 #include <windows.h>
 #include <fcntl.h>
 #include <io.h>
@@ -13,6 +15,7 @@
 
 #include "files_common.h"
 #include "platform.h"
+#include "text_codec.h"
 
 namespace {
 
@@ -37,6 +40,12 @@ bool PathFits(const char* path) {
   return path != NULL && path[0] != '\0' && strlen(path) < (size_t)kPathSize;
 }
 
+// A code page 932 path as the wide calls take it; false when it is empty,
+// too long or not code page 932.
+bool WidePath(const char* path, wchar_t* wide) {
+  return PathFits(path) && Cp932ToWide(path, wide, MAX_PATH) == 0;
+}
+
 // A FILE* over a handle made by CreateFile.
 FILE* StreamOf(HANDLE handle, const char* path, int flags, const char* mode) {
   int fd = _open_osfhandle((intptr_t)handle, flags);
@@ -54,8 +63,32 @@ FILE* StreamOf(HANDLE handle, const char* path, int flags, const char* mode) {
 }
 
 HANDLE CreateNew(const char* path) {
-  return CreateFileA(path, GENERIC_WRITE, 0, NULL, CREATE_NEW,
+  wchar_t wide[MAX_PATH];
+  if (!WidePath(path, wide)) {
+    SetLastError(ERROR_INVALID_NAME);
+    return INVALID_HANDLE_VALUE;
+  }
+  return CreateFileW(wide, GENERIC_WRITE, 0, NULL, CREATE_NEW,
                      FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, NULL);
+}
+
+DWORD AttributesOf(const char* path) {
+  wchar_t wide[MAX_PATH];
+  if (!WidePath(path, wide)) {
+    SetLastError(ERROR_INVALID_NAME);
+    return INVALID_FILE_ATTRIBUTES;
+  }
+  return GetFileAttributesW(wide);
+}
+
+HANDLE OpenExisting(const char* path, DWORD access) {
+  wchar_t wide[MAX_PATH];
+  if (!WidePath(path, wide)) {
+    SetLastError(ERROR_INVALID_NAME);
+    return INVALID_HANDLE_VALUE;
+  }
+  return CreateFileW(wide, access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL,
+                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
 }
 
 struct HeldLock {
@@ -81,9 +114,7 @@ FILE* PfOpenFile(const char* path, const char* mode) {
     return StreamOf(handle, path, _O_BINARY, "wb");
   }
   bool update = strchr(mode, '+') != NULL;
-  HANDLE handle = CreateFileA(path, GENERIC_READ | (update ? GENERIC_WRITE : 0),
-                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+  HANDLE handle = OpenExisting(path, GENERIC_READ | (update ? GENERIC_WRITE : 0));
   if (handle == INVALID_HANDLE_VALUE) {
     FailLastError(path);
     return NULL;
@@ -136,7 +167,7 @@ FILE* PfCreateTemporary(const char* base, char* temporary) {
     }
     FILE* file = StreamOf(handle, temporary, _O_BINARY, "wb");
     if (file == NULL) {
-      DeleteFileA(temporary);
+      PfDeleteFile(temporary);
       temporary[0] = '\0';
     }
     return file;
@@ -154,27 +185,29 @@ int PfSyncFile(FILE* file) {
 
 int PfReplaceFile(const char* from, const char* to) {
   if (!PathFits(from) || !PathFits(to)) return Fail(to != NULL ? to : "", "path too long");
-  DWORD attributes = GetFileAttributesA(to);
+  wchar_t wideFrom[MAX_PATH], wideTo[MAX_PATH];
+  if (!WidePath(from, wideFrom) || !WidePath(to, wideTo)) return Fail(to, "not a code page 932 path");
+  DWORD attributes = GetFileAttributesW(wideTo);
   if (attributes != INVALID_FILE_ATTRIBUTES) {
     if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return Fail(to, "is a link, not a regular file");
     if (attributes & FILE_ATTRIBUTE_DIRECTORY) return Fail(to, "is a folder, not a regular file");
     if (attributes & FILE_ATTRIBUTE_READONLY) return Fail(to, "is read-only");
-    HANDLE handle = CreateFileA(to, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+    HANDLE handle = OpenExisting(to, 0);
     if (handle != INVALID_HANDLE_VALUE) {
       DWORD type = GetFileType(handle);
       CloseHandle(handle);
       if (type != FILE_TYPE_DISK) return Fail(to, "is not a regular file");
     }
   }
-  if (!MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+  if (!MoveFileExW(wideFrom, wideTo, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
     return FailLastError(to);
   return 0;
 }
 
 int PfDeleteFile(const char* path) {
-  if (!PathFits(path)) return Fail(path != NULL ? path : "", "path too long");
-  if (DeleteFileA(path)) return 0;
+  wchar_t wide[MAX_PATH];
+  if (!WidePath(path, wide)) return Fail(path != NULL ? path : "", "path too long");
+  if (DeleteFileW(wide)) return 0;
   DWORD error = GetLastError();
   if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return 0;
   return FailLastError(path);
@@ -182,7 +215,7 @@ int PfDeleteFile(const char* path) {
 
 int PfFileMissing(const char* path) {
   if (!PathFits(path)) return 0;
-  if (GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES) return 0;
+  if (AttributesOf(path) != INVALID_FILE_ATTRIBUTES) return 0;
   DWORD error = GetLastError();
   return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
 }
@@ -192,7 +225,7 @@ PfLockResult PfLockFolder(const char* folder) {
   int n = PathFits(folder) ? snprintf(lockPath, sizeof lockPath, "%s\\.ryvo-lock", folder) : -1;
   if (n < 0 || n >= (int)sizeof lockPath) return kPfLockFailed;
   for (HeldLock& held : Locks) {
-    if (held.count > 0 && lstrcmpiA(held.path, lockPath) == 0) {
+    if (held.count > 0 && strcmp(held.path, lockPath) == 0) {
       ++held.count;
       return kPfLockHeld;
     }
@@ -201,7 +234,9 @@ PfLockResult PfLockFolder(const char* folder) {
   for (HeldLock& held : Locks)
     if (held.count == 0 && slot == NULL) slot = &held;
   if (slot == NULL) return kPfLockFailed;
-  HANDLE handle = CreateFileA(lockPath, GENERIC_READ | GENERIC_WRITE,
+  wchar_t wideLock[MAX_PATH];
+  if (!WidePath(lockPath, wideLock)) return kPfLockFailed;
+  HANDLE handle = CreateFileW(wideLock, GENERIC_READ | GENERIC_WRITE,
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL,
                               OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
   if (handle == INVALID_HANDLE_VALUE) {
@@ -231,7 +266,7 @@ void PfUnlockFolder(const char* folder) {
   int n = PathFits(folder) ? snprintf(lockPath, sizeof lockPath, "%s\\.ryvo-lock", folder) : -1;
   if (n < 0 || n >= (int)sizeof lockPath) return;
   for (HeldLock& held : Locks) {
-    if (held.count > 0 && lstrcmpiA(held.path, lockPath) == 0) {
+    if (held.count > 0 && strcmp(held.path, lockPath) == 0) {
       if (--held.count == 0) CloseHandle(held.handle);   // closing releases the lock
       return;
     }

@@ -3,7 +3,8 @@
 // store. The portable code never calls the operating system for these.
 //
 // Implementations beside this header: platform_win32.cpp (RyvoWin: message
-// boxes, a list box) and platform_console.cpp (the ryvo tool: messages to
+// boxes and a list box through the wide calls, texts converted from and to
+// code page 932) and platform_console.cpp (the ryvo tool: messages to
 // standard error, an in-memory list), each with the files of its system,
 // files_win32.cpp or files_posix.cpp; the unit tests' fake
 // (tests/unit/fake_platform.cpp: recorded messages, scripted answers,

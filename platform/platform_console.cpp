@@ -5,6 +5,7 @@
 #include <errno.h>
 #include <stdio.h>
 #include <string.h>
+#include <wchar.h>
 
 #ifdef _WIN32
 #include <windows.h>
@@ -28,6 +29,23 @@ int ListSelected = -1;
 int MessageCount;
 int Quiet;
 
+#ifdef _WIN32
+// A message to a console goes as UTF-16 (WriteConsoleW), so that it reads
+// right whatever the console's code page; to a file or a pipe as code page
+// 932 bytes. 1 when it was written to a console.
+int WriteToConsole(FILE* stream, const char* cp932) {
+  HANDLE handle = GetStdHandle(stream == stderr ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE);
+  DWORD mode;
+  if (handle == INVALID_HANDLE_VALUE || handle == NULL || !GetConsoleMode(handle, &mode))
+    return 0;
+  static wchar_t wide[8192];
+  if (Cp932ToWide(cp932, wide, sizeof wide / sizeof wide[0]) != 0) return 0;
+  fflush(stream);
+  DWORD written;
+  return WriteConsoleW(handle, wide, (DWORD)wcslen(wide), &written, NULL) ? 1 : 0;
+}
+#endif
+
 }  // namespace
 
 StockList ConsoleStockList(void) { return ListEntries; }
@@ -41,7 +59,9 @@ const char* ConsoleFolderProblem(const char* folder) {
   if (strlen(folder) >= (size_t)kPathSize) return strerror(ENAMETOOLONG);
   const char* host = folder;
 #ifdef _WIN32
-  DWORD attributes = GetFileAttributesA(host);
+  wchar_t wide[kPathSize];
+  if (Cp932ToWide(host, wide, kPathSize) != 0) return strerror(EINVAL);
+  DWORD attributes = GetFileAttributesW(wide);
   if (attributes == INVALID_FILE_ATTRIBUTES) return strerror(ENOENT);
   return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? NULL : strerror(ENOTDIR);
 #else
@@ -57,13 +77,19 @@ int ConsoleFolderFiles(const char* folder, void (*each)(void* context, const cha
   const char* host = folder;
 #ifdef _WIN32
   char pattern[kPathSize + 4];
+  wchar_t widePattern[kPathSize + 4];
   snprintf(pattern, sizeof pattern, "%s\\*", host);
-  WIN32_FIND_DATAA found;
-  HANDLE search = FindFirstFileA(pattern, &found);
+  if (Cp932ToWide(pattern, widePattern, kPathSize + 4) != 0) return -1;
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW(widePattern, &found);
   if (search == INVALID_HANDLE_VALUE) return -1;
   do {
-    if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) each(context, found.cFileName);
-  } while (FindNextFileA(search, &found));
+    // A name code page 932 cannot write is no stock's file.
+    char name[2 * MAX_PATH];
+    if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
+        WideToCp932(found.cFileName, name, sizeof name) == 0)
+      each(context, name);
+  } while (FindNextFileW(search, &found));
   FindClose(search);
   return 0;
 #else
@@ -86,8 +112,10 @@ int ConsoleFileIsNewer(const char* a, const char* b) {
   const char* hostB = b;
 #ifdef _WIN32
   WIN32_FILE_ATTRIBUTE_DATA x, y;
-  if (!GetFileAttributesExA(hostA, GetFileExInfoStandard, &x) ||
-      !GetFileAttributesExA(hostB, GetFileExInfoStandard, &y))
+  wchar_t wideA[kPathSize], wideB[kPathSize];
+  if (Cp932ToWide(hostA, wideA, kPathSize) != 0 || Cp932ToWide(hostB, wideB, kPathSize) != 0 ||
+      !GetFileAttributesExW(wideA, GetFileExInfoStandard, &x) ||
+      !GetFileAttributesExW(wideB, GetFileExInfoStandard, &y))
     return 0;
   return CompareFileTime(&x.ftLastWriteTime, &y.ftLastWriteTime) > 0;
 #else
@@ -152,9 +180,17 @@ int PfMessageBox(const char* text, const char* caption, int buttons) {
   if (!Quiet) {
     static char shownText[4096];
     static char shownCaption[256];
-    if (failed) fprintf(stderr, "ryvo: %s: %s\n", path, reason);
-    fprintf(stderr, "[%s] %s\n", ConsoleDisplayText(caption, shownCaption, sizeof shownCaption),
-            ConsoleDisplayText(text, shownText, sizeof shownText));
+    static char line[kPathSize + 4096 + 256 + 160];
+    int n = 0;
+    if (failed) n = snprintf(line, sizeof line, "ryvo: %s: %s\n", path, reason);
+    snprintf(line + n, sizeof line - (size_t)n, "[%s] %s\n",
+             ConsoleDisplayText(caption, shownCaption, sizeof shownCaption),
+             ConsoleDisplayText(text, shownText, sizeof shownText));
+#ifdef _WIN32
+    if (!WriteToConsole(stderr, line)) fputs(line, stderr);
+#else
+    fputs(line, stderr);
+#endif
   }
   return PF_IDOK;
 }

@@ -19,8 +19,9 @@
 #   C:\RyvoCSV                     the CSV folder, already chosen
 #   HKCU\Software\RyvoWin          as the installer writes it, RyvoWinDir set
 #   the conduit registered for Ryvo with the stand-in.
-# Programs find CONDMGR.dll through the search path (WINEPATH=C:\Palm), as
-# they find the Palm Desktop's library on a user's machine.
+#   HKCU\Software\U.S. Robotics\Pilot Desktop\Core  Path = C:\Palm, where
+#                                  the programs find CONDMGR.dll as they
+#                                  find Palm Desktop's on a user's machine.
 
 RYVO_DESKTOP_SIZE=${RYVO_DESKTOP_SIZE:-800x600}
 RYVO_INSTALL_DIR='C:\Program Files\RyvoWin'
@@ -77,6 +78,9 @@ REGEDIT4
 "SyncDir"="ToPC"
 "RyvoWinTmp"="$(esc "$RYVO_WORK_DIR")"
 
+[HKEY_CURRENT_USER\\Software\\U.S. Robotics\\Pilot Desktop\\Core]
+"Path"="$(esc "$RYVO_PALM_DIR")"
+
 [HKEY_CURRENT_USER\\Software\\RyvoStandIn\\CondMgr]
 "DesktopFolder"="$(esc "$RYVO_PALM_DIR")"
 
@@ -91,7 +95,6 @@ REG
   wineserver -w
   rm -f "$reg"
   ryvo_dialog_font
-  export WINEPATH="$RYVO_PALM_DIR"
 }
 
 # ＭＳ ゴシック drawn by a copy of IPA Gothic with the line height of the

@@ -1,7 +1,9 @@
 # Sourced: the environment in which the Windows programs run under Wine.
 # WINEPREFIX defaults to a throwaway prefix inside the Windows build tree.
 export WINEDEBUG=-all
-export LC_ALL=ja_JP.UTF-8
+# The locale sets the prefix's system code page: Japanese (932) unless
+# RYVO_LC_ALL says otherwise (C.UTF-8 gives 1252).
+export LC_ALL=${RYVO_LC_ALL:-ja_JP.UTF-8}
 export WINEDLLOVERRIDES="mscoree,mshtml="
 # The architecture of the Windows build that runs here (scripts/wine-arch.sh).
 export RYVO_WINEARCH=${RYVO_WINEARCH:-$(bash "$(dirname "${BASH_SOURCE[0]}")/wine-arch.sh")}

@@ -88,6 +88,62 @@ int Utf8ToCp932(const char* utf8, char* out, int size) {
 #endif
 }
 
+#ifdef _WIN32
+int Cp932ToWide(const char* cp932, wchar_t* out, int count) {
+  if (count <= 0) return -1;
+  out[0] = L'\0';
+  if (cp932[0] == '\0') return 0;
+  if (MultiByteToWideChar(932, 0, cp932, -1, out, count) <= 0) {
+    out[0] = L'\0';
+    return -1;
+  }
+  return 0;
+}
+
+int WideToCp932(const wchar_t* wide, char* out, int size) {
+  if (size <= 0) return -1;
+  out[0] = '\0';
+  if (wide[0] == L'\0') return 0;
+  BOOL lost = FALSE;
+  int n = WideCharToMultiByte(932, WC_NO_BEST_FIT_CHARS, wide, -1, out, size, NULL, &lost);
+  if (n <= 0 || lost) {
+    out[0] = '\0';
+    return -1;
+  }
+  return 0;
+}
+
+const char* WideToCp932Shown(const wchar_t* wide, char* out, int size) {
+  static char whole[2 * kWideSize + 2];
+  if (size <= 0) return out;
+  out[0] = '\0';
+  if (WideCharToMultiByte(932, 0, wide, -1, whole, sizeof whole, NULL, NULL) <= 0) return out;
+  int used = 0;
+  const unsigned char* p = (const unsigned char*)whole;
+  while (p[used] != '\0') {
+    int n = IsLead932(p[used]) && p[used + 1] != '\0' ? 2 : 1;
+    if (used + n > size - 1) break;
+    used += n;
+  }
+  memcpy(out, whole, (size_t)used);
+  out[used] = '\0';
+  return out;
+}
+
+void SetDialogText(HWND dialog, int id, const char* text) {
+  static wchar_t wide[kWideSize];
+  Cp932ToWide(text, wide, kWideSize);
+  SetDlgItemTextW(dialog, id, wide);
+}
+
+void GetDialogText(HWND dialog, int id, char* text, int size) {
+  static wchar_t wide[kWideSize];
+  wide[0] = L'\0';
+  GetDlgItemTextW(dialog, id, wide, kWideSize);
+  WideToCp932Shown(wide, text, size);
+}
+#endif
+
 const char* Cp932ToUtf8Shown(const char* cp932, char* out, int size) {
   // Character by character, so that one bad byte shows as "?" and no more.
   int used = 0;

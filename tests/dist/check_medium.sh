@@ -3,8 +3,8 @@
 # Writes the installation medium into OUT and checks it: exactly the three
 # programs and the readme (never the stand-in CONDMGR.dll), the programs
 # byte for byte those the end-to-end tests install, 32-bit GUI programs
-# that need no mingw runtime DLL and bind the Conduit Manager by ordinal
-# alone, the readme in code page 932 with CR LF line ends, and the zip
+# that need no mingw runtime DLL and do not import the Conduit Manager at
+# load time, the readme in code page 932 with CR LF line ends, and the zip
 # holding the same files.
 set -u
 export LC_ALL=C
@@ -35,21 +35,52 @@ for program in Installation.exe RyvoWin.exe ryvo.exe; do
   esac
 done
 
-# The two GUI programs: GUI subsystem, CONDMGR.dll by ordinal only.
-condmgr_ordinals() {
-  "$objdump" -p "$1" | sed -n '/DLL Name: CONDMGR.dll/,/^\s*$/p' | awk '
-    /Hint\/Ord/ { next }
-    /^[ \t]*[0-9a-f]+[ \t]+[0-9]+/ { if ($3 != "<none>") print "named:" $3; else print $2 }' |
-    sort -n | tr '\n' ' '
-}
+# The two GUI programs: GUI subsystem. No program imports CONDMGR.dll at
+# load time (RyvoWin and the installer find and bind it when first needed,
+# so that a machine without it gets their own message, not the loader's).
 for program in RyvoWin.exe Installation.exe; do
   grep -q 'Subsystem.*(Windows GUI)' <<<"$("$objdump" -p "$medium/$program")" ||
     fail "$program is not a GUI program"
 done
-got=$(condmgr_ordinals "$medium/RyvoWin.exe")
-[ "$got" = "47 88 " ] || fail "RyvoWin.exe imports from CONDMGR.dll: $got"
-got=$(condmgr_ordinals "$medium/Installation.exe")
-[ "$got" = "40 46 47 48 63 65 67 88 " ] || fail "Installation.exe imports from CONDMGR.dll: $got"
+for program in Installation.exe RyvoWin.exe ryvo.exe; do
+  "$objdump" -p "$medium/$program" | grep -qi 'DLL Name: CONDMGR.dll' &&
+    fail "$program imports CONDMGR.dll at load time"
+done
+
+# Each program carries the manifest (run as invoker, the Windows versions
+# from Vista to 10/11, not DPI-aware, the classic controls) and a Japanese
+# version resource with the version of shared/version.h; every resource is
+# tagged Japanese.
+windres=${objdump%objdump}windres
+version_h=$(dirname "$make_dist")/../shared/version.h
+version_text=$(sed -n 's/^#define RYVO_VERSION_TEXT "\(.*\)"$/\1/p' "$version_h")
+version_numbers=$(sed -n 's/^#define RYVO_VERSION_NUMBERS //p' "$version_h")
+[ -n "$version_text" ] && [ -n "$version_numbers" ] || fail "no version in $version_h"
+for program in RyvoWin.exe Installation.exe ryvo.exe; do
+  resources=$("$windres" -i "$medium/$program" -O rc 2>/dev/null)
+  [ -n "$resources" ] || { fail "$program: no resources"; continue; }
+  manifest=$(sed -n '/^1 24 /,/^END/p' <<<"$resources")
+  [ -n "$manifest" ] || fail "$program carries no manifest"
+  grep -q 'requestedExecutionLevel level=""asInvoker""' <<<"$manifest" ||
+    fail "$program: the manifest does not ask for asInvoker"
+  for os in e2011457-1546-43c5-a5fe-008deee3d3f0 35138b9a-5d96-4fbd-8e2d-a2440225f93a \
+            4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38 1f676c76-80e1-4239-95bb-83d0f6d0da78 \
+            8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a; do
+    grep -q "supportedOS Id=\"\"{$os}\"\"" <<<"$manifest" || fail "$program: supportedOS $os missing"
+  done
+  grep -q '<dpiAware[^>]*>false</dpiAware>' <<<"$manifest" || fail "$program: not marked DPI-unaware"
+  grep -qi 'Common-Controls' <<<"$manifest" && fail "$program: the manifest asks for Common Controls 6"
+  info=$(sed -n '/^1 VERSIONINFO/,/^END/p' <<<"$resources")
+  grep -q "FILEVERSION $version_numbers\$" <<<"$info" || fail "$program: FILEVERSION is not $version_numbers"
+  grep -q "PRODUCTVERSION $version_numbers\$" <<<"$info" || fail "$program: PRODUCTVERSION is not $version_numbers"
+  grep -q 'BLOCK "041103A4"' <<<"$info" || fail "$program: no Japanese (041103A4) string block"
+  grep -q "VALUE \"FileVersion\", \"$version_text\"" <<<"$info" || fail "$program: FileVersion is not $version_text"
+  grep -q "VALUE \"ProductVersion\", \"$version_text\"" <<<"$info" || fail "$program: ProductVersion is not $version_text"
+  grep -q 'VALUE "FileDescription", L"' <<<"$info" || fail "$program: no Japanese file description"
+  grep -q 'VALUE "Translation", 0x411, 932' <<<"$info" || fail "$program: translation is not 0411 / 932"
+  languages=$(sed -n 's/^LANGUAGE //p' <<<"$resources" | sort -u | tr '\n' ' ')
+  [ "$languages" = "17, 1 " ] || fail "$program: resource languages $languages (Japanese is 17, 1)"
+done
 
 # The readme: code page 932 text, every line ended by CR LF.
 readme=$medium/readme.txt

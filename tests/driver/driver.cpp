@@ -13,6 +13,7 @@ const char kMainCaption[] = "Ryvo Data Excange";
 const char kRyvoKey[] = "Software\\RyvoWin";
 const char kStandInKey[] = "Software\\RyvoStandIn\\CondMgr";
 static const char kStandInRoot[] = "Software\\RyvoStandIn";
+static const char kPalmDesktopKey[] = "Software\\U.S. Robotics\\Pilot Desktop\\Core";
 static const char kTestRoot[] = "C:\\ryvotest";
 
 // ---- Registry of tests and the run ---------------------------------------
@@ -143,6 +144,13 @@ static void RunTest(int index, int* passed, int* failed) {
 
 int main(int argc, char** argv) {
   setvbuf(stdout, NULL, _IONBF, 0);
+  // RYVO_EXPECT_ACP: the system code page the run is meant to have (the
+  // same scenarios run under code pages 932 and 1252).
+  const char* expected = getenv("RYVO_EXPECT_ACP");
+  if (expected && (UINT)atoi(expected) != GetACP()) {
+    printf("FAILED: the system code page is %u, not %s\n", GetACP(), expected);
+    return 1;
+  }
   if (argc > 1 && strcmp(argv[1], "--list") == 0) {
     for (int i = 0; i < testCount; i++) printf("%s\n", tests[i].name);
     return 0;
@@ -514,6 +522,40 @@ int ClickButton(HWND window, int id) {
   return 1;
 }
 
+// Sent messages overtake posted ones, so the wait for idle does not prove
+// that the keys were handled: callers wait for their effect.
+void PostKey(HWND window, int key) {
+  UINT scan = MapVirtualKeyA(key, 0);
+  PostMessageA(window, WM_KEYDOWN, key, 1 | (scan << 16));
+  if (key == VK_SPACE || key == VK_RETURN || key == VK_ESCAPE)
+    PostMessageA(window, WM_CHAR, key == VK_SPACE ? ' ' : key == VK_RETURN ? '\r' : 27,
+                 1 | (scan << 16));
+  PostMessageA(window, WM_KEYUP, key, 1 | (scan << 16) | 0xC0000000);
+  HWND top = GetAncestor(window, GA_ROOT);
+  WaitIdle(top ? top : window);
+}
+
+HWND FocusedWindow(HWND window) {
+  GUITHREADINFO info;
+  memset(&info, 0, sizeof info);
+  info.cbSize = sizeof info;
+  if (!GetGUIThreadInfo(GetWindowThreadProcessId(window, NULL), &info)) return NULL;
+  return info.hwndFocus;
+}
+
+int TabTo(HWND dialog, int id, int limit) {
+  HWND target = GetDlgItem(dialog, id);
+  if (target == NULL) return 0;
+  for (int i = 0; i <= limit; i++) {
+    HWND focus = FocusedWindow(dialog);
+    if (focus == target) return 1;
+    PostKey(focus ? focus : dialog, VK_TAB);
+    // Posted keys are handled after sent messages: wait for the move.
+    for (int waited = 0; waited < 2000 && FocusedWindow(dialog) == focus; waited += 10) Sleep(10);
+  }
+  return 0;
+}
+
 void WaitIdle(HWND window) {
   DWORD_PTR result;
   SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, kWait, &result);
@@ -652,55 +694,92 @@ const char* JoinItems(const ListContent* list, char* buffer, int size) {
   return buffer;
 }
 
+// ---- Code page 932 at the Windows calls -----------------------------------------
+// The driver's texts and paths are code page 932 whatever the system's code
+// page is (the tests also run where it is 1252): they meet Windows through
+// the wide calls.
+
+// `text` as UTF-16, in a rotating set of buffers.
+static const wchar_t* Wide(const char* text) {
+  static wchar_t buffers[8][2048];
+  static int next;
+  wchar_t* wide = buffers[next++ % 8];
+  if (!MultiByteToWideChar(932, 0, text, -1, wide, 2048)) wide[0] = 0;
+  return wide;
+}
+
+// UTF-16 `wide` as code page 932 into `text` (`size` bytes).
+static void Narrow(const wchar_t* wide, char* text, int size) {
+  if (!WideCharToMultiByte(932, 0, wide, -1, text, size, NULL, NULL)) text[0] = 0;
+}
+
 // ---- Registry -----------------------------------------------------------------
 
 int RegistryRead(const char* key, const char* name, char* text, int size) {
   HKEY handle;
   text[0] = 0;
-  if (RegOpenKeyExA(HKEY_CURRENT_USER, key, 0, KEY_READ, &handle) != ERROR_SUCCESS)
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, Wide(key), 0, KEY_READ, &handle) != ERROR_SUCCESS)
     return -1;
-  DWORD type = 0, bytes = size;
-  LONG status = RegQueryValueExA(handle, name, NULL, &type, (BYTE*)text, &bytes);
+  static wchar_t wide[4096];
+  DWORD type = 0, bytes = sizeof wide - sizeof wide[0];
+  LONG status = RegQueryValueExW(handle, Wide(name), NULL, &type, (BYTE*)wide, &bytes);
   RegCloseKey(handle);
-  if (status != ERROR_SUCCESS || type != REG_SZ || bytes == 0 || (int)bytes > size) {
-    text[0] = 0;
-    return -1;
-  }
-  text[bytes - 1] = 0;
+  if (status != ERROR_SUCCESS || type != REG_SZ || bytes == 0) return -1;
+  wide[bytes / sizeof wide[0]] = 0;
+  int n = WideCharToMultiByte(932, 0, wide, -1, NULL, 0, NULL, NULL);
+  if (n <= 0 || n > size) return -1;
+  Narrow(wide, text, size);
   return 0;
 }
 
 int RegistryWrite(const char* key, const char* name, const char* text) {
   HKEY handle;
-  if (RegCreateKeyExA(HKEY_CURRENT_USER, key, 0, NULL, 0, KEY_WRITE, NULL,
+  if (RegCreateKeyExW(HKEY_CURRENT_USER, Wide(key), 0, NULL, 0, KEY_WRITE, NULL,
                       &handle, NULL) != ERROR_SUCCESS)
     return -1;
-  LONG status = RegSetValueExA(handle, name, 0, REG_SZ, (const BYTE*)text,
-                               (DWORD)strlen(text) + 1);
+  const wchar_t* wide = Wide(text);
+  LONG status = RegSetValueExW(handle, Wide(name), 0, REG_SZ, (const BYTE*)wide,
+                               (DWORD)((wcslen(wide) + 1) * sizeof wide[0]));
   RegCloseKey(handle);
   return status == ERROR_SUCCESS ? 0 : -1;
 }
 
 int RegistryWriteNumber(const char* key, const char* name, DWORD number) {
   HKEY handle;
-  if (RegCreateKeyExA(HKEY_CURRENT_USER, key, 0, NULL, 0, KEY_WRITE, NULL,
+  if (RegCreateKeyExW(HKEY_CURRENT_USER, Wide(key), 0, NULL, 0, KEY_WRITE, NULL,
                       &handle, NULL) != ERROR_SUCCESS)
     return -1;
-  LONG status = RegSetValueExA(handle, name, 0, REG_DWORD, (const BYTE*)&number, 4);
+  LONG status = RegSetValueExW(handle, Wide(name), 0, REG_DWORD, (const BYTE*)&number, 4);
   RegCloseKey(handle);
   return status == ERROR_SUCCESS ? 0 : -1;
 }
 
 int RegistryKeyExists(const char* key) {
   HKEY handle;
-  if (RegOpenKeyExA(HKEY_CURRENT_USER, key, 0, KEY_READ, &handle) != ERROR_SUCCESS)
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, Wide(key), 0, KEY_READ, &handle) != ERROR_SUCCESS)
     return 0;
   RegCloseKey(handle);
   return 1;
 }
 
+int RegistryDeleteValue(const char* key, const char* name) {
+  HKEY handle;
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, Wide(key), 0, KEY_SET_VALUE, &handle) != ERROR_SUCCESS)
+    return -1;
+  LONG status = RegDeleteValueW(handle, Wide(name));
+  RegCloseKey(handle);
+  return status == ERROR_SUCCESS ? 0 : -1;
+}
+
+void SetPalmDesktopRecord(const char* folder) {
+  if (folder)
+    RegistryWrite(kPalmDesktopKey, "Path", folder);
+  else
+    RegistryDeleteValue(kPalmDesktopKey, "Path");
+}
+
 void RegistryDeleteTree(const char* key) {
-  SHDeleteKeyA(HKEY_CURRENT_USER, key);
+  SHDeleteKeyW(HKEY_CURRENT_USER, Wide(key));
 }
 
 void SetRyvoSettings(const char* csvFolder, const char* workFolder,
@@ -749,27 +828,29 @@ const char* StandInPathAtConduitQuery(void) {
 
 // ---- Folders and files --------------------------------------------------------
 
-static void DeleteFolderTree(const char* folder) {
-  char pattern[MAX_PATH];
-  WIN32_FIND_DATAA found;
-  snprintf(pattern, sizeof pattern, "%s\\*", folder);
-  HANDLE search = FindFirstFileA(pattern, &found);
+static void DeleteFolderTree(const wchar_t* folder) {
+  wchar_t pattern[MAX_PATH];
+  WIN32_FIND_DATAW found;
+  _snwprintf(pattern, MAX_PATH, L"%ls\\*", folder);
+  pattern[MAX_PATH - 1] = 0;
+  HANDLE search = FindFirstFileW(pattern, &found);
   if (search != INVALID_HANDLE_VALUE) {
     do {
-      if (strcmp(found.cFileName, ".") == 0 || strcmp(found.cFileName, "..") == 0)
+      if (wcscmp(found.cFileName, L".") == 0 || wcscmp(found.cFileName, L"..") == 0)
         continue;
-      char path[MAX_PATH];
-      snprintf(path, sizeof path, "%s\\%s", folder, found.cFileName);
+      wchar_t path[MAX_PATH];
+      _snwprintf(path, MAX_PATH, L"%ls\\%ls", folder, found.cFileName);
+      path[MAX_PATH - 1] = 0;
       if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
         DeleteFolderTree(path);
       } else {
-        SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
-        DeleteFileA(path);
+        SetFileAttributesW(path, FILE_ATTRIBUTE_NORMAL);
+        DeleteFileW(path);
       }
-    } while (FindNextFileA(search, &found));
+    } while (FindNextFileW(search, &found));
     FindClose(search);
   }
-  RemoveDirectoryA(folder);
+  RemoveDirectoryW(folder);
 }
 
 static BOOL CALLBACK KillLeftover(HWND window, LPARAM) {
@@ -794,10 +875,11 @@ void ResetState(void) {
   EnumWindows(KillLeftover, 0);
   RegistryDeleteTree(kRyvoKey);
   RegistryDeleteTree(kStandInRoot);
-  CreateDirectoryA(kTestRoot, NULL);
+  SetPalmDesktopRecord(DriverFolder());
+  CreateDirectoryW(Wide(kTestRoot), NULL);
   const char* folder = TestFolder("");
-  DeleteFolderTree(folder);
-  CreateDirectoryA(folder, NULL);
+  DeleteFolderTree(Wide(folder));
+  CreateDirectoryW(Wide(folder), NULL);
 }
 
 const char* TestFolder(const char* sub) {
@@ -808,7 +890,7 @@ const char* TestFolder(const char* sub) {
     snprintf(folder, MAX_PATH, "%s\\%s", kTestRoot, currentTest);
   } else {
     snprintf(folder, MAX_PATH, "%s\\%s\\%s", kTestRoot, currentTest, sub);
-    CreateDirectoryA(folder, NULL);
+    CreateDirectoryW(Wide(folder), NULL);
   }
   return folder;
 }
@@ -821,8 +903,72 @@ const char* TestFile(const char* sub, const char* file) {
   return path;
 }
 
+const char* CopyBesideDriverTo(const char* file, const char* sub) {
+  const char* copy = TestFile(sub, file);
+  if (!CopyFileW(Wide(ProgramPath(file)), Wide(copy), FALSE)) {
+    CheckFailed(__FILE__, __LINE__, "cannot copy %s to %s (error %lu)", file, copy,
+                GetLastError());
+    return NULL;
+  }
+  return copy;
+}
+
+// Starts a host program (Wine starts it like a Windows one); Wine gives
+// neither its end nor its exit code, so callers look at its effect.
+static void RunHostProgram(const char* commandLine) {
+  char line[2 * MAX_PATH + 64];
+  snprintf(line, sizeof line, "%s", commandLine);
+  STARTUPINFOA startup;
+  PROCESS_INFORMATION info;
+  memset(&startup, 0, sizeof startup);
+  startup.cb = sizeof startup;
+  if (!CreateProcessA(NULL, line, NULL, NULL, FALSE, 0, NULL, NULL, &startup, &info)) return;
+  CloseHandle(info.hThread);
+  CloseHandle(info.hProcess);
+}
+
+// 1 when a new file can be made in `folder` (a trial file, deleted again).
+static int FolderTakesFiles(const char* folder) {
+  char trial[MAX_PATH];
+  snprintf(trial, sizeof trial, "%s\\driver-trial.tmp", folder);
+  HANDLE file = CreateFileW(Wide(trial), GENERIC_WRITE, 0, NULL, CREATE_NEW,
+                            FILE_FLAG_DELETE_ON_CLOSE, NULL);
+  if (file == INVALID_HANDLE_VALUE) return 0;
+  CloseHandle(file);
+  return 1;
+}
+
+int SetFolderUnwritable(const char* folder, int unwritable) {
+  typedef char*(CDECL * HostName)(LPCWSTR);
+  HostName hostName = (HostName)(void*)GetProcAddress(GetModuleHandleA("kernel32"),
+                                                      "wine_get_unix_file_name");
+  WCHAR wide[MAX_PATH];
+  if (hostName == NULL || !MultiByteToWideChar(932, 0, folder, -1, wide, MAX_PATH)) return 0;
+  char* host = hostName(wide);
+  if (host == NULL) return 0;
+  char command[2 * MAX_PATH + 64];
+  if (unwritable) {
+    snprintf(command, sizeof command, "Z:\\usr\\bin\\chmod a-w \"%s\"", host);
+    RunHostProgram(command);
+    snprintf(command, sizeof command, "Z:\\usr\\bin\\chattr +i \"%s\"", host);
+    RunHostProgram(command);
+  } else {
+    snprintf(command, sizeof command, "Z:\\usr\\bin\\chattr -i \"%s\"", host);
+    RunHostProgram(command);
+    snprintf(command, sizeof command, "Z:\\usr\\bin\\chmod u+w \"%s\"", host);
+    RunHostProgram(command);
+  }
+  HeapFree(GetProcessHeap(), 0, host);
+  // The host program may still run when the wait ends.
+  for (int waited = 0; waited < kWait; waited += 50) {
+    if (FolderTakesFiles(folder) == !unwritable) return 1;
+    Sleep(50);
+  }
+  return 0;
+}
+
 int ReadWholeFile(const char* path, unsigned char* data, int size) {
-  FILE* file = fopen(path, "rb");
+  FILE* file = _wfopen(Wide(path), L"rb");
   if (file == NULL) return -1;
   int n = (int)fread(data, 1, size, file);
   fclose(file);
@@ -830,7 +976,7 @@ int ReadWholeFile(const char* path, unsigned char* data, int size) {
 }
 
 int WriteWholeFile(const char* path, const void* data, int size) {
-  FILE* file = fopen(path, "wb");
+  FILE* file = _wfopen(Wide(path), L"wb");
   if (file == NULL) return -1;
   int n = (int)fwrite(data, 1, size, file);
   int closed = fclose(file);
@@ -838,13 +984,13 @@ int WriteWholeFile(const char* path, const void* data, int size) {
 }
 
 int FileExists(const char* path) {
-  DWORD attributes = GetFileAttributesA(path);
+  DWORD attributes = GetFileAttributesW(Wide(path));
   return attributes != INVALID_FILE_ATTRIBUTES &&
          !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 int DeleteOneFile(const char* path) {
-  return DeleteFileA(path) ? 0 : -1;
+  return DeleteFileW(Wide(path)) ? 0 : -1;
 }
 
 int CheckFile(const char* path, const void* expected, int size, const char* file, int line) {

@@ -171,6 +171,17 @@ void SendCommand(HWND window, int id);
 int ClickButton(HWND window, int id);
 // Waits until the program's window procedure is idle again.
 void WaitIdle(HWND window);
+// Keys as the keyboard gives them: WM_KEYDOWN and WM_KEYUP posted to
+// `window` (and WM_CHAR for a character key). The program may handle them
+// after this returns: wait for their effect.
+void PostKey(HWND window, int key);
+// The window that has the keyboard focus in the program of `window`
+// (GetGUIThreadInfo); NULL when none.
+HWND FocusedWindow(HWND window);
+// Presses Tab in the program of `window` (to the focused control) until
+// control `id` of `dialog` has the focus, at most `limit` times. 1 when it
+// got there.
+int TabTo(HWND dialog, int id, int limit);
 // Window caption / control text as code page 932.
 void WindowText(HWND window, char* text, int size);
 void ControlText(HWND dialog, int id, char* text, int size);
@@ -224,9 +235,17 @@ const char* JoinItems(const ListContent* list, char* buffer, int size);
 
 // Ends leftover programs of earlier runs (windows titled like ours),
 // deletes HKCU\Software\RyvoWin and the stand-in's key
-// HKCU\Software\RyvoStandIn, and makes a fresh empty test folder
-// C:\ryvotest\<test name> (TestFolder("") names it).
+// HKCU\Software\RyvoStandIn, records the driver's folder (which holds the
+// stand-in CONDMGR.dll) as the Palm Desktop folder, and makes a fresh
+// empty test folder C:\ryvotest\<test name> (TestFolder("") names it).
 void ResetState(void);
+// The folder Palm Desktop records as its own (HKCU\Software\U.S.
+// Robotics\Pilot Desktop\Core, value Path), where the programs look for
+// CONDMGR.dll when it is not beside them. NULL deletes the value.
+void SetPalmDesktopRecord(const char* folder);
+// Copies `file` from beside the driver into folder `sub` of the test
+// folder: the copy's full path, or NULL (a failed check) when it cannot.
+const char* CopyBesideDriverTo(const char* file, const char* sub);
 // A folder inside the test folder, created if missing: TestFolder("work").
 const char* TestFolder(const char* sub);
 // TestFolder(sub) + "\" + file, in a rotating set of buffers.
@@ -242,6 +261,7 @@ int RegistryWrite(const char* key, const char* name, const char* text);
 int RegistryWriteNumber(const char* key, const char* name, DWORD number);
 int RegistryKeyExists(const char* key);
 void RegistryDeleteTree(const char* key);
+int RegistryDeleteValue(const char* key, const char* name);
 extern const char kRyvoKey[];        // "Software\\RyvoWin"
 extern const char kStandInKey[];     // "Software\\RyvoStandIn\\CondMgr"
 
@@ -256,6 +276,11 @@ void StandInFailCall(int ordinal, int result);
 // when the conduit query was reached. Empty text when nothing was recorded.
 const char* StandInCallLog(void);
 const char* StandInPathAtConduitQuery(void);
+
+// Makes a folder refuse new files (unwritable 1) or take them again (0),
+// on the host: write permission and, for root, the immutable flag
+// (chmod, chattr). 1 when the folder now behaves so.
+int SetFolderUnwritable(const char* folder, int unwritable);
 
 // Files (paths are code page 932). Whole-file reads of up to `size` bytes:
 // the number of bytes read, or -1 when the file cannot be opened.

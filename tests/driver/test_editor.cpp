@@ -60,7 +60,9 @@ HWND OpenDialog(Session* s, int command) {
 
 void SetField(HWND dialog, int id, const char* text) {
   DWORD_PTR result;
-  SendDlgItemMessageA(dialog, id, WM_SETTEXT, 0, (LPARAM)text);
+  WCHAR wide[1024];
+  if (!MultiByteToWideChar(932, 0, text, -1, wide, 1024)) wide[0] = 0;
+  SendDlgItemMessageW(dialog, id, WM_SETTEXT, 0, (LPARAM)wide);
   SendMessageTimeoutA(dialog, WM_NULL, 0, 0, SMTO_NORMAL, kWait, &result);
 }
 

@@ -79,17 +79,21 @@ const char* FolderFiles(const char* folder) {
   int count = 0;
   char pattern[MAX_PATH];
   snprintf(pattern, sizeof pattern, "%s\\*", folder);
-  WIN32_FIND_DATAA found;
-  HANDLE search = FindFirstFileA(pattern, &found);
+  // Names as code page 932, whatever the system's code page.
+  WCHAR widePattern[MAX_PATH];
+  MultiByteToWideChar(932, 0, pattern, -1, widePattern, MAX_PATH);
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW(widePattern, &found);
   if (search != INVALID_HANDLE_VALUE) {
     do {
       if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
       if (count < 32) {
-        snprintf(names[count], MAX_PATH, "%s", found.cFileName);
+        if (!WideCharToMultiByte(932, 0, found.cFileName, -1, names[count], MAX_PATH, NULL, NULL))
+          names[count][0] = 0;
         order[count] = names[count];
         count++;
       }
-    } while (FindNextFileA(search, &found));
+    } while (FindNextFileW(search, &found));
     FindClose(search);
   }
   qsort(order, count, sizeof order[0], CompareNames);

@@ -4,9 +4,10 @@
 // keys that must not close the window.
 //
 // The installation medium of a test is a folder of its own holding small
-// stand-in programs; the installer itself runs from the driver's folder
-// (beside CONDMGR.dll) with the medium as its current directory, which is
-// what it takes as the source of every copy.
+// stand-in programs and a copy of the installer, which runs from there with
+// the test folder (not the medium) as its current directory: the folder it
+// is in is the source of every copy. It finds CONDMGR.dll in the driver's
+// folder, which ResetState() records as Palm Desktop's.
 #include "driver.h"
 
 #include <winioctl.h>
@@ -94,8 +95,18 @@ const char* StandardMedium(void) {
 
 // ---- The installer ---------------------------------------------------------
 
+// The medium's installer: a copy of the driver's when the medium has none.
+const char* MediumInstaller(const char* medium) {
+  static char exe[MAX_PATH];
+  snprintf(exe, sizeof exe, "%s\\Installation.exe", medium);
+  if (!FileExists(exe)) CopyFileA(ProgramPath("Installation.exe"), exe, FALSE);
+  return exe;
+}
+
+// Starts the medium's installer with the test folder as its current
+// directory and waits for its window.
 Program* StartInstaller(const char* medium, HWND* window) {
-  Program* installer = StartProgram("Installation.exe", medium);
+  Program* installer = StartProgram(MediumInstaller(medium), TestFolder(""));
   *window = installer ? WaitForWindow(installer, kInstallerCaption, kWait) : NULL;
   return installer;
 }
@@ -264,12 +275,38 @@ void StartUninstall(Program* installer, HWND window) {
 DRIVER_TEST(installer_palm_desktop_absent) {
   ResetState();
   StandInSetDesktopAbsent();
-  Program* installer = StartProgram("Installation.exe", StandardMedium());
+  Program* installer = StartProgram(MediumInstaller(StandardMedium()), TestFolder(""));
   REQUIRE(installer != NULL);
   EXPECT_MESSAGE_BOX(installer, "DeBug", "No Installed PalmDesktop!!", IDOK);
   CHECK_INT(WaitForExit(installer, kWait), -1);
   CHECK(FindProgramWindow(installer, kInstallerCaption) == NULL);
   CHECK_STR(StandInCallLog(), "88()=-1001\n");
+}
+
+DRIVER_TEST(installer_conduit_manager_nowhere) {
+  // No CONDMGR.dll beside the installer, none recorded by Palm Desktop and
+  // none on PATH (the one in the current directory does not count): the
+  // message of a missing Palm Desktop, then exit -1.
+  ResetState();
+  SetPalmDesktopRecord(NULL);
+  Program* installer = StartProgram(MediumInstaller(StandardMedium()), DriverFolder());
+  REQUIRE(installer != NULL);
+  EXPECT_MESSAGE_BOX(installer, "DeBug", "No Installed PalmDesktop!!", IDOK);
+  CHECK_INT(WaitForExit(installer, kWait), -1);
+  CHECK(FindProgramWindow(installer, kInstallerCaption) == NULL);
+  CHECK_STR(StandInCallLog(), "");
+}
+
+DRIVER_TEST(installer_conduit_manager_from_palm_desktop_record) {
+  // Started from the medium, which holds no CONDMGR.dll: the one in the
+  // folder Palm Desktop records is used.
+  ResetState();
+  Program* installer = StartProgram(MediumInstaller(StandardMedium()), TestFolder(""));
+  REQUIRE(installer != NULL);
+  HWND window = WaitForWindow(installer, kInstallerCaption, kWait);
+  REQUIRE(window != NULL);
+  CHECK_STR(StandInCallLog(), "88()=0\n47(Ryvo)=-1003\n");
+  ExitWithButton(installer, window);
 }
 
 DRIVER_TEST(installer_unregistered_start) {
@@ -343,6 +380,31 @@ DRIVER_TEST(installer_keys_do_not_close) {
   ExitWithButton(installer, window);
 }
 
+DRIVER_TEST(installer_from_the_keyboard_alone) {
+  // Tab to the field (the folder is put in as text), Tab to the install
+  // button, Enter; Enter answers the message; Tab to the exit button,
+  // Enter ends it.
+  ResetState();
+  char chosen[MAX_PATH];
+  snprintf(chosen, sizeof chosen, "%s", TestFolder("target"));
+  HWND window;
+  Program* installer = StartInstaller(StandardMedium(), &window);
+  REQUIRE(window != NULL);
+  REQUIRE(TabTo(window, kFolderField, 8));
+  SetField(window, chosen);
+  REQUIRE(TabTo(window, kInstallButton, 8));
+  PostKey(FocusedWindow(window), VK_RETURN);
+  HWND box = WaitForMessageBox(installer, kInstallDone, kInstalledText, kWait);
+  REQUIRE(box != NULL);
+  PostKey(FocusedWindow(box) ? FocusedWindow(box) : box, VK_RETURN);
+  for (int i = 0; i < 150 && IsWindow(box); i++) Sleep(20);
+  CHECK(!IsWindow(box));
+  CHECK(RyvoRegistered());
+  REQUIRE(TabTo(window, kExitButton, 8));
+  PostKey(FocusedWindow(window), VK_RETURN);
+  CHECK_INT(WaitForExit(installer, kWait), 0);
+}
+
 // ---- Install ----------------------------------------------------------------
 
 DRIVER_TEST(installer_install_fresh_folder) {
@@ -400,14 +462,83 @@ DRIVER_TEST(installer_install_fresh_folder) {
   ExitWithButton(installer, window);
 }
 
+DRIVER_TEST(installer_source_is_its_own_folder) {
+  // Started from another folder that holds programs of its own: the copies
+  // come from the installer's folder, never from the current directory.
+  ResetState();
+  const char* medium = StandardMedium();
+  const char* elsewhere = TestFolder("elsewhere");
+  WriteText(TestFile("elsewhere", "RyvoWin.exe"), "MZ\x90 not from the medium");
+  WriteText(TestFile("elsewhere", "extra.dll"), "MZ\x90 not from the medium");
+  char chosen[MAX_PATH];
+  snprintf(chosen, sizeof chosen, "%s", TestFolder("target"));
+  Program* installer = StartProgram(MediumInstaller(medium), elsewhere);
+  REQUIRE(installer != NULL);
+  HWND window = WaitForWindow(installer, kInstallerCaption, kWait);
+  REQUIRE(window != NULL);
+  REQUIRE(InstallInto(installer, window, chosen));
+  for (const char* name : kCopied) {
+    char to[MAX_PATH];
+    snprintf(to, sizeof to, "%s\\RyvoWin\\%s", chosen, name);
+    if (!SameFileContent(TestFile("medium", name), to))
+      CheckFailed(__FILE__, __LINE__, "%s is not the medium's", name);
+  }
+  CHECK(!FileExists(File("target\\RyvoWin", "extra.dll")));
+  ExitWithButton(installer, window);
+}
+
+DRIVER_TEST(installer_source_without_ryvowin_writes_nothing) {
+  // A medium without RyvoWin.exe: install and update name the missing file
+  // and write no setting, folder or registration.
+  ResetState();
+  const MediumFile files[] = {{"RyvoPC.dll", "MZ\x90 conduit"}, {"ryvo.exe", "MZ\x90 tool"}};
+  const char* medium = MakeMedium("medium", files, 2);
+  char missing[MAX_PATH + 64];
+  snprintf(missing, sizeof missing, "インストール元のファイルがありません。\n%s\\RyvoWin.exe",
+           medium);
+  char chosen[MAX_PATH];
+  snprintf(chosen, sizeof chosen, "%s", TestFolder("target"));
+  HWND window;
+  Program* installer = StartInstaller(medium, &window);
+  REQUIRE(window != NULL);
+  SetField(window, chosen);
+  CHECK(ClickButton(window, kInstallButton));
+  EXPECT_MESSAGE_BOX(installer, kInstaller, missing, IDOK);
+  CHECK_NO_MESSAGE_BOX(installer, kQuiet);
+  CHECK(!RegistryKeyExists(kRyvoKey));
+  CHECK(!FileExists(File("target", "RyvoWin")));
+  CHECK_STR(CallsAfterProbe(), "");
+  CHECK(!RyvoRegistered());
+  ExitWithButton(installer, window);
+
+  // Update of an older installation: asked, then refused the same way.
+  ResetState();
+  medium = MakeMedium("medium", files, 2);
+  snprintf(missing, sizeof missing, "インストール元のファイルがありません。\n%s\\RyvoWin.exe",
+           medium);
+  OldInstallation("V1.00", "V1.00");
+  WriteText(File("old\\RyvoWin", "RyvoWin.exe"), "old program");
+  installer = StartInstaller(medium, &window);
+  REQUIRE(window != NULL);
+  CHECK(ClickButton(window, kUpdateButton));
+  EXPECT_MESSAGE_BOX(installer, "RyvoWin", "アップデートします。よろしいですね？", IDOK);
+  EXPECT_MESSAGE_BOX(installer, kInstaller, missing, IDOK);
+  CHECK_NO_MESSAGE_BOX(installer, kQuiet);
+  CHECK(!FileExists(File("old\\RyvoWin", "RyvoPC.dll")));
+  const Setting before[] = {{"RyvoWin", "V1.00"}, {"RyvoPC", "V1.00"}};
+  CHECK_SETTINGS(before);
+  ExitWithButton(installer, window);
+}
+
 DRIVER_TEST(installer_install_copies_other_cased_installer) {
   // Only the name "Installation.exe" exactly is passed over.
   ResetState();
   const MediumFile files[] = {
-    {"INSTALLATION.EXE", "MZ\x90 not the installer by name"},
+    {"INSTALLATION.EXE", NULL},
+    {"RyvoWin.exe", "MZ\x90 RyvoWin"},
     {"RyvoPC.dll", "MZ\x90 conduit"},
   };
-  const char* medium = MakeMedium("medium", files, 2);
+  const char* medium = MakeMedium("medium", files, 3);
   char chosen[MAX_PATH];
   snprintf(chosen, sizeof chosen, "%s", TestFolder("target"));
   HWND window;
@@ -595,9 +726,9 @@ DRIVER_TEST(installer_install_then_ryvowin_finds_settings) {
   DumpAddStock(&dump, "ソニー", 4412, 3, 2);
   REQUIRE(DumpWrite(&dump, File("target\\RyvoWin\\tmp", "Ryvo.dmp")) == 0);
   snprintf(program, sizeof program, "%s\\RyvoWin\\RyvoWin.exe", chosen);
-  // Started in the driver's folder, so that the stand-in Conduit Manager
-  // is found there.
-  Program* app = StartProgram(program, DriverFolder());
+  // CONDMGR.dll is not in the install folder: RyvoWin finds it in the
+  // folder recorded as Palm Desktop's.
+  Program* app = StartProgram(program, TestFolder(""));
   HWND main = WaitForWindow(app, kMainCaption, kWait);
   REQUIRE(main != NULL);
   CHECK_LIST(main, 150, "7203|ソニー");

@@ -384,6 +384,31 @@ DRIVER_TEST(window_about_box) {
   CloseRyvoWin(app, main);
 }
 
+DRIVER_TEST(window_about_box_keys) {
+  // Escape and Enter close the about box like its OK button; the main
+  // window works on afterwards.
+  ResetState();
+  PrepareThreeStocks(TestFolder("csv"));
+  Program* app;
+  HWND main = StartRyvoWin(&app);
+  REQUIRE(main != NULL);
+  const int keys[] = {VK_ESCAPE, VK_RETURN};
+  for (int key : keys) {
+    Note("key %d", key);
+    HWND about = OpenAbout(app, main);
+    REQUIRE(about != NULL);
+    PostMessageA(GetDlgItem(about, IDOK), WM_KEYDOWN, key, 0);
+    PostMessageA(GetDlgItem(about, IDOK), WM_KEYUP, key, 0);
+    for (int i = 0; i < 250 && IsWindow(about); i++) Sleep(20);
+    CHECK(!IsWindow(about));
+    CHECK(IsRunning(app));
+  }
+  ListSelect(main, 150, 1);
+  SendCommand(main, 106);
+  CHECK_LIST(main, 150, "A|7203|ソニー");
+  CloseRyvoWin(app, main);
+}
+
 DRIVER_TEST(window_long_csv_folder_keeps_the_direction) {
   // A CSV folder of 100 bytes or more stands before SyncDir in the key and
   // does not fit SyncDir's buffer; SyncDir must be found all the same. With
@@ -491,5 +516,59 @@ DRIVER_TEST(window_csv_folder_browser) {
   RegistryRead(kRyvoKey, "RyvoWinDir", folder, sizeof folder);
   CHECK(_stricmp(folder, TestFolder("csv")) == 0);
   if (_stricmp(folder, TestFolder("csv")) != 0) Note("RyvoWinDir is \"%s\"", folder);
+  CloseRyvoWin(app, main);
+}
+
+DRIVER_TEST(window_buttons_from_the_keyboard) {
+  // Every button is a tab stop; Space or Enter presses the focused one, and the
+  // focused one shows the focus rectangle over its picture once the
+  // keyboard cues are on (Windows turns them on at the first key).
+  ResetState();
+  PrepareThreeStocks(TestFolder("csv"));
+  Program* app;
+  HWND main = StartRyvoWin(&app);
+  REQUIRE(main != NULL);
+  const int ids[] = {150, 100, 101, 102, 104, 105, 106, 107, 108, 109};
+  int reached[10] = {0};
+  for (int i = 0; i < 12; i++) {
+    HWND before = FocusedWindow(main);
+    PostKey(before ? before : main, VK_TAB);
+    for (int waited = 0; waited < 2000 && FocusedWindow(main) == before; waited += 10) Sleep(10);
+    int id = GetDlgCtrlID(FocusedWindow(main));
+    for (int k = 0; k < 10; k++)
+      if (ids[k] == id) reached[k] = 1;
+  }
+  for (int k = 0; k < 10; k++)
+    if (!reached[k]) CheckFailed(__FILE__, __LINE__, "control %d is never reached with Tab", ids[k]);
+
+  PostMessageA(main, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS), 0);
+  REQUIRE(TabTo(main, 100, 12));
+  Picture shown, plain;
+  CHECK(ResourcePicture("RyvoWin.exe", 202, &plain));
+  RECT r;
+  GetWindowRect(GetDlgItem(main, 100), &r);
+  int differs = 0;
+  for (int i = 0; i < 100 && !differs; i++) {
+    HDC screen = GetDC(NULL);
+    if (GrabPicture(screen, r.left, r.top, &shown))
+      differs = memcmp(shown.pixel, plain.pixel, sizeof shown.pixel) != 0;
+    ReleaseDC(NULL, screen);
+    if (!differs) Sleep(20);
+  }
+  CHECK(differs);   // the focus rectangle over the picture
+
+  // Space presses it, and so does Enter.
+  PostKey(FocusedWindow(main), VK_SPACE);
+  CHECK(EXPECT_MESSAGE_BOX(app, "RyvoWin", "変換完了", IDOK));
+  CHECK(FileExists(TestFile("csv", "ソニー.csv")));
+  CHECK_INT(DeleteOneFile(TestFile("csv", "ソニー.csv")), 0);
+  REQUIRE(TabTo(main, 100, 12));
+  PostKey(FocusedWindow(main), VK_RETURN);
+  CHECK(EXPECT_MESSAGE_BOX(app, "RyvoWin", "変換完了", IDOK));
+  CHECK(FileExists(TestFile("csv", "ソニー.csv")));
+
+  // Away from the button the picture is the plain one again.
+  REQUIRE(TabTo(main, 101, 12));
+  EXPECT_BUTTON_PICTURE("RyvoWin.exe", main, 100, 202);
   CloseRyvoWin(app, main);
 }

@@ -78,6 +78,114 @@ DRIVER_TEST(start_palm_desktop_absent) {
   CHECK(!FileExists(TestFile("work", "BeginRyvo.dmp")));
 }
 
+// ---- Where CONDMGR.dll is found ---------------------------------------------
+// RyvoWin runs from a folder of its own; the stand-in reports the folder it
+// was loaded from (no DesktopFolder set), so the PATH the program hands on
+// ends with the folder the library came from. The current directory is the
+// driver's folder, which holds a CONDMGR.dll that must never be taken.
+
+namespace {
+
+// Starts the copy `exe` with the driver's folder as current directory and
+// checks that it loaded CONDMGR.dll from `libraryFolder`.
+void ExpectConduitManagerFrom(const char* exe, const char* libraryFolder) {
+  Program* app = StartProgram(exe, DriverFolder());
+  REQUIRE(app != NULL);
+  HWND main = WaitForWindow(app, kMainCaption, kWait);
+  if (!CHECK(main != NULL)) {
+    char caption[512] = "", text[512] = "";
+    FindAnyMessageBox(app, caption, text);
+    Note("no main window; exit %d, message box \"%s\"", WaitForExit(app, 0), caption);
+    return;
+  }
+  CHECK_STR(StandInCallLog(), "88()=0\n47(Ryvo)=-1003\n");
+  char tail[MAX_PATH + 2];
+  snprintf(tail, sizeof tail, ";%s", libraryFolder);
+  const char* seen = StandInPathAtConduitQuery();
+  if (!CHECK(EndsWith(seen, tail, 1))) Note("PATH seen: %s", seen);
+  CHECK_LIST(main, 150, "7203|ソニー");
+  CloseRyvoWin(app, main);
+}
+
+// 1 when `folder` is one of the folders of this process's PATH.
+int OnSearchPath(const char* folder) {
+  static char path[32768];
+  GetEnvironmentVariableA("PATH", path, sizeof path);
+  for (char* entry = strtok(path, ";"); entry; entry = strtok(NULL, ";"))
+    if (_stricmp(entry, folder) == 0) return 1;
+  return 0;
+}
+
+}  // namespace
+
+DRIVER_TEST(start_conduit_manager_beside_the_program) {
+  ResetState();
+  PrepareTwoStocks();
+  SetPalmDesktopRecord(NULL);
+  char exe[MAX_PATH], folder[MAX_PATH];
+  const char* copy = CopyBesideDriverTo("RyvoWin.exe", "app");
+  REQUIRE(copy != NULL);
+  snprintf(exe, sizeof exe, "%s", copy);
+  REQUIRE(CopyBesideDriverTo("CONDMGR.dll", "app") != NULL);
+  snprintf(folder, sizeof folder, "%s", TestFolder("app"));
+  ExpectConduitManagerFrom(exe, folder);
+}
+
+DRIVER_TEST(start_conduit_manager_from_palm_desktop_record) {
+  // Not beside the program: the folder Palm Desktop records is next.
+  ResetState();
+  PrepareTwoStocks();
+  char exe[MAX_PATH], folder[MAX_PATH];
+  const char* copy = CopyBesideDriverTo("RyvoWin.exe", "app");
+  REQUIRE(copy != NULL);
+  snprintf(exe, sizeof exe, "%s", copy);
+  REQUIRE(CopyBesideDriverTo("CONDMGR.dll", "Palm Desktop") != NULL);
+  snprintf(folder, sizeof folder, "%s", TestFolder("Palm Desktop"));
+  SetPalmDesktopRecord(folder);
+  ExpectConduitManagerFrom(exe, folder);
+}
+
+DRIVER_TEST(start_conduit_manager_on_the_search_path) {
+  // Neither beside the program nor recorded: each folder of PATH in turn,
+  // a relative one (the current directory's) never.
+  ResetState();
+  PrepareTwoStocks();
+  SetPalmDesktopRecord(NULL);
+  char exe[MAX_PATH], folder[MAX_PATH];
+  const char* copy = CopyBesideDriverTo("RyvoWin.exe", "app");
+  REQUIRE(copy != NULL);
+  snprintf(exe, sizeof exe, "%s", copy);
+  REQUIRE(CopyBesideDriverTo("CONDMGR.dll", "on path") != NULL);
+  snprintf(folder, sizeof folder, "%s", TestFolder("on path"));
+  static char saved[32768], changed[33000];
+  DWORD n = GetEnvironmentVariableA("PATH", saved, sizeof saved);
+  REQUIRE(n > 0 && n < sizeof saved);
+  snprintf(changed, sizeof changed, ".;C:\\no such folder;;\"%s\";%s", folder, saved);
+  SetEnvironmentVariableA("PATH", changed);
+  ExpectConduitManagerFrom(exe, folder);
+  SetEnvironmentVariableA("PATH", saved);
+}
+
+DRIVER_TEST(start_conduit_manager_nowhere) {
+  // Not beside the program, not recorded, not on PATH, only in the current
+  // directory: the program's own message, then exit -1.
+  ResetState();
+  PrepareTwoStocks();
+  SetPalmDesktopRecord(NULL);
+  REQUIRE(!OnSearchPath(DriverFolder()));
+  char exe[MAX_PATH];
+  const char* copy = CopyBesideDriverTo("RyvoWin.exe", "app");
+  REQUIRE(copy != NULL);
+  snprintf(exe, sizeof exe, "%s", copy);
+  Program* app = StartProgram(exe, DriverFolder());
+  REQUIRE(app != NULL);
+  CHECK(EXPECT_MESSAGE_BOX(app, "インストールエラー",
+                           "PalmDeskTopをインストールしてください。", IDOK));
+  CHECK_INT(WaitForExit(app, kWait), -1);
+  CHECK(FindProgramWindow(app, kMainCaption) == NULL);
+  CHECK_STR(StandInCallLog(), "");   // no CONDMGR.dll was ever called
+}
+
 DRIVER_TEST(start_folder_query_failure_code_counts) {
   // Any non-zero result of the folder query means Palm Desktop is missing.
   ResetState();
@@ -286,5 +394,117 @@ DRIVER_TEST(start_escape_does_not_close) {
   SendCommand(main, 103);
   CHECK_INT(WaitForExit(app, kQuiet), kStillRunning);
   CHECK_NO_MESSAGE_BOX(app, kQuiet);
+  CloseRyvoWin(app, main);
+}
+
+namespace {
+
+// Gives the folder its write permission back whatever way the test ends,
+// so that the next ResetState() can delete it.
+struct WritableAtEnd {
+  char folder[MAX_PATH];
+  explicit WritableAtEnd(const char* f) { snprintf(folder, sizeof folder, "%s", f); }
+  ~WritableAtEnd() { SetFolderUnwritable(folder, 0); }
+};
+
+}  // namespace
+
+DRIVER_TEST(start_unwritable_work_folder) {
+  // The start-up copy BeginRyvo.dmp cannot be made: its own message, then
+  // one that names the folder; the list stays empty.
+  ResetState();
+  PrepareTwoStocks();
+  char work[MAX_PATH];
+  snprintf(work, sizeof work, "%s", TestFolder("work"));
+  WritableAtEnd restore(work);
+  REQUIRE(SetFolderUnwritable(work, 1));
+  Program* app = StartProgram("RyvoWin.exe");
+  REQUIRE(app != NULL);
+  CHECK(EXPECT_MESSAGE_BOX(app, "System Error", "RyvoDB file copy read error", IDOK));
+  char text[MAX_PATH + 64];
+  snprintf(text, sizeof text, "作業ディレクトリに書き込めません。\n%s", work);
+  CHECK(EXPECT_MESSAGE_BOX(app, "RyvoWin", text, IDOK));
+  HWND main = WaitForWindow(app, kMainCaption, kWait);
+  REQUIRE(main != NULL);
+  CHECK_NO_MESSAGE_BOX(app, kQuiet);
+  CHECK_LIST(main, 150, "");
+  CHECK(!FileExists(TestFile("work", "BeginRyvo.dmp")));
+  CloseRyvoWin(app, main);
+}
+
+DRIVER_TEST(start_unreadable_dump_in_writable_folder) {
+  // A load that fails in a folder that can be written says nothing about
+  // the folder.
+  ResetState();
+  PrepareTwoStocks();
+  REQUIRE(WriteWholeFile(TestFile("work", "Ryvo.dmp"), "", 0) == 0);
+  Program* app = StartProgram("RyvoWin.exe");
+  REQUIRE(app != NULL);
+  CHECK(EXPECT_MESSAGE_BOX(app, "System Error", "RyvoDB file Cnt.size read error", IDOK));
+  HWND main = WaitForWindow(app, kMainCaption, kWait);
+  REQUIRE(main != NULL);
+  CHECK_NO_MESSAGE_BOX(app, kQuiet);
+  CHECK_LIST(main, 150, "");
+  CloseRyvoWin(app, main);
+}
+
+namespace {
+
+// The screen's logical resolution for programs started from now on
+// (HKCU\Control Panel\Desktop, value LogPixels); back to the default when
+// the test ends, however it ends.
+struct LogPixels {
+  explicit LogPixels(DWORD dpi) { RegistryWriteNumber("Control Panel\\Desktop", "LogPixels", dpi); }
+  ~LogPixels() { RegistryDeleteValue("Control Panel\\Desktop", "LogPixels"); }
+};
+
+const int kButtonIds[] = {100, 101, 102, 104, 105, 106, 107, 108, 109};
+
+}  // namespace
+
+DRIVER_TEST(start_buttons_follow_the_dialog_at_144_dpi) {
+  // At 144 DPI the dialog grows; every button keeps its place in it: the
+  // point where its centre was at 96 DPI, scaled as the client area is,
+  // hits the button, and the export picture shows 1:1 at its centre.
+  ResetState();
+  PrepareTwoStocks();
+  RegistryDeleteValue("Control Panel\\Desktop", "LogPixels");
+  Program* app;
+  HWND main = StartRyvoWin(&app);
+  REQUIRE(main != NULL);
+  RECT client96, button96[9];
+  GetClientRect(main, &client96);
+  for (int i = 0; i < 9; i++) {
+    GetWindowRect(GetDlgItem(main, kButtonIds[i]), &button96[i]);
+    MapWindowPoints(NULL, main, (POINT*)&button96[i], 2);
+  }
+  CloseRyvoWin(app, main);
+
+  LogPixels dpi(144);
+  main = StartRyvoWin(&app);
+  REQUIRE(main != NULL);
+  RECT client;
+  GetClientRect(main, &client);
+  Note("client %ldx%ld at 96 DPI, %ldx%ld now", client96.right, client96.bottom, client.right,
+       client.bottom);
+  REQUIRE(client.right * 10 > client96.right * 13);   // the resolution took effect
+  for (int i = 0; i < 9; i++) {
+    HWND button = GetDlgItem(main, kButtonIds[i]);
+    POINT centre = {MulDiv((button96[i].left + button96[i].right) / 2, client.right, client96.right),
+                    MulDiv((button96[i].top + button96[i].bottom) / 2, client.bottom,
+                           client96.bottom)};
+    ClientToScreen(main, &centre);
+    if (WindowFromPoint(centre) != button)
+      CheckFailed(__FILE__, __LINE__, "button %d is not where its centre belongs", kButtonIds[i]);
+  }
+  Picture shown, plain;
+  CHECK(ResourcePicture("RyvoWin.exe", 202, &plain));
+  RECT r;
+  GetWindowRect(GetDlgItem(main, 100), &r);
+  HDC screen = GetDC(NULL);
+  CHECK(GrabPicture(screen, (r.left + r.right) / 2 - kPictureSize / 2,
+                    (r.top + r.bottom) / 2 - kPictureSize / 2, &shown));
+  ReleaseDC(NULL, screen);
+  CHECK(memcmp(shown.pixel, plain.pixel, sizeof shown.pixel) == 0);
   CloseRyvoWin(app, main);
 }
