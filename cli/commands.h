@@ -56,6 +56,14 @@ int KeepEarlierFile(const char* path, bool force);
 // for none; `out` holds 48 bytes.
 const char* FlagNames(int flags, char* out);
 
+// The price table of a DataRec, and the table put back into it (its rows,
+// then zeros to the record's end; a record too short for the rows grows to
+// a full DataRec).
+struct DatabaseRecord;
+struct PriceTable;
+void TakePriceTable(const DatabaseRecord* rec, PriceTable* table);
+void PutPriceTable(DatabaseRecord* rec, const PriceTable* table);
+
 int RunInfo(int argc, char** argv);
 int RunCheck(int argc, char** argv);
 int RunLoad(int argc, char** argv);
@@ -68,6 +76,10 @@ int RunReport(int argc, char** argv);
 int RunHotsync(int argc, char** argv);
 int RunUpdate(int argc, char** argv);
 int RunList(int argc, char** argv);
+int RunAdd(int argc, char** argv);
+int RunRemove(int argc, char** argv);
+int RunMove(int argc, char** argv);
+int RunSet(int argc, char** argv);
 // "sample --pdb PDBFILE": the embedded sample as a Palm database file
 // (database RyvoDB, creator Ryvo); the exit code.
 int WriteSamplePdb(const char* pdbPath);
