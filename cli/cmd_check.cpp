@@ -135,7 +135,7 @@ void PrintJsonStock(const StockCheck* c, int first) {
 
 int RunCheck(int argc, char** argv) {
   static const char kUsage[] =
-      "usage: ryvo check WORKDIR CSVDIR [NAME ...] [--json]\n"
+      "usage: ryvo check WORKDIR CSVDIR [NAME ...] [--only] [--json]\n"
       "Reads each stock's settings file in WORKDIR and price CSV file in CSVDIR\n"
       "exactly as 'ryvo convert' (and RyvoWin's direction button) would, writes\n"
       "nothing, and says everything the handheld would not get as the files say\n"
@@ -144,7 +144,9 @@ int RunCheck(int argc, char** argv) {
       "forms the conversion does not read (pieces after the volume, exponents,\n"
       "dates other than year/month/day, a settings file in UTF-8, control bytes\n"
       "in texts), and the failures that stop the conversion. The stocks are the\n"
-      "NAMEs in that order, or those of WORKDIR/Ryvo.dmp in file order. One line\n"
+      "NAMEs in that order, or those of WORKDIR/Ryvo.dmp in file order and the\n"
+      "stocks added since; NAMEs that leave out a stock are refused unless\n"
+      "--only is given, as ryvo convert takes them. One line\n"
       "per finding, one for a cause on 3 or more lines of a file:\n"
       "  FILE:LINE: KIND: \"TEXT\" what happens\n"
       "--json prints the same as one JSON document in UTF-8.\n"
@@ -153,14 +155,16 @@ int RunCheck(int argc, char** argv) {
       "as the oldest days dropped from a file in date order), 1 when anything\n"
       "would be lost or changed or the conversion would stop, 2 for a usage\n"
       "error or when there is no stock to check.\n";
-  CommandOption options[] = {{"--json", NULL, false, false, NULL}};
+  CommandOption options[] = {{"--json", NULL, false, false, NULL},
+                             {"--only", NULL, false, false, NULL}};
   if (int code = ParseArguments(&argc, argv, options, OptionCount(options), 2, kAnyNumber, kUsage);
       code >= 0)
     return code;
   int json = options[0].given ? 1 : 0;
   if (int code = SetFolders(argv[0], argv[1]); code != 0) return code;
   if (CheckExportFinished(CsvFolder) != 0) return 1;
-  if (int code = TakeStockList("check", argc - 2, argv + 2); code != 0) return code;
+  if (int code = TakeStockList("check", argc - 2, argv + 2, options[1].given); code != 0)
+    return code;
   StockList list = ConsoleStockList();
   int count = PfListCount(list);
   if (count == 0) {

@@ -8,6 +8,7 @@
 #include "platform_console.h"
 #include "exchange.h"
 #include "sample_dump.h"
+#include "added_stocks.h"
 #include "folder_rules.h"
 #include "stock_paths.h"
 
@@ -150,7 +151,23 @@ int KeepEarlierFile(const char* path, bool force) {
   return 0;
 }
 
-int TakeStockList(const char* command, int count, char** names) {
+// 1 when `name` is one of the `count` entries of `list`.
+static int ListHolds(StockList list, const char* name) {
+  for (int i = 0; i < PfListCount(list); ++i) {
+    char entry[kNameSize];
+    if (PfListGetText(list, i, entry, sizeof entry) >= 0 && strcmp(entry, name) == 0) return 1;
+  }
+  return 0;
+}
+
+// 1 when `name` is one of the dump's stocks (DumpStockNames).
+static int DumpHolds(const char* name) {
+  for (int i = 0; i < DumpStockCount; ++i)
+    if (strcmp(DumpStockNames[i], name) == 0) return 1;
+  return 0;
+}
+
+int TakeStockList(const char* command, int count, char** names, bool only) {
   StockList list = ConsoleStockList();
   ConsoleListClear();
   for (int i = 0; i < count; ++i) {
@@ -165,9 +182,32 @@ int TakeStockList(const char* command, int count, char** names) {
     }
   }
   char dumpPath[kPathSize];
+  DumpStockCount = 0;
   if (FormatFolderPath(dumpPath, WorkFolder, "Ryvo.dmp") == 0 &&
       ReadDumpStocks(dumpPath, count > 0 ? NULL : list) != 0)
     return 1;
+  if (ReadAddedStocks(WorkFolder) != 0) return 1;
+  if (count == 0) {
+    // The stocks added since the last conversion, after the dump's.
+    for (int i = 0; i < AddedStockCount; ++i)
+      if (!DumpHolds(AddedStockNames[i]) && PfListAppend(list, AddedStockNames[i]) < 0) {
+        fprintf(stderr, "ryvo %s: too many stocks\n", command);
+        return 2;
+      }
+  } else if (!only) {
+    // Names that leave out a stock of the folder are refused unless meant.
+    int left = 0;
+    char shown[128];
+    for (int i = 0; i < DumpStockCount + AddedStockCount; ++i) {
+      const char* name = i < DumpStockCount ? DumpStockNames[i] : AddedStockNames[i - DumpStockCount];
+      if (ListHolds(list, name) || (i >= DumpStockCount && DumpHolds(name))) continue;
+      if (left++ == 0)
+        fprintf(stderr, "ryvo %s: the NAMEs leave out these stocks of %s (--only: the list is meant):\n",
+                command, WorkFolder);
+      fprintf(stderr, "  %s\n", ConsoleDisplayText(name, shown, sizeof shown));
+    }
+    if (left > 0) return 2;
+  }
   NoteSharedFileNames(list);
   return 0;
 }
@@ -201,20 +241,38 @@ int RunExport(int argc, char** argv) {
 
 int RunConvert(int argc, char** argv) {
   static const char kUsage[] =
-      "usage: ryvo convert WORKDIR CSVDIR [NAME ...]\n"
+      "usage: ryvo convert WORKDIR CSVDIR [NAME ...] [--only]\n"
       "Rebuilds WORKDIR/Ryvo.dmp from the stock settings files in WORKDIR and\n"
       "the price CSV files in CSVDIR, as RyvoWin's direction button does, after\n"
       "copying it to SaveRyvo.dmp. The stocks are the NAMEs in that order, or\n"
-      "by default those of the current Ryvo.dmp in file order.\n";
-  if (int code = CheckArguments(&argc, argv, 2, kAnyNumber, kUsage); code >= 0) return code;
+      "by default those of the current Ryvo.dmp in file order, then the stocks\n"
+      "added since (ryvo add, ryvo import of a new stock; WORKDIR/Added.txt).\n"
+      "NAMEs that leave out a stock of the folder are refused (exit status 2,\n"
+      "the stocks left out on standard error) unless --only is given.\n"
+      "  --only   the NAMEs are the stocks meant: the others are left out\n";
+  CommandOption options[] = {{"--only", NULL, false, false, NULL}};
+  if (int code = ParseArguments(&argc, argv, options, OptionCount(options), 2, kAnyNumber, kUsage);
+      code >= 0)
+    return code;
   if (int code = SetFolders(argv[0], argv[1]); code != 0) return code;
-  if (int code = TakeStockList("convert", argc - 2, argv + 2); code != 0) return code;
+  if (int code = TakeStockList("convert", argc - 2, argv + 2, options[0].given); code != 0)
+    return code;
   StockList list = ConsoleStockList();
   if (PfListCount(list) == 0) {
     fprintf(stderr, "ryvo convert: no stocks to convert\n");
     return 1;
   }
   if (ConvertToHandheld(list) != 0) return 1;
+  // The stocks the new dump holds are no longer added ones.
+  static char converted[kMaxStocks][kStockNameSize + 1];
+  int count = 0;
+  for (int i = 0; i < PfListCount(list) && count < kMaxStocks; ++i) {
+    char entry[kNameSize];
+    if (PfListGetText(list, i, entry, sizeof entry) < 0) continue;
+    entry[kStockNameSize] = '\0';
+    memcpy(converted[count++], entry, strlen(entry) + 1);
+  }
+  if (DropAddedStocks(WorkFolder, converted, count) != 0) return 1;
   PrintStockList();
   return 0;
 }

@@ -195,24 +195,29 @@ int RunChart(int argc, char** argv) {
 
 int RunReport(int argc, char** argv) {
   static const char kUsage[] =
-      "usage: ryvo report WORKDIR CSVDIR [-o FILE.html]\n"
+      "usage: ryvo report WORKDIR CSVDIR [NAME ...] [--only] [-o FILE.html]\n"
       "       ryvo report DB [-o FILE.html]\n"
-      "Writes one self-contained HTML page of every stock of WORKDIR/Ryvo.dmp\n"
-      "as the conversion will send it: a table of all stocks, then per stock\n"
+      "Writes one self-contained HTML page of the stocks as the conversion will\n"
+      "send them (the stocks ryvo convert takes from the same NAMEs and --only:\n"
+      "by default those of WORKDIR/Ryvo.dmp and the stocks added since): a\n"
+      "table of all stocks, then per stock\n"
       "its chart, its settings and what the check finds in its files. Writes\n"
       "FILE.html, or standard output. With DB, a Palm database (RyvoDB.pdb)\n"
       "or a dump (Ryvo.dmp), the page shows the stocks as the handheld holds\n"
       "them now.\n";
-  CommandOption options[] = {{"-o", "--output", true, false, NULL}};
-  if (int code = ParseArguments(&argc, argv, options, OptionCount(options), 1, 2, kUsage);
+  CommandOption options[] = {{"-o", "--output", true, false, NULL},
+                             {"--only", NULL, false, false, NULL}};
+  if (int code = ParseArguments(&argc, argv, options, OptionCount(options), 1, kAnyNumber,
+                                kUsage);
       code >= 0)
     return code;
   const char* output = options[0].value;
   if (argc == 1) return ReportDatabase(argv[0], output);
   if (int code = SetFolders(argv[0], argv[1]); code != 0) return code;
   if (CheckExportFinished(CsvFolder) != 0) return 1;
-  // The stocks as the conversion takes them: those of Ryvo.dmp, in order.
-  if (int code = TakeStockList("report", 0, NULL); code != 0) return code;
+  // The stocks as the conversion takes them.
+  if (int code = TakeStockList("report", argc - 2, argv + 2, options[1].given); code != 0)
+    return code;
   StockList list = ConsoleStockList();
   if (PfListCount(list) == 0) {
     fprintf(stderr, "ryvo report: no stocks (no readable Ryvo.dmp, or one without stocks)\n");

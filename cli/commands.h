@@ -43,10 +43,14 @@ int SetFolder(char* folder, const char* argument, const char* what);
 // SetFolder of the working folder, then of the CSV folder.
 int SetFolders(const char* workFolder, const char* csvFolder);
 
-// The stocks of convert and check into the console stock list: the
-// `count` NAMEs in that order, else those of WorkFolder's Ryvo.dmp in file
-// order; the dump's carriedBytes are kept. 0, or 2 after a usage message.
-int TakeStockList(const char* command, int count, char** names);
+// The stocks of convert, check and report into the console stock list:
+// the `count` NAMEs in that order, else those of WorkFolder's Ryvo.dmp in
+// file order followed by the stocks of its Added.txt that the dump does
+// not hold; the dump's carriedBytes are kept. NAMEs that leave out a stock
+// of the dump or of Added.txt are refused, the stocks left out listed on
+// standard error, unless `only`. 0, 1 after a damaged dump or list, or 2
+// after a usage message.
+int TakeStockList(const char* command, int count, char** names, bool only = false);
 
 // Before a file at `path` is replaced by a command that does not replace
 // files by default: 0 when there is none, or with `force` once the file is
