@@ -5,6 +5,7 @@
 #include <string.h>
 
 #include "commands.h"
+#include "database.h"
 #include "platform_console.h"
 #include "exchange.h"
 #include "sample_dump.h"
@@ -212,19 +213,122 @@ int TakeStockList(const char* command, int count, char** names, bool only) {
   return 0;
 }
 
+namespace {
+
+// The bytes of the file at `path` into `out` (`size` bytes): their count,
+// `size` when the file holds more, -1 when it cannot be read.
+int ReadSmallFile(const char* path, char* out, int size) {
+  FILE* file = PfOpenFile(path, "rb");
+  if (file == NULL) {
+    char failed[kPathSize], reason[128];
+    PfTakeFileError(failed, reason, sizeof reason);
+    return -1;
+  }
+  PfFileCloser closer(file);
+  return (int)fread(out, 1, (size_t)size, file);
+}
+
+// 1 when the `length` bytes of `text` are what the file at `path` holds.
+int FileHolds(const char* path, const char* text, int length) {
+  static char held[2048];
+  return ReadSmallFile(path, held, sizeof held) == length && memcmp(held, text, (size_t)length) == 0;
+}
+
+// What a load of WorkFolder's Ryvo.dmp replaces, said on standard error
+// (without -q): BeginRyvo.dmp when it differs, each settings file whose
+// bytes differ from the dump's. A settings file edited after the last
+// load (newer than BeginRyvo.dmp, and not what BeginRyvo.dmp gives for the
+// stock) is named and refused unless `force`. 0, or 1 after the names.
+int CheckLoadReplaces(bool force) {
+  char dumpPath[kPathSize], beginPath[kPathSize];
+  if (FormatFolderPath(dumpPath, WorkFolder, "Ryvo.dmp") != 0 ||
+      FormatFolderPath(beginPath, WorkFolder, "BeginRyvo.dmp") != 0)
+    return 0;
+  char shown[1024];
+  // BeginRyvo.dmp as the last load left it (none: nothing to keep).
+  Database* begin = &TheDatabase;
+  int haveBegin = 0;
+  if (ReadSmallFile(beginPath, shown, 1) >= 0) {
+    // Quietly: a damaged BeginRyvo.dmp only means no earlier settings.
+    ConsoleSetQuiet(1);
+    haveBegin = ReadDatabase(beginPath, begin) == 0 && begin->kind == kDatabaseDump;
+    ConsoleSetQuiet(0);
+    if (!Quiet) {
+      static char a[1 << 16], b[1 << 16];
+      int na = ReadSmallFile(dumpPath, a, sizeof a), nb = ReadSmallFile(beginPath, b, sizeof b);
+      if (na != nb || na == (int)sizeof a || memcmp(a, b, (size_t)(na > 0 ? na : 0)) != 0)
+        fprintf(stderr, "load: replaces %s\n", ConsoleDisplayPath(beginPath, shown, sizeof shown));
+    }
+  }
+  FILE* dump = PfOpenFile(dumpPath, "rb");
+  if (dump == NULL) {
+    char failed[kPathSize], reason[128];
+    PfTakeFileError(failed, reason, sizeof reason);   // told by the load
+    return 0;
+  }
+  PfFileCloser closer(dump);
+  int32_t length;
+  if (CheckDumpRecords(dump) != 0 || ReadDumpRecord(dump, &length) != kRecordRead) return 0;
+  static char text[1024], earlier[1024];
+  int refused = 0;
+  while (ReadDumpRecord(dump, &length) == kRecordRead) {
+    char name[kStockNameSize + 1], path[kPathSize];
+    ReadTextField(RecordBuffer + kDataStockName, kStockNameSize, name);
+    if (FormatStockPath(path, WorkFolder, name, ".txt") != 0) continue;
+    int n = FormatStockSettings(text);
+    if (FileHolds(path, text, n) || ReadSmallFile(path, earlier, 1) < 0) continue;
+    int at = haveBegin ? FindDatabaseStock(begin, name) : -1;
+    int edited = ConsoleFileIsNewer(path, beginPath);
+    if (edited && at >= 0) {
+      static unsigned char saved[kRecordBufferSize];
+      memcpy(saved, RecordBuffer, sizeof saved);
+      memset(RecordBuffer, 0, sizeof RecordBuffer);
+      memcpy(RecordBuffer, begin->record[at].data, (size_t)begin->record[at].length);
+      int m = FormatStockSettings(earlier);
+      memcpy(RecordBuffer, saved, sizeof saved);
+      edited = !FileHolds(path, earlier, m);
+    }
+    ConsoleDisplayPath(path, shown, sizeof shown);
+    if (edited && !force) {
+      if (refused++ == 0)
+        fprintf(stderr, "ryvo load: settings files edited after the last load (--force replaces them):\n");
+      fprintf(stderr, "  %s\n", shown);
+    } else if (!Quiet) {
+      fprintf(stderr, "load: replaces %s%s\n", shown, edited ? " (edited after the last load)" : "");
+    }
+  }
+  return refused > 0 ? 1 : 0;
+}
+
+}  // namespace
+
 int RunLoad(int argc, char** argv) {
   static const char kUsage[] =
-      "usage: ryvo load WORKDIR\n"
+      "usage: ryvo load [--force] WORKDIR\n"
       "Loads WORKDIR/Ryvo.dmp as RyvoWin does when it opens: copies it to\n"
       "BeginRyvo.dmp and writes one stock settings file per stock (-v: the\n"
-      "stock list on standard error).\n";
-  if (int code = CheckArguments(&argc, argv, 1, 1, kUsage); code >= 0) return code;
+      "stock list on standard error). Says on standard error what it replaces:\n"
+      "BeginRyvo.dmp, and each settings file that differs from the dump.\n"
+      "A settings file edited after the last load (newer than BeginRyvo.dmp)\n"
+      "is not replaced: the load stops before anything is written, names the\n"
+      "files and exits with 1.\n"
+      "  --force   replace the edited settings files too\n";
+  CommandOption options[] = {{"--force", NULL, false, false, NULL}};
+  if (int code = ParseArguments(&argc, argv, options, OptionCount(options), 1, 1, kUsage);
+      code >= 0)
+    return code;
   if (int code = SetFolder(WorkFolder, argv[0], "working folder"); code != 0) return code;
+  {
+    FolderLock lock(WorkFolder);
+    if (!lock.held) return 1;
+    if (CheckLoadReplaces(options[0].given) != 0) return 1;
+  }
+  int messages = ConsoleMessageCount();
   ConsoleListClear();
   int result = LoadDump(ConsoleStockList());
   PrintStockList();
   // A failed settings file ends the load with 0 after its message.
-  return result == 0 && ConsoleMessageCount() == 0 ? 0 : 1;
+  return result == 0 && ConsoleMessageCount() == messages ? 0 : 1;
 }
 
 int RunExport(int argc, char** argv) {
