@@ -174,12 +174,13 @@ int ReportDatabase(const char* path, const char* output) {
 int RunChart(int argc, char** argv) {
   static const char kUsage[] =
       "usage: ryvo chart WORKDIR CSVDIR NAME [-o FILE.svg]\n"
-      "       ryvo chart DUMP NAME [-o FILE.svg]\n"
+      "       ryvo chart DB NAME [-o FILE.svg]\n"
       "Draws the chart of stock NAME as SVG: from its settings and price CSV\n"
-      "files as the conversion will send it to the handheld, or from a dump as\n"
-      "the handheld holds it now. Candles (a close line for 1本値), volume, and\n"
-      "with 固定スケール the stock's Max and Min as axes, prices beyond them\n"
-      "clipped and marked. Writes FILE.svg, or standard output.\n";
+      "files as the conversion will send it to the handheld, or from DB, a Palm\n"
+      "database (RyvoDB.pdb) or a dump (Ryvo.dmp), as the handheld holds it\n"
+      "now. Candles (a close line for 1本値), volume, and with 固定スケール\n"
+      "the stock's Max and Min as axes, prices beyond them clipped and marked.\n"
+      "Writes FILE.svg, or standard output.\n";
   CommandOption options[] = {{"-o", "--output", true, false, NULL}};
   if (int code = ParseArguments(&argc, argv, options, OptionCount(options), 2, 3, kUsage);
       code >= 0)
@@ -188,6 +189,18 @@ int RunChart(int argc, char** argv) {
   if (argc == 3) return ChartFromFiles(argv, output);
   char name[81];
   if (!StockNameArgument("chart", argv[1], name)) return 2;
+  char problem[256];
+  if (DatabaseKindOfFile(argv[0], problem, sizeof problem) == kDatabasePdb) {
+    // A Palm database: the stock's record as the handheld holds it.
+    if (ReadDatabase(argv[0], &TheDatabase) != 0) return 1;
+    if (ReadDatabaseStock(name, 0, &Check) != 0) {
+      char shown[128];
+      fprintf(stderr, "ryvo chart: %s holds no stock '%s'\n", argv[0],
+              ConsoleDisplayText(name, shown, sizeof shown));
+      return 1;
+    }
+    return DrawChart(output, TheDatabase.record[FindDatabaseStock(&TheDatabase, name)].length);
+  }
   int32_t length;
   if (FindDumpStock(argv[0], name, &length) != 0) return 1;
   return DrawChart(output, length);
