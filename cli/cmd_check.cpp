@@ -154,8 +154,8 @@ void SayFinding(const char* db, int position, const char* name, const char* kind
 // beyond 2031 that wrapped to the 1900s, sorted before the others).
 int CheckDatabase(const char* path) {
   char problem[256];
-  int kind = DatabaseKindOfFile(path, problem, sizeof problem);
-  if (kind != kDatabasePdb) {
+  if (DatabaseKindOfFile(path, problem, sizeof problem) != kDatabasePdb ||
+      IdentifyPdb(path, problem, sizeof problem) != kPdbIsRyvoDB) {
     FILE* dump = PfOpenFile(path, "rb");
     if (dump != NULL) {
       PfFileCloser closer(dump);

@@ -190,7 +190,8 @@ int RunChart(int argc, char** argv) {
   char name[81];
   if (!StockNameArgument("chart", argv[1], name)) return 2;
   char problem[256];
-  if (DatabaseKindOfFile(argv[0], problem, sizeof problem) == kDatabasePdb) {
+  if (DatabaseKindOfFile(argv[0], problem, sizeof problem) == kDatabasePdb &&
+      IdentifyPdb(argv[0], problem, sizeof problem) == kPdbIsRyvoDB) {
     // A Palm database: the stock's record as the handheld holds it.
     if (ReadDatabase(argv[0], &TheDatabase) != 0) return 1;
     if (ReadDatabaseStock(name, 0, &Check) != 0) {
