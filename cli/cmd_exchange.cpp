@@ -12,6 +12,7 @@
 #include "added_stocks.h"
 #include "folder_rules.h"
 #include "stock_paths.h"
+#include "stock_reading.h"
 
 int SetFolder(char* folder, const char* argument, const char* what) {
   size_t n = strlen(argument);
@@ -234,6 +235,38 @@ int FileHolds(const char* path, const char* text, int length) {
   return ReadSmallFile(path, held, sizeof held) == length && memcmp(held, text, (size_t)length) == 0;
 }
 
+// 1 when the files `a` and `b` differ in their bytes or cannot be read.
+int FilesDiffer(const char* a, const char* b) {
+  static char bytesA[1 << 16], bytesB[1 << 16];
+  FILE* fa = PfOpenFile(a, "rb");
+  PfFileCloser closeA(fa);
+  FILE* fb = fa != NULL ? PfOpenFile(b, "rb") : NULL;
+  PfFileCloser closeB(fb);
+  if (fa == NULL || fb == NULL) return 1;
+  for (;;) {
+    size_t na = fread(bytesA, 1, sizeof bytesA, fa), nb = fread(bytesB, 1, sizeof bytesB, fb);
+    if (na != nb || memcmp(bytesA, bytesB, na) != 0) return 1;
+    if (na < sizeof bytesA) return ferror(fa) || ferror(fb) ? 1 : 0;
+  }
+}
+
+// 1 when the settings file at `path` gives the DataRec in RecordBuffer
+// the settings it holds (the conversion would store the same bytes), so
+// that replacing it loses nothing; RecordBuffer is kept.
+int SameSettings(const char* path) {
+  static char text[2048];
+  static unsigned char saved[kRecordBufferSize];
+  int length = ReadSmallFile(path, text, sizeof text);
+  if (length < 0 || length == (int)sizeof text) return 0;
+  memcpy(saved, RecordBuffer, sizeof saved);
+  ConsoleSetQuiet(1);
+  int same = StoreStockSettings(text, length) == 0 &&
+             memcmp(saved, RecordBuffer, kPriceTableOffset) == 0;
+  ConsoleSetQuiet(0);
+  memcpy(RecordBuffer, saved, sizeof saved);
+  return same;
+}
+
 // What a load of WorkFolder's Ryvo.dmp replaces, said on standard error
 // (without -q): BeginRyvo.dmp when it differs, each settings file whose
 // bytes differ from the dump's. A settings file edited after the last
@@ -253,12 +286,8 @@ int CheckLoadReplaces(bool force) {
     ConsoleSetQuiet(1);
     haveBegin = ReadDatabase(beginPath, begin) == 0 && begin->kind == kDatabaseDump;
     ConsoleSetQuiet(0);
-    if (!Quiet) {
-      static char a[1 << 16], b[1 << 16];
-      int na = ReadSmallFile(dumpPath, a, sizeof a), nb = ReadSmallFile(beginPath, b, sizeof b);
-      if (na != nb || na == (int)sizeof a || memcmp(a, b, (size_t)(na > 0 ? na : 0)) != 0)
-        fprintf(stderr, "load: replaces %s\n", ConsoleDisplayPath(beginPath, shown, sizeof shown));
-    }
+    if (!Quiet && FilesDiffer(dumpPath, beginPath))
+      fprintf(stderr, "load: replaces %s\n", ConsoleDisplayPath(beginPath, shown, sizeof shown));
   }
   FILE* dump = PfOpenFile(dumpPath, "rb");
   if (dump == NULL) {
@@ -278,7 +307,7 @@ int CheckLoadReplaces(bool force) {
     int n = FormatStockSettings(text);
     if (FileHolds(path, text, n) || ReadSmallFile(path, earlier, 1) < 0) continue;
     int at = haveBegin ? FindDatabaseStock(begin, name) : -1;
-    int edited = ConsoleFileIsNewer(path, beginPath);
+    int edited = ConsoleFileIsNewer(path, beginPath) && !SameSettings(path);
     if (edited && at >= 0) {
       static unsigned char saved[kRecordBufferSize];
       memcpy(saved, RecordBuffer, sizeof saved);

@@ -199,7 +199,11 @@ int ApplySetting(const char* argument) {
     case 2: Fields.onlyClose = value[0] == '1'; break;
     case 3: Fields.webScrap = value[0] == '1'; break;
     case 4: Fields.fixedScale = value[0] == '1'; break;
-    default: memcpy(FieldText(field), value, strlen(value) + 1); break;
+    default:
+      // An empty number is 0: written out, so that the pair keeps its order.
+      if (field->kind != kFieldText && value[0] == '\0') memcpy(value, "0", 2);
+      memcpy(FieldText(field), value, strlen(value) + 1);
+      break;
   }
   return 0;
 }
