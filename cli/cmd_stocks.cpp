@@ -71,7 +71,10 @@ int NameTaken(const char* command, const char* name, int count, int except) {
     }
     memcpy(Listed[n++], Listed[i], kStockNameSize + 1);
   }
-  snprintf(Listed[n], kStockNameSize + 1, "%s", name);
+  size_t length = strlen(name);
+  if (length > (size_t)kStockNameSize) length = kStockNameSize;
+  memcpy(Listed[n], name, length);
+  Listed[n][length] = '\0';
   MarkSharedFileNames(Listed, n + 1, Shared);
   if (Shared[n]) {
     fprintf(stderr, "ryvo %s: %s: its files would be those of another stock\n", command, shown);
