@@ -153,7 +153,7 @@ int KeepEarlierFile(const char* path, bool force) {
   return 0;
 }
 
-// 1 when `name` is one of the `count` entries of `list`.
+// 1 when `name` is one of the entries of `list`.
 static int ListHolds(StockList list, const char* name) {
   for (int i = 0; i < PfListCount(list); ++i) {
     char entry[kNameSize];
@@ -250,11 +250,11 @@ int FilesDiffer(const char* a, const char* b) {
   }
 }
 
-// 1 when the settings file at `path` gives the DataRec in RecordBuffer
-// the settings it holds (the conversion would store the same bytes), so
+// 1 when the settings file at `path` holds the settings of the DataRec in
+// RecordBuffer (the conversion would store the same bytes from it), so
 // that replacing it loses nothing; RecordBuffer is kept.
 int SameSettings(const char* path) {
-  static char text[2048];
+  static char text[8192];
   static unsigned char saved[kRecordBufferSize];
   int length = ReadSmallFile(path, text, sizeof text);
   if (length < 0 || length == (int)sizeof text) return 0;
