@@ -4,6 +4,7 @@
 #include <string.h>
 
 #include "commands.h"
+#include "database.h"
 #include "folder_rules.h"
 #include "platform_console.h"
 #include "exchange.h"
@@ -133,9 +134,94 @@ void PrintJsonStock(const StockCheck* c, int first) {
 
 }  // namespace
 
+namespace {
+
+// One finding of "check DB" on standard output; counts it.
+int DatabaseFindings;
+void SayFinding(const char* db, int position, const char* name, const char* kind,
+                const char* what) {
+  char shown[128];
+  printf("%s: stock %d %s: %s: %s\n", db, position, ConsoleDisplayText(name, shown, sizeof shown),
+         kind, what);
+  ++DatabaseFindings;
+}
+
+// "check DB": what the handheld holds now. A damaged dump is told by
+// CheckDumpRecords (its record), a damaged Palm database by ReadDatabase;
+// then per stock a name that cannot be a file name or that makes the
+// same files as another stock's (load writes no settings file for it), and
+// price rows whose date is no calendar date or lies out of order (a year
+// beyond 2031 that wrapped to the 1900s, sorted before the others).
+int CheckDatabase(const char* path) {
+  char problem[256];
+  if (DatabaseKindOfFile(path, problem, sizeof problem) != kDatabasePdb ||
+      IdentifyPdb(path, problem, sizeof problem) != kPdbIsRyvoDB) {
+    FILE* dump = PfOpenFile(path, "rb");
+    if (dump != NULL) {
+      PfFileCloser closer(dump);
+      if (CheckDumpRecords(dump) != 0) return 1;
+    }
+  }
+  Database* db = &TheDatabase;
+  if (ReadDatabase(path, db) != 0) return 1;
+  static char names[kMaxStocks][kStockNameSize + 1];
+  static unsigned char shared[kMaxStocks];
+  int count = 0;
+  for (int i; count < kMaxStocks && (i = DatabaseStockRecord(db, count)) >= 0; ++count)
+    DatabaseStockName(&db->record[i], names[count]);
+  MarkSharedFileNames(names, count, shared);
+  DatabaseFindings = 0;
+  char host[kPathSize], what[256];
+  for (int n = 0; n < count; ++n) {
+    const DatabaseRecord* rec = &db->record[DatabaseStockRecord(db, n)];
+    if (!IsStockFileName(names[n]) || HostStockName(names[n], host, sizeof host) != 0)
+      SayFinding(path, n + 1, names[n], "name-unusable",
+                 "the name cannot be a file name: load writes no settings file for it");
+    else if (shared[n])
+      SayFinding(path, n + 1, names[n], "name-shared",
+                 "another stock's name makes the same files: load writes no settings file for it");
+    int rows = CountPriceRows(rec->data, rec->length);
+    unsigned previous = 0;
+    for (int r = 0; r < rows; ++r) {
+      PriceRow row;
+      ReadPriceRow(rec->data + kPriceTableOffset + kPriceRowSize * r, &row);
+      int y, m, d;
+      DecodePackedDate(row.date, &y, &m, &d);
+      char date[kPackedDateTextSize];
+      FormatPackedDate(date, sizeof date, row.date);
+      if (m < 1 || m > 12 || d < 1 || d > DaysInMonth(y, m)) {
+        snprintf(what, sizeof what, "row %d: %s is no calendar date", r + 1, date);
+        SayFinding(path, n + 1, names[n], "date-invalid", what);
+      }
+      if (r + 1 < rows) {
+        PriceRow next;
+        ReadPriceRow(rec->data + kPriceTableOffset + kPriceRowSize * (r + 1), &next);
+        int ny, nm, nd;
+        DecodePackedDate(next.date, &ny, &nm, &nd);
+        // Rows are kept oldest first; a year more than 64 years before the
+        // next row's is a year beyond 2031 that wrapped.
+        if (ny - y > 64) {
+          snprintf(what, sizeof what, "row %d: %s is a year beyond 2031 that wrapped to %d", r + 1,
+                   date, y);
+          SayFinding(path, n + 1, names[n], "date-wraps", what);
+        }
+      }
+      if (r > 0 && row.date < previous) {
+        snprintf(what, sizeof what, "row %d: %s is before the row above it", r + 1, date);
+        SayFinding(path, n + 1, names[n], "date-order", what);
+      }
+      previous = row.date;
+    }
+  }
+  return DatabaseFindings > 0 ? 1 : 0;
+}
+
+}  // namespace
+
 int RunCheck(int argc, char** argv) {
   static const char kUsage[] =
-      "usage: ryvo check WORKDIR CSVDIR [NAME ...] [--json]\n"
+      "usage: ryvo check WORKDIR CSVDIR [NAME ...] [--only] [--json]\n"
+      "       ryvo check DB\n"
       "Reads each stock's settings file in WORKDIR and price CSV file in CSVDIR\n"
       "exactly as 'ryvo convert' (and RyvoWin's direction button) would, writes\n"
       "nothing, and says everything the handheld would not get as the files say\n"
@@ -144,7 +230,9 @@ int RunCheck(int argc, char** argv) {
       "forms the conversion does not read (pieces after the volume, exponents,\n"
       "dates other than year/month/day, a settings file in UTF-8, control bytes\n"
       "in texts), and the failures that stop the conversion. The stocks are the\n"
-      "NAMEs in that order, or those of WORKDIR/Ryvo.dmp in file order. One line\n"
+      "NAMEs in that order, or those of WORKDIR/Ryvo.dmp in file order and the\n"
+      "stocks added since; NAMEs that leave out a stock are refused unless\n"
+      "--only is given, as ryvo convert takes them. One line\n"
       "per finding, one for a cause on 3 or more lines of a file:\n"
       "  FILE:LINE: KIND: \"TEXT\" what happens\n"
       "--json prints the same as one JSON document in UTF-8.\n"
@@ -152,15 +240,28 @@ int RunCheck(int argc, char** argv) {
       "(date-duplicate, name-differs and the findings that only inform, such\n"
       "as the oldest days dropped from a file in date order), 1 when anything\n"
       "would be lost or changed or the conversion would stop, 2 for a usage\n"
-      "error or when there is no stock to check.\n";
-  CommandOption options[] = {{"--json", NULL, false, false, NULL}};
-  if (int code = ParseArguments(&argc, argv, options, OptionCount(options), 2, kAnyNumber, kUsage);
+      "error or when there is no stock to check.\n"
+      "With DB, a Palm database (RyvoDB.pdb) or a dump (Ryvo.dmp): what the\n"
+      "handheld holds now: a damaged record, names that cannot be file names or\n"
+      "that make one file for two stocks, dates that are no calendar date or\n"
+      "wrapped; one line per finding, exit status 1 when there is any.\n";
+  CommandOption options[] = {{"--json", NULL, false, false, NULL},
+                             {"--only", NULL, false, false, NULL}};
+  if (int code = ParseArguments(&argc, argv, options, OptionCount(options), 1, kAnyNumber, kUsage);
       code >= 0)
     return code;
+  if (argc == 1) {
+    if (ConsoleFolderProblem(argv[0]) == NULL || options[0].given || options[1].given) {
+      PrintConsoleText(kUsage, stderr);
+      return 2;
+    }
+    return CheckDatabase(argv[0]);
+  }
   int json = options[0].given ? 1 : 0;
   if (int code = SetFolders(argv[0], argv[1]); code != 0) return code;
   if (CheckExportFinished(CsvFolder) != 0) return 1;
-  if (int code = TakeStockList("check", argc - 2, argv + 2); code != 0) return code;
+  if (int code = TakeStockList("check", argc - 2, argv + 2, options[1].given); code != 0)
+    return code;
   StockList list = ConsoleStockList();
   int count = PfListCount(list);
   if (count == 0) {

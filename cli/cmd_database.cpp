@@ -144,23 +144,6 @@ void PrintUpdates(int count) {
   }
 }
 
-// The price table of a DataRec.
-void TakePriceTable(const DatabaseRecord* rec, PriceTable* table) {
-  table->count = CountPriceRows(rec->data, rec->length);
-  for (int i = 0; i < table->count; ++i)
-    ReadPriceRow(rec->data + kPriceTableOffset + kPriceRowSize * i, &table->row[i]);
-}
-
-// Puts `table` into the DataRec: its rows, then zeros to the end of the
-// record (a record too short for the rows grows to a full DataRec).
-void PutPriceTable(DatabaseRecord* rec, const PriceTable* table) {
-  int32_t needed = kPriceTableOffset + kPriceRowSize * table->count;
-  if (rec->length < needed) rec->length = kFullDataRecLength;
-  memset(rec->data + kPriceTableOffset, 0, (size_t)(kRecordBufferSize - kPriceTableOffset));
-  for (int i = 0; i < table->count; ++i)
-    WritePriceRow(rec->data + kPriceTableOffset + kPriceRowSize * i, &table->row[i]);
-}
-
 const char kUpdateUsage[] =
     "usage: ryvo update DB SOURCE... [--dry-run]\n"
     "       ryvo update WORKDIR CSVDIR SOURCE... [--dry-run]\n"
@@ -217,6 +200,23 @@ int UpdateFolders(int count, char** sources, int dryRun) {
 }
 
 }  // namespace
+
+// The price table of a DataRec.
+void TakePriceTable(const DatabaseRecord* rec, PriceTable* table) {
+  table->count = CountPriceRows(rec->data, rec->length);
+  for (int i = 0; i < table->count; ++i)
+    ReadPriceRow(rec->data + kPriceTableOffset + kPriceRowSize * i, &table->row[i]);
+}
+
+// Puts `table` into the DataRec: its rows, then zeros to the end of the
+// record (a record too short for the rows grows to a full DataRec).
+void PutPriceTable(DatabaseRecord* rec, const PriceTable* table) {
+  int32_t needed = kPriceTableOffset + kPriceRowSize * table->count;
+  if (rec->length < needed) rec->length = kFullDataRecLength;
+  memset(rec->data + kPriceTableOffset, 0, (size_t)(kRecordBufferSize - kPriceTableOffset));
+  for (int i = 0; i < table->count; ++i)
+    WritePriceRow(rec->data + kPriceTableOffset + kPriceRowSize * i, &table->row[i]);
+}
 
 int RunUpdate(int argc, char** argv) {
   CommandOption options[] = {{"--dry-run", "-n", false, false, NULL}};

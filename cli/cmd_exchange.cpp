@@ -5,11 +5,14 @@
 #include <string.h>
 
 #include "commands.h"
+#include "database.h"
 #include "platform_console.h"
 #include "exchange.h"
 #include "sample_dump.h"
+#include "added_stocks.h"
 #include "folder_rules.h"
 #include "stock_paths.h"
+#include "stock_reading.h"
 
 int SetFolder(char* folder, const char* argument, const char* what) {
   size_t n = strlen(argument);
@@ -155,7 +158,23 @@ int KeepEarlierFile(const char* path, bool force) {
   return 0;
 }
 
-int TakeStockList(const char* command, int count, char** names) {
+// 1 when `name` is one of the entries of `list`.
+static int ListHolds(StockList list, const char* name) {
+  for (int i = 0; i < PfListCount(list); ++i) {
+    char entry[kNameSize];
+    if (PfListGetText(list, i, entry, sizeof entry) >= 0 && strcmp(entry, name) == 0) return 1;
+  }
+  return 0;
+}
+
+// 1 when `name` is one of the dump's stocks (DumpStockNames).
+static int DumpHolds(const char* name) {
+  for (int i = 0; i < DumpStockCount; ++i)
+    if (strcmp(DumpStockNames[i], name) == 0) return 1;
+  return 0;
+}
+
+int TakeStockList(const char* command, int count, char** names, bool only) {
   StockList list = ConsoleStockList();
   ConsoleListClear();
   for (int i = 0; i < count; ++i) {
@@ -170,26 +189,180 @@ int TakeStockList(const char* command, int count, char** names) {
     }
   }
   char dumpPath[kPathSize];
+  DumpStockCount = 0;
   if (FormatFolderPath(dumpPath, WorkFolder, "Ryvo.dmp") == 0 &&
       ReadDumpStocks(dumpPath, count > 0 ? NULL : list) != 0)
     return 1;
+  if (ReadAddedStocks(WorkFolder) != 0) return 1;
+  if (count == 0) {
+    // The stocks added since the last conversion, after the dump's.
+    for (int i = 0; i < AddedStockCount; ++i)
+      if (!DumpHolds(AddedStockNames[i]) && PfListAppend(list, AddedStockNames[i]) < 0) {
+        fprintf(stderr, "ryvo %s: too many stocks\n", command);
+        return 2;
+      }
+  } else if (!only) {
+    // Names that leave out a stock of the folder are refused unless meant.
+    int left = 0;
+    char shown[128];
+    for (int i = 0; i < DumpStockCount + AddedStockCount; ++i) {
+      const char* name = i < DumpStockCount ? DumpStockNames[i] : AddedStockNames[i - DumpStockCount];
+      if (ListHolds(list, name) || (i >= DumpStockCount && DumpHolds(name))) continue;
+      if (left++ == 0)
+        fprintf(stderr, "ryvo %s: the NAMEs leave out these stocks of %s (--only: the list is meant):\n",
+                command, WorkFolder);
+      fprintf(stderr, "  %s\n", ConsoleDisplayText(name, shown, sizeof shown));
+    }
+    if (left > 0) return 2;
+  }
   NoteSharedFileNames(list);
   return 0;
 }
 
+namespace {
+
+// The bytes of the file at `path` into `out` (`size` bytes): their count,
+// `size` when the file holds more, -1 when it cannot be read.
+int ReadSmallFile(const char* path, char* out, int size) {
+  FILE* file = PfOpenFile(path, "rb");
+  if (file == NULL) {
+    char failed[kPathSize], reason[128];
+    PfTakeFileError(failed, reason, sizeof reason);
+    return -1;
+  }
+  PfFileCloser closer(file);
+  return (int)fread(out, 1, (size_t)size, file);
+}
+
+// 1 when the `length` bytes of `text` are what the file at `path` holds.
+int FileHolds(const char* path, const char* text, int length) {
+  static char held[2048];
+  return ReadSmallFile(path, held, sizeof held) == length && memcmp(held, text, (size_t)length) == 0;
+}
+
+// 1 when the files `a` and `b` differ in their bytes or cannot be read.
+int FilesDiffer(const char* a, const char* b) {
+  static char bytesA[1 << 16], bytesB[1 << 16];
+  FILE* fa = PfOpenFile(a, "rb");
+  PfFileCloser closeA(fa);
+  FILE* fb = fa != NULL ? PfOpenFile(b, "rb") : NULL;
+  PfFileCloser closeB(fb);
+  if (fa == NULL || fb == NULL) return 1;
+  for (;;) {
+    size_t na = fread(bytesA, 1, sizeof bytesA, fa), nb = fread(bytesB, 1, sizeof bytesB, fb);
+    if (na != nb || memcmp(bytesA, bytesB, na) != 0) return 1;
+    if (na < sizeof bytesA) return ferror(fa) || ferror(fb) ? 1 : 0;
+  }
+}
+
+// 1 when the settings file at `path` holds the settings of the DataRec in
+// RecordBuffer (the conversion would store the same bytes from it), so
+// that replacing it loses nothing; RecordBuffer is kept.
+int SameSettings(const char* path) {
+  static char text[8192];
+  static unsigned char saved[kRecordBufferSize];
+  int length = ReadSmallFile(path, text, sizeof text);
+  if (length < 0 || length == (int)sizeof text) return 0;
+  memcpy(saved, RecordBuffer, sizeof saved);
+  ConsoleSetQuiet(1);
+  int same = StoreStockSettings(text, length) == 0 &&
+             memcmp(saved, RecordBuffer, kPriceTableOffset) == 0;
+  ConsoleSetQuiet(0);
+  memcpy(RecordBuffer, saved, sizeof saved);
+  return same;
+}
+
+// What a load of WorkFolder's Ryvo.dmp replaces, said on standard error
+// (without -q): BeginRyvo.dmp when it differs, each settings file whose
+// bytes differ from the dump's. A settings file edited after the last
+// load (newer than BeginRyvo.dmp, and not what BeginRyvo.dmp gives for the
+// stock) is named and refused unless `force`. 0, or 1 after the names.
+int CheckLoadReplaces(bool force) {
+  char dumpPath[kPathSize], beginPath[kPathSize];
+  if (FormatFolderPath(dumpPath, WorkFolder, "Ryvo.dmp") != 0 ||
+      FormatFolderPath(beginPath, WorkFolder, "BeginRyvo.dmp") != 0)
+    return 0;
+  char shown[1024];
+  // BeginRyvo.dmp as the last load left it (none: nothing to keep).
+  Database* begin = &TheDatabase;
+  int haveBegin = 0;
+  if (ReadSmallFile(beginPath, shown, 1) >= 0) {
+    // Quietly: a damaged BeginRyvo.dmp only means no earlier settings.
+    ConsoleSetQuiet(1);
+    haveBegin = ReadDatabase(beginPath, begin) == 0 && begin->kind == kDatabaseDump;
+    ConsoleSetQuiet(0);
+    if (!Quiet && FilesDiffer(dumpPath, beginPath))
+      fprintf(stderr, "load: replaces %s\n", ConsoleDisplayPath(beginPath, shown, sizeof shown));
+  }
+  FILE* dump = PfOpenFile(dumpPath, "rb");
+  if (dump == NULL) {
+    char failed[kPathSize], reason[128];
+    PfTakeFileError(failed, reason, sizeof reason);   // told by the load
+    return 0;
+  }
+  PfFileCloser closer(dump);
+  int32_t length;
+  if (CheckDumpRecords(dump) != 0 || ReadDumpRecord(dump, &length) != kRecordRead) return 0;
+  static char text[1024], earlier[1024];
+  int refused = 0;
+  while (ReadDumpRecord(dump, &length) == kRecordRead) {
+    char name[kStockNameSize + 1], path[kPathSize];
+    ReadTextField(RecordBuffer + kDataStockName, kStockNameSize, name);
+    if (FormatStockPath(path, WorkFolder, name, ".txt") != 0) continue;
+    int n = FormatStockSettings(text);
+    if (FileHolds(path, text, n) || ReadSmallFile(path, earlier, 1) < 0) continue;
+    int at = haveBegin ? FindDatabaseStock(begin, name) : -1;
+    int edited = ConsoleFileIsNewer(path, beginPath) && !SameSettings(path);
+    if (edited && at >= 0) {
+      static unsigned char saved[kRecordBufferSize];
+      memcpy(saved, RecordBuffer, sizeof saved);
+      memset(RecordBuffer, 0, sizeof RecordBuffer);
+      memcpy(RecordBuffer, begin->record[at].data, (size_t)begin->record[at].length);
+      int m = FormatStockSettings(earlier);
+      memcpy(RecordBuffer, saved, sizeof saved);
+      edited = !FileHolds(path, earlier, m);
+    }
+    ConsoleDisplayPath(path, shown, sizeof shown);
+    if (edited && !force) {
+      if (refused++ == 0)
+        fprintf(stderr, "ryvo load: settings files edited after the last load (--force replaces them):\n");
+      fprintf(stderr, "  %s\n", shown);
+    } else if (!Quiet) {
+      fprintf(stderr, "load: replaces %s%s\n", shown, edited ? " (edited after the last load)" : "");
+    }
+  }
+  return refused > 0 ? 1 : 0;
+}
+
+}  // namespace
+
 int RunLoad(int argc, char** argv) {
   static const char kUsage[] =
-      "usage: ryvo load WORKDIR\n"
+      "usage: ryvo load [--force] WORKDIR\n"
       "Loads WORKDIR/Ryvo.dmp as RyvoWin does when it opens: copies it to\n"
       "BeginRyvo.dmp and writes one stock settings file per stock (-v: the\n"
-      "stock list on standard error).\n";
-  if (int code = CheckArguments(&argc, argv, 1, 1, kUsage); code >= 0) return code;
+      "stock list on standard error). Says on standard error what it replaces:\n"
+      "BeginRyvo.dmp, and each settings file that differs from the dump.\n"
+      "A settings file edited after the last load (newer than BeginRyvo.dmp)\n"
+      "is not replaced: the load stops before anything is written, names the\n"
+      "files and exits with 1.\n"
+      "  --force   replace the edited settings files too\n";
+  CommandOption options[] = {{"--force", NULL, false, false, NULL}};
+  if (int code = ParseArguments(&argc, argv, options, OptionCount(options), 1, 1, kUsage);
+      code >= 0)
+    return code;
   if (int code = SetFolder(WorkFolder, argv[0], "working folder"); code != 0) return code;
+  {
+    FolderLock lock(WorkFolder);
+    if (!lock.held) return 1;
+    if (CheckLoadReplaces(options[0].given) != 0) return 1;
+  }
+  int messages = ConsoleMessageCount();
   ConsoleListClear();
   int result = LoadDump(ConsoleStockList());
   PrintStockList();
   // A failed settings file ends the load with 0 after its message.
-  return result == 0 && ConsoleMessageCount() == 0 ? 0 : 1;
+  return result == 0 && ConsoleMessageCount() == messages ? 0 : 1;
 }
 
 int RunExport(int argc, char** argv) {
@@ -206,20 +379,38 @@ int RunExport(int argc, char** argv) {
 
 int RunConvert(int argc, char** argv) {
   static const char kUsage[] =
-      "usage: ryvo convert WORKDIR CSVDIR [NAME ...]\n"
+      "usage: ryvo convert WORKDIR CSVDIR [NAME ...] [--only]\n"
       "Rebuilds WORKDIR/Ryvo.dmp from the stock settings files in WORKDIR and\n"
       "the price CSV files in CSVDIR, as RyvoWin's direction button does, after\n"
       "copying it to SaveRyvo.dmp. The stocks are the NAMEs in that order, or\n"
-      "by default those of the current Ryvo.dmp in file order.\n";
-  if (int code = CheckArguments(&argc, argv, 2, kAnyNumber, kUsage); code >= 0) return code;
+      "by default those of the current Ryvo.dmp in file order, then the stocks\n"
+      "added since (ryvo add, ryvo import of a new stock; WORKDIR/Added.txt).\n"
+      "NAMEs that leave out a stock of the folder are refused (exit status 2,\n"
+      "the stocks left out on standard error) unless --only is given.\n"
+      "  --only   the NAMEs are the stocks meant: the others are left out\n";
+  CommandOption options[] = {{"--only", NULL, false, false, NULL}};
+  if (int code = ParseArguments(&argc, argv, options, OptionCount(options), 2, kAnyNumber, kUsage);
+      code >= 0)
+    return code;
   if (int code = SetFolders(argv[0], argv[1]); code != 0) return code;
-  if (int code = TakeStockList("convert", argc - 2, argv + 2); code != 0) return code;
+  if (int code = TakeStockList("convert", argc - 2, argv + 2, options[0].given); code != 0)
+    return code;
   StockList list = ConsoleStockList();
   if (PfListCount(list) == 0) {
     fprintf(stderr, "ryvo convert: no stocks to convert\n");
     return 1;
   }
   if (ConvertToHandheld(list) != 0) return 1;
+  // The stocks the new dump holds are no longer added ones.
+  static char converted[kMaxStocks][kStockNameSize + 1];
+  int count = 0;
+  for (int i = 0; i < PfListCount(list) && count < kMaxStocks; ++i) {
+    char entry[kNameSize];
+    if (PfListGetText(list, i, entry, sizeof entry) < 0) continue;
+    entry[kStockNameSize] = '\0';
+    memcpy(converted[count++], entry, strlen(entry) + 1);
+  }
+  if (DropAddedStocks(WorkFolder, converted, count) != 0) return 1;
   PrintStockList();
   return 0;
 }

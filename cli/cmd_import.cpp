@@ -5,6 +5,7 @@
 #include <string.h>
 
 #include "commands.h"
+#include "added_stocks.h"
 #include "folder_rules.h"
 #include "platform_console.h"
 #include "exchange.h"
@@ -164,6 +165,8 @@ int RunImport(int argc, char** argv) {
       result = -1;
     } else {
       summary.settingsWritten = 1;
+      // Taken by the next conversion after the dump's stocks.
+      if (AddAddedStock(WorkFolder, name) != 0) result = -1;
     }
   }
   // What was read and stored, with -v, once it is stored.

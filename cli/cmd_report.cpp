@@ -174,12 +174,13 @@ int ReportDatabase(const char* path, const char* output) {
 int RunChart(int argc, char** argv) {
   static const char kUsage[] =
       "usage: ryvo chart WORKDIR CSVDIR NAME [-o FILE.svg]\n"
-      "       ryvo chart DUMP NAME [-o FILE.svg]\n"
+      "       ryvo chart DB NAME [-o FILE.svg]\n"
       "Draws the chart of stock NAME as SVG: from its settings and price CSV\n"
-      "files as the conversion will send it to the handheld, or from a dump as\n"
-      "the handheld holds it now. Candles (a close line for 1本値), volume, and\n"
-      "with 固定スケール the stock's Max and Min as axes, prices beyond them\n"
-      "clipped and marked. Writes FILE.svg, or standard output.\n";
+      "files as the conversion will send it to the handheld, or from DB, a Palm\n"
+      "database (RyvoDB.pdb) or a dump (Ryvo.dmp), as the handheld holds it\n"
+      "now. Candles (a close line for 1本値), volume, and with 固定スケール\n"
+      "the stock's Max and Min as axes, prices beyond them clipped and marked.\n"
+      "Writes FILE.svg, or standard output.\n";
   CommandOption options[] = {{"-o", "--output", true, false, NULL}};
   if (int code = ParseArguments(&argc, argv, options, OptionCount(options), 2, 3, kUsage);
       code >= 0)
@@ -188,6 +189,19 @@ int RunChart(int argc, char** argv) {
   if (argc == 3) return ChartFromFiles(argv, output);
   char name[81];
   if (!StockNameArgument("chart", argv[1], name)) return 2;
+  char problem[256];
+  if (DatabaseKindOfFile(argv[0], problem, sizeof problem) == kDatabasePdb &&
+      IdentifyPdb(argv[0], problem, sizeof problem) == kPdbIsRyvoDB) {
+    // A Palm database: the stock's record as the handheld holds it.
+    if (ReadDatabase(argv[0], &TheDatabase) != 0) return 1;
+    if (ReadDatabaseStock(name, 0, &Check) != 0) {
+      char shown[128];
+      fprintf(stderr, "ryvo chart: %s holds no stock '%s'\n", argv[0],
+              ConsoleDisplayText(name, shown, sizeof shown));
+      return 1;
+    }
+    return DrawChart(output, TheDatabase.record[FindDatabaseStock(&TheDatabase, name)].length);
+  }
   int32_t length;
   if (FindDumpStock(argv[0], name, &length) != 0) return 1;
   return DrawChart(output, length);
@@ -195,24 +209,29 @@ int RunChart(int argc, char** argv) {
 
 int RunReport(int argc, char** argv) {
   static const char kUsage[] =
-      "usage: ryvo report WORKDIR CSVDIR [-o FILE.html]\n"
+      "usage: ryvo report WORKDIR CSVDIR [NAME ...] [--only] [-o FILE.html]\n"
       "       ryvo report DB [-o FILE.html]\n"
-      "Writes one self-contained HTML page of every stock of WORKDIR/Ryvo.dmp\n"
-      "as the conversion will send it: a table of all stocks, then per stock\n"
+      "Writes one self-contained HTML page of the stocks as the conversion will\n"
+      "send them (the stocks ryvo convert takes from the same NAMEs and --only:\n"
+      "by default those of WORKDIR/Ryvo.dmp and the stocks added since): a\n"
+      "table of all stocks, then per stock\n"
       "its chart, its settings and what the check finds in its files. Writes\n"
       "FILE.html, or standard output. With DB, a Palm database (RyvoDB.pdb)\n"
       "or a dump (Ryvo.dmp), the page shows the stocks as the handheld holds\n"
       "them now.\n";
-  CommandOption options[] = {{"-o", "--output", true, false, NULL}};
-  if (int code = ParseArguments(&argc, argv, options, OptionCount(options), 1, 2, kUsage);
+  CommandOption options[] = {{"-o", "--output", true, false, NULL},
+                             {"--only", NULL, false, false, NULL}};
+  if (int code = ParseArguments(&argc, argv, options, OptionCount(options), 1, kAnyNumber,
+                                kUsage);
       code >= 0)
     return code;
   const char* output = options[0].value;
   if (argc == 1) return ReportDatabase(argv[0], output);
   if (int code = SetFolders(argv[0], argv[1]); code != 0) return code;
   if (CheckExportFinished(CsvFolder) != 0) return 1;
-  // The stocks as the conversion takes them: those of Ryvo.dmp, in order.
-  if (int code = TakeStockList("report", 0, NULL); code != 0) return code;
+  // The stocks as the conversion takes them.
+  if (int code = TakeStockList("report", argc - 2, argv + 2, options[1].given); code != 0)
+    return code;
   StockList list = ConsoleStockList();
   if (PfListCount(list) == 0) {
     fprintf(stderr, "ryvo report: no stocks (no readable Ryvo.dmp, or one without stocks)\n");

@@ -43,10 +43,14 @@ int SetFolder(char* folder, const char* argument, const char* what);
 // SetFolder of the working folder, then of the CSV folder.
 int SetFolders(const char* workFolder, const char* csvFolder);
 
-// The stocks of convert and check into the console stock list: the
-// `count` NAMEs in that order, else those of WorkFolder's Ryvo.dmp in file
-// order; the dump's carriedBytes are kept. 0, or 2 after a usage message.
-int TakeStockList(const char* command, int count, char** names);
+// The stocks of convert, check and report into the console stock list:
+// the `count` NAMEs in that order, else those of WorkFolder's Ryvo.dmp in
+// file order followed by the stocks of its Added.txt that the dump does
+// not hold; the dump's carriedBytes are kept. NAMEs that leave out a stock
+// of the dump or of Added.txt are refused, the stocks left out listed on
+// standard error, unless `only`. 0, 1 after a damaged dump or list, or 2
+// after a usage message.
+int TakeStockList(const char* command, int count, char** names, bool only = false);
 
 // Before a file at `path` is replaced by a command that does not replace
 // files by default: 0 when there is none, or with `force` once the file is
@@ -55,6 +59,14 @@ int KeepEarlierFile(const char* path, bool force);
 // The flags of a DataRec as words ("OnlyClose WebScrap FixedScale"), "-"
 // for none; `out` holds 48 bytes.
 const char* FlagNames(int flags, char* out);
+
+// The price table of a DataRec, and the table put back into it (its rows,
+// then zeros to the record's end; a record too short for the rows grows to
+// a full DataRec).
+struct DatabaseRecord;
+struct PriceTable;
+void TakePriceTable(const DatabaseRecord* rec, PriceTable* table);
+void PutPriceTable(DatabaseRecord* rec, const PriceTable* table);
 
 int RunInfo(int argc, char** argv);
 int RunCheck(int argc, char** argv);
@@ -68,6 +80,10 @@ int RunReport(int argc, char** argv);
 int RunHotsync(int argc, char** argv);
 int RunUpdate(int argc, char** argv);
 int RunList(int argc, char** argv);
+int RunAdd(int argc, char** argv);
+int RunRemove(int argc, char** argv);
+int RunMove(int argc, char** argv);
+int RunSet(int argc, char** argv);
 // "sample --pdb PDBFILE": the embedded sample as a Palm database file
 // (database RyvoDB, creator Ryvo); the exit code.
 int WriteSamplePdb(const char* pdbPath);

@@ -36,6 +36,10 @@ const Command kCommands[] = {
     {"report", RunReport, "report WORKDIR CSVDIR          every stock on one HTML page"},
     {"list", RunList, "list DB                        the stocks of a .pdb or dump"},
     {"update", RunUpdate, "update DB SOURCE...            merge price downloads into a .pdb or dump"},
+    {"add", RunAdd, "add DB NAME [SOURCE]           add a stock (or: add WORKDIR CSVDIR NAME [SOURCE])"},
+    {"remove", RunRemove, "remove DB NAME...              remove stocks from a .pdb or dump"},
+    {"move", RunMove, "move DB NAME POSITION          move a stock to a position of the list"},
+    {"set", RunSet, "set DB NAME FIELD=VALUE...     set a stock's settings"},
     {"hotsync", RunHotsync, "hotsync WORKDIR PDBFILE        move RyvoDB between a .pdb and Ryvo.dmp"},
 };
 

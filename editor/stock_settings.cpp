@@ -26,6 +26,8 @@ int FileExists(const char* path) {
   return 1;
 }
 
+static TextReader FieldsReader;   // 16 KB: kept off the stack
+
 // One line of the settings file as the conversion reads it: at most
 // kMaxLineChars characters with its line feed; a longer line comes in
 // pieces, each read as a line of its own, so that the dialog shows what
@@ -33,7 +35,7 @@ int FileExists(const char* path) {
 // -1 at the end of the file, -2 when the file could not be read.
 int ReadSettingsLine(TextReader* reader, char* line) {
   int length = ReadTextLine(reader, line, kMaxLineChars + 1);
-  if (length < 0) return ferror(reader->file) ? -2 : -1;
+  if (length < 0) return reader->file != NULL && ferror(reader->file) ? -2 : -1;
   return length;
 }
 
@@ -80,6 +82,22 @@ void StoreLine(StockFields* fields, int lineNumber, char* line) {
   CopyText(text, kFieldSize, line);
 }
 
+// The 14 lines from FieldsReader into `fields`, as ReadStockFields gives
+// them.
+StockFieldsRead ReadFieldLines(StockFields* fields) {
+  char line[kLineBufferSize];
+  for (int lineNumber = 1; lineNumber <= 14; ++lineNumber) {
+    int length = ReadSettingsLine(&FieldsReader, line);
+    if (length == -2) {
+      PfMessageBox("RyvoDB Setup file read error", kSystemErrorCaption, PF_MB_OK);
+      return kFieldsClose;
+    }
+    if (length < 0) return ReportMissingLine(lineNumber);
+    StoreLine(fields, lineNumber, line);
+  }
+  return kFieldsReady;
+}
+
 char* PutText(char* out, const char* text) {
   size_t length = strlen(text);
   memcpy(out, text, length);
@@ -87,8 +105,7 @@ char* PutText(char* out, const char* text) {
 }
 
 // The 14 lines of the settings file, each ended by CR LF, into `out`
-// (kSettingsTextSize bytes); returns the byte count.
-enum { kSettingsTextSize = 14 * (2 * kFieldSize + 3) };
+// (kStockFieldsTextSize bytes); returns the byte count.
 int FormatSettingsLines(char* out, const char* name, const StockFields* fields) {
   const char* lines[7] = {name,
                           fields->onlyClose ? "1" : "0",
@@ -127,20 +144,22 @@ StockFieldsRead ReadStockFields(const char* currentName, StockFields* fields) {
   PfFileCloser guard(PfOpenFile(path, "rb"));
   if (guard.file == NULL) return kFieldsClose;
 
-  static TextReader reader;   // 16 KB: kept off the stack
-  TextReaderInit(&reader, guard.file);
-  char line[kLineBufferSize];
-  for (int lineNumber = 1; lineNumber <= 14; ++lineNumber) {
-    int length = ReadSettingsLine(&reader, line);
-    if (length == -2) {
-      PfMessageBox("RyvoDB Setup file read error", kSystemErrorCaption, PF_MB_OK);
-      return kFieldsClose;
-    }
-    if (length < 0) return ReportMissingLine(lineNumber);
-    StoreLine(fields, lineNumber, line);
-  }
+  TextReaderInit(&FieldsReader, guard.file);
+  StockFieldsRead result = ReadFieldLines(fields);
   guard.Close();
-  return kFieldsReady;
+  return result;
+}
+
+StockFieldsRead ReadStockFieldsText(const char* text, int length, StockFields* fields) {
+  ClearStockFields(fields);
+  TextReaderInitBytes(&FieldsReader, text, length);
+  return ReadFieldLines(fields);
+}
+
+int FormatStockFields(char* out, const StockFields* fields) {
+  char name[kNameSize];
+  CopyText(name, sizeof name, fields->name);
+  return FormatSettingsLines(out, name, fields);
 }
 
 StockFieldsCheck ValidateStockFields(const StockFields* fields) {
@@ -212,7 +231,7 @@ int SaveStockFields(const char* currentName, const StockFields* fields,
 
   // Replaced whole or not at all: a failed save leaves the stock's settings
   // file as it was.
-  static char text[kSettingsTextSize];
+  static char text[kStockFieldsTextSize];
   int length = FormatSettingsLines(text, name, fields);
   WholeFileResult status = ReplaceWholeFile(settingsPath, text, length);
   if (status == kWholeFileNotCreated) return -1;   // no message

@@ -60,6 +60,16 @@ enum StockFieldsRead {
 // and only CR LF is a line end (a CR before it stays in the text).
 StockFieldsRead ReadStockFields(const char* currentName, StockFields* fields);
 
+// The same reading from the settings text `text` (`length` bytes) in
+// place of a file: 1 ready, 0 or -1 for a missing line as above.
+StockFieldsRead ReadStockFieldsText(const char* text, int length, StockFields* fields);
+
+// The 14 lines of the settings file of `fields` as SaveStockFields writes
+// them (CR LF after each) into `out` (kStockFieldsTextSize bytes); returns
+// the byte count.
+enum { kStockFieldsTextSize = 14 * (2 * kFieldSize + 3) };
+int FormatStockFields(char* out, const StockFields* fields);
+
 // Byte limits, in this order: name 20, document 120, keyword 20; then a
 // non-empty name must be usable as a file name (IsStockFileName). Returns 1
 // when all hold, -1 after the message ("入力エラー") of the first that fails.

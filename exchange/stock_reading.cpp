@@ -281,8 +281,9 @@ static int32_t SettingsNumber(const StockReadObserver* observer, int line, const
   return value;
 }
 
-// Reads the stock settings file into the DataRec in RecordBuffer.
-static int ReadStockSettings(const char* path, const StockReadObserver* observer) {
+// Reads the 14 settings lines from Reader into the DataRec in RecordBuffer
+// (lines 2 to 14; the name is the caller's).
+static int ReadSettingsLines(const StockReadObserver* observer) {
   static const char* const kMissingLine[14] = {
       "RyvoSetup file StockName read error", "RyvoSetup file OnlyClose read error",
       "RyvoSetup file WebScrap read error",  "RyvoSetup file FixedScale read error",
@@ -291,12 +292,6 @@ static int ReadStockSettings(const char* path, const StockReadObserver* observer
       "RyvoSetup file read error",           "RyvoSetup file read error",
       "RyvoSetup file read error",           "RyvoSetup file read error",
       "RyvoSetup file read error",           "RyvoSetup file read error"};
-  FILE* file = PfOpenFile(path, "rb");
-  if (file == NULL)
-    return StopStock(observer, kCheckSettingsMissing, kCheckSettingsFile, 0,
-                     "RyvoSetup file open error");
-  PfFileCloser closer(file);
-  TextReaderInit(&Reader, file);
   unsigned char* rec = RecordBuffer;
   for (int line = 0; line < 14; ++line) {
     int length = ReadTextLine(&Reader, LineBuffer, kMaxLineChars + 1);
@@ -338,6 +333,42 @@ static int ReadStockSettings(const char* path, const StockReadObserver* observer
     }
   }
   return 0;
+}
+
+// Reads the stock settings file into the DataRec in RecordBuffer.
+static int ReadStockSettings(const char* path, const StockReadObserver* observer) {
+  FILE* file = PfOpenFile(path, "rb");
+  if (file == NULL)
+    return StopStock(observer, kCheckSettingsMissing, kCheckSettingsFile, 0,
+                     "RyvoSetup file open error");
+  PfFileCloser closer(file);
+  TextReaderInit(&Reader, file);
+  return ReadSettingsLines(observer);
+}
+
+// The stock name as a DataRec holds it: at most 20 bytes.
+static void StoreStockName(const char* name) {
+  size_t nameLength = strlen(name);
+  if (nameLength > kStockNameSize) nameLength = kStockNameSize;
+  memset(RecordBuffer + kDataStockName, 0, kStockNameSize);
+  memcpy(RecordBuffer + kDataStockName, name, nameLength);
+}
+
+int StoreStockSettings(const char* text, int length) {
+  unsigned char* rec = RecordBuffer;
+  rec[kDataFlags] &= (unsigned char)~(kFlagOnlyClose | kFlagWebScrap | kFlagFixedScale);
+  memset(rec + kDataWebDocument, 0, kWebDocumentSize);
+  memset(rec + kDataKeyword, 0, kKeywordSize);
+  memset(rec + kDataPurchaseCount, 0, kDataVolumeScaleMin + 4 - kDataPurchaseCount);
+  TextReaderInitBytes(&Reader, text, length);
+  if (ReadTextLine(&Reader, LineBuffer, kMaxLineChars + 1) < 0) {
+    PfMessageBox("RyvoSetup file StockName read error", kSystemErrorCaption, PF_MB_OK);
+    return -1;
+  }
+  StripLineEnd(LineBuffer);
+  StoreStockName(LineBuffer);
+  TextReaderInitBytes(&Reader, text, length);
+  return ReadSettingsLines(NULL);
 }
 
 // Reads the price CSV file into the slot table; the row count, or -1.
@@ -406,9 +437,7 @@ int FillStockRecord(const char* name, const StockReadObserver* observer) {
     return StopStock(observer, kCheckNameShared, kCheckSettingsFile, 0,
                      "RyvoSetup file open error");
   if (ReadStockSettings(path, observer) != 0) return -1;
-  size_t nameLength = strlen(name);
-  if (nameLength > kStockNameSize) nameLength = kStockNameSize;
-  memcpy(RecordBuffer + kDataStockName, name, nameLength);
+  StoreStockName(name);
   WriteBE16(RecordBuffer + kDataRecordVersion, kWrittenVersion);
 
   if (FormatStockPath(path, CsvFolder, name, ".csv") != 0)

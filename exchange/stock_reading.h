@@ -71,3 +71,10 @@ struct StockReadObserver {
 // table keeps the rows. 0, or -1 when the conversion stops at this stock
 // (after its message, or after observer->Stop).
 int FillStockRecord(const char* name, const StockReadObserver* observer);
+
+// Puts the settings text `text` (`length` bytes, the 14 lines of a stock
+// settings file) into the DataRec in RecordBuffer as the conversion reads
+// that file: the name (line 1, at most 20 bytes), the flags, the texts and
+// the numbers, each of those fields cleared first; every other byte of the
+// record is kept. 0, or -1 after the message of a missing line.
+int StoreStockSettings(const char* text, int length);

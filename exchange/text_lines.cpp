@@ -13,6 +13,17 @@ void TextReaderInit(TextReader* reader, FILE* file) {
   reader->drained = 0;
 }
 
+void TextReaderInitBytes(TextReader* reader, const void* bytes, int length) {
+  if (length < 0) length = 0;
+  if (length > (int)sizeof reader->data) length = (int)sizeof reader->data;
+  memcpy(reader->data, bytes, (size_t)length);
+  reader->file = NULL;
+  reader->pos = 0;
+  reader->len = length;
+  reader->ended = 0;
+  reader->drained = 1;   // no file behind the bytes
+}
+
 // The next raw byte, or -1 at the end; Ctrl-Z ends the file for good.
 static int PeekByte(TextReader* reader) {
   if (reader->ended) return -1;

@@ -21,6 +21,9 @@ struct TextReader {
 // Starts reading `file` (open in binary mode) from its current position.
 // The reader does not own the file; the caller closes it.
 void TextReaderInit(TextReader* reader, FILE* file);
+// Starts reading `length` bytes of `bytes` as the text of a file (at most
+// the reader's 16384 bytes are taken; the rest is left out).
+void TextReaderInitBytes(TextReader* reader, const void* bytes, int length);
 
 // Reads one line as fgets(line, size, ...) would in text mode: at most
 // size - 1 characters, up to and including the line feed; a longer line is

@@ -59,7 +59,7 @@ done <<'TABLE'
 TABLE
 
 # A stock named like an option is reached after "--".
-"$RYVO" check work csv -- --jsn >"$T/out.txt" 2>&1; check "check -- --jsn" 1 $?
+"$RYVO" check work csv --only -- --jsn >"$T/out.txt" 2>&1; check "check -- --jsn" 1 $?
 expect "the name after -- is a stock" grep -qF 'work/--jsn.txt' "$T/out.txt"
 # "-o -" is standard output: no file named "-".
 expect "no file named -" test ! -e "$T/-"

@@ -50,10 +50,10 @@ expect "CSV header line" test "$(head -1 "$T/csv/7203.csv" | iconv -f CP932 -t U
 expect "check: six stocks, nothing lost" grep -qx 'ryvo check: 6 stocks, 0 findings; the handheld would get exactly what the files say' "$T/check.txt"
 printf '2030/2/31,1,2,3,4\r\n' >>"$T/csv/ソニー.csv"
 (cd "$T" && ls -lR --time-style=full-iso work csv) >"$T/before.ls"
-"$RYVO" check "$T/work" "$T/csv" ソニー nosuch 7203 >"$T/check.txt"; check "check of a damaged file" 1 $?
+"$RYVO" check --only "$T/work" "$T/csv" ソニー nosuch 7203 >"$T/check.txt"; check "check of a damaged file" 1 $?
 expect "check names file and line" grep -qF "$T/csv/ソニー.csv:262: line-incomplete: \"2030/2/31,1,2,3,4\" has no volume" "$T/check.txt"
 expect "check says where the conversion stops" grep -qx 'ryvo check: the conversion stops at nosuch; not reached: 7203' "$T/check.txt"
-"$RYVO" check --json "$T/work" "$T/csv" ソニー nosuch >"$T/check.json"; check "check --json" 1 $?
+"$RYVO" check --json --only "$T/work" "$T/csv" ソニー nosuch >"$T/check.json"; check "check --json" 1 $?
 expect "check --json is JSON" python3 -c "import json,sys; d=json.load(open(sys.argv[1])); assert d['stocks'][0]['findings'][0]['kind']=='line-incomplete' and d['stocks'][1]['stops_conversion']" "$T/check.json"
 expect "check writes nothing" sh -c "cd '$T' && ls -lR --time-style=full-iso work csv | cmp -s - before.ls"
 "$RYVO" check "$T/nowhere" "$T/csv" >/dev/null 2>"$T/err.txt"; check "check of a missing folder" 1 $?
@@ -63,25 +63,25 @@ head -n -1 "$T/csv/ソニー.csv" >"$T/sony.csv" && mv "$T/sony.csv" "$T/csv/ソ
 # intended; thousands separators without quotes are told.
 mkdir -p "$T/csv2" && cp "$T/csv/7203.csv" "$T/csv2/"
 printf '2031/1/6,2500,2510,2490,2505,1000000\r\n' >>"$T/csv2/7203.csv"
-"$RYVO" check "$T/work" "$T/csv2" 7203 >"$T/check.txt"; check "check after a day appended to 260 rows" 0 $?
+"$RYVO" check --only "$T/work" "$T/csv2" 7203 >"$T/check.txt"; check "check after a day appended to 260 rows" 0 $?
 expect "check: the oldest day is dropped" grep -qF "$T/csv2/7203.csv:2: rows-dropped: the oldest day (line 2, " "$T/check.txt"
 printf '2031/1/%d,2,500,2,510,2,490,2,505,1,000,000\r\n' 7 8 9 >>"$T/csv2/7203.csv"
-"$RYVO" check "$T/work" "$T/csv2" 7203 >"$T/check.txt"; check "check of thousands separators" 1 $?
+"$RYVO" check --only "$T/work" "$T/csv2" 7203 >"$T/check.txt"; check "check of thousands separators" 1 $?
 expect "check: line-extra-fields, one for three lines" grep -qF "$T/csv2/7203.csv:263: line-extra-fields: \"2031/1/7,2,500,2,510,2,490,2,505,1,000,000\" 6 more pieces after the volume" "$T/check.txt"
 expect "check: the group's lines" grep -qF "looks like thousands separators: quote the values or write them without commas (lines 263-265, 3 lines)" "$T/check.txt"
-"$RYVO" check --json "$T/work" "$T/csv2" 7203 >"$T/check.json"; check "check --json of thousands separators" 1 $?
+"$RYVO" check --json --only "$T/work" "$T/csv2" 7203 >"$T/check.json"; check "check --json of thousands separators" 1 $?
 expect "check --json: the group's count and last line" python3 -c "import json,sys; f=json.load(open(sys.argv[1]))['stocks'][0]['findings']; assert [(x['kind'],x['line'],x['last_line'],x['count'],x['loses']) for x in f]==[('rows-dropped',2,2,1,False),('line-extra-fields',263,265,3,True)], f" "$T/check.json"
 
 "$RYVO" convert "$T/work" "$T/csv" >/dev/null; check "convert" 0 $?
 expect "unedited round trip gives the same dump" cmp -s "$T/work/Ryvo.dmp" "$T/original.dmp"
 expect "SaveRyvo.dmp" cmp -s "$T/work/SaveRyvo.dmp" "$T/original.dmp"
 
-"$RYVO" convert "$T/work" "$T/csv" ソニー 7203 >/dev/null; check "convert with names" 0 $?
+"$RYVO" convert --only "$T/work" "$T/csv" ソニー 7203 >/dev/null; check "convert with names" 0 $?
 "$RYVO" info "$T/work/Ryvo.dmp" >"$T/info2.txt"
 expect "two stocks in the given order" test "$(cut -f2 "$T/info2.txt" | tail -n +2 | tr '\n' ' ')" = "ソニー 7203 "
 
 cp "$T/work/Ryvo.dmp" "$T/before.dmp"
-"$RYVO" convert "$T/work" "$T/csv" 7203 nosuch >/dev/null 2>"$T/err.txt"; check "convert with a missing stock" 1 $?
+"$RYVO" convert --only "$T/work" "$T/csv" 7203 nosuch >/dev/null 2>"$T/err.txt"; check "convert with a missing stock" 1 $?
 expect "dump unchanged after a failed conversion" cmp -s "$T/work/Ryvo.dmp" "$T/before.dmp"
 expect "RyvoSetup file open error reported" grep -qx '\[System Error\] RyvoSetup file open error' "$T/err.txt"
 

@@ -114,7 +114,7 @@ chmod 644 csv/ソニー.csv
 chmod 600 csv/7203.csv work/7203.txt work/Ryvo.dmp
 sed -i '2s/^\([^,]*\),[^,]*,/\1,     3333.00,/' csv/7203.csv
 echo extra >>work/7203.txt
-"$RYVO" export work csv && "$RYVO" load work && "$RYVO" convert work csv || echo "FAIL: the 0600 round"
+"$RYVO" export work csv && "$RYVO" load --force work && "$RYVO" convert work csv || echo "FAIL: the 0600 round"
 expect "a replaced 0600 CSV file stays 0600" test "$(stat -c %a csv/7203.csv)" = 600
 expect "a replaced 0600 settings file stays 0600" test "$(stat -c %a work/7203.txt)" = 600
 expect "a replaced 0600 dump stays 0600" test "$(stat -c %a work/Ryvo.dmp)" = 600

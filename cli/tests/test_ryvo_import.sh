@@ -42,7 +42,7 @@ echo "edited" >>"$T/work/AAPL.txt"
 expect "dates replaced" grep -qx 'merged: 3 dates replaced, 0 added, 0 older dates left out beyond 260' "$T/out.txt"
 expect "settings file kept" grep -qx 'edited' "$T/work/AAPL.txt"
 
-"$RYVO" convert "$T/work" "$T/csv" 7203 AAPL >/dev/null; check "convert" 0 $?
+"$RYVO" convert "$T/work" "$T/csv" 7203 AAPL --only >/dev/null; check "convert" 0 $?
 "$RYVO" info "$T/work/Ryvo.dmp" >"$T/info.txt"; check "info" 0 $?
 expect "the converted stock" grep -q $'^2\tAAPL\tflags -\trows 3\t2024/1/2 - 2024/1/5' "$T/info.txt"
 
