@@ -191,7 +191,7 @@ const char* ProgramPath(const char* file) {
   return path;
 }
 
-Program* StartProgram(const char* exe, const char* folder) {
+Program* StartProgram(const char* exe, const char* folder, const char* arguments) {
   if (programCount >= kMaxPrograms) {
     CheckFailed(__FILE__, __LINE__, "too many programs started in one test");
     return NULL;
@@ -202,14 +202,21 @@ Program* StartProgram(const char* exe, const char* folder) {
     snprintf(program->path, MAX_PATH, "%s", exe);
   else
     snprintf(program->path, MAX_PATH, "%s", ProgramPath(exe));
-  char commandLine[MAX_PATH + 4];
-  snprintf(commandLine, sizeof commandLine, "\"%s\"", program->path);
-  STARTUPINFOA startup;
+  // Through the wide call, so that a Japanese argument arrives whatever
+  // the system's code page.
+  char commandLine[4 * MAX_PATH];
+  snprintf(commandLine, sizeof commandLine, "\"%s\"%s%s", program->path, arguments ? " " : "",
+           arguments ? arguments : "");
+  static WCHAR wideLine[4 * MAX_PATH], widePath[MAX_PATH], wideFolder[MAX_PATH];
+  MultiByteToWideChar(932, 0, commandLine, -1, wideLine, 4 * MAX_PATH);
+  MultiByteToWideChar(932, 0, program->path, -1, widePath, MAX_PATH);
+  if (folder != NULL) MultiByteToWideChar(932, 0, folder, -1, wideFolder, MAX_PATH);
+  STARTUPINFOW startup;
   PROCESS_INFORMATION info;
   memset(&startup, 0, sizeof startup);
   startup.cb = sizeof startup;
-  if (!CreateProcessA(program->path, commandLine, NULL, NULL, FALSE, 0, NULL,
-                      folder, &startup, &info)) {
+  if (!CreateProcessW(widePath, wideLine, NULL, NULL, FALSE, 0, NULL,
+                      folder != NULL ? wideFolder : NULL, &startup, &info)) {
     CheckFailed(__FILE__, __LINE__, "cannot start %s (error %lu)", program->path,
                 GetLastError());
     return NULL;

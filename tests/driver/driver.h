@@ -111,9 +111,10 @@ const char* ProgramPath(const char* file);
 // The folder of ryvo_driver.exe, without a trailing backslash.
 const char* DriverFolder(void);
 // Starts `exe` (a path, or a name beside the driver) with `folder` as its
-// current directory (NULL: the driver's). The driver keeps the handle and
-// kills the program at the end of the test. NULL when it cannot start.
-Program* StartProgram(const char* exe, const char* folder = NULL);
+// current directory (NULL: the driver's) and `arguments` after its name on
+// the command line (code page 932; NULL: none). The driver keeps the handle
+// and kills the program at the end of the test. NULL when it cannot start.
+Program* StartProgram(const char* exe, const char* folder = NULL, const char* arguments = NULL);
 // Waits for the program to end: its exit code as an int (-1 for a process
 // that returned -1), or kStillRunning after `timeout` ms.
 enum { kStillRunning = 0x7FFFFFF0 };

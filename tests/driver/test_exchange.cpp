@@ -473,3 +473,98 @@ DRIVER_TEST(exchange_back_before_second_conversion) {
   CHECK_STR(SyncDir(), "ToPalm");
   Close(&s);
 }
+
+// Copies the files of folder `from` into `to` (made when missing), names as
+// code page 932.
+static void CopyFolderFiles(const char* from, const char* to) {
+  WCHAR wide[MAX_PATH], source[MAX_PATH], target[MAX_PATH];
+  char pattern[MAX_PATH];
+  snprintf(pattern, sizeof pattern, "%s\\*", from);
+  MultiByteToWideChar(932, 0, pattern, -1, wide, MAX_PATH);
+  WCHAR wideTo[MAX_PATH];
+  MultiByteToWideChar(932, 0, to, -1, wideTo, MAX_PATH);
+  CreateDirectoryW(wideTo, NULL);
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW(wide, &found);
+  if (search == INVALID_HANDLE_VALUE) return;
+  do {
+    if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+    MultiByteToWideChar(932, 0, from, -1, source, MAX_PATH);
+    wcscat(source, L"\\");
+    wcscat(source, found.cFileName);
+    wcscpy(target, wideTo);
+    wcscat(target, L"\\");
+    wcscat(target, found.cFileName);
+    CopyFileW(source, target, FALSE);
+  } while (FindNextFileW(search, &found));
+  FindClose(search);
+}
+
+// ryvo.exe's conversion of `work` from `csv`, run to its end: its exit code.
+static int RyvoConvert(const char* work, const char* csv) {
+  char arguments[3 * MAX_PATH];
+  snprintf(arguments, sizeof arguments, "convert \"%s\" \"%s\"", work, csv);
+  return WaitForExit(StartProgram("ryvo.exe", NULL, arguments), 60000);
+}
+
+// RyvoWin's export while ryvo.exe converts the same pair of folders: one
+// waits for the other (the folder locks), so the dump is what one whole
+// conversion gives, of either every edited file or every exported one,
+// never a mix, and every price file is whole as the export wrote it.
+DRIVER_TEST(exchange_export_while_ryvo_converts) {
+  ResetState();
+  static Dump dump;
+  DumpStart(&dump, 32, 0xD2, "RYVO");
+  for (int i = 0; i < 30; ++i) {
+    char name[8];
+    snprintf(name, sizeof name, "%d", 1001 + i);
+    DumpAddStock(&dump, name, 4412, 260, i);
+  }
+  Session s;
+  REQUIRE(Start(&s, &dump));
+  REQUIRE(Export(&s));
+  CopyFolderFiles(TestFolder("csv"), TestFolder("exported"));
+  // The user's edit: one more day at the end of every price file.
+  static const char added[] = "2031/1/1,1,2,3,4,5\r\n";
+  for (int i = 0; i < 30; ++i) {
+    char name[16];
+    snprintf(name, sizeof name, "%d.csv", 1001 + i);
+    FILE* csv = fopen(TestFile("csv", name), "ab");
+    REQUIRE(csv != NULL);
+    fputs(added, csv);
+    fclose(csv);
+  }
+  // The two possible outcomes, each made alone.
+  CopyFolderFiles(TestFolder("work"), TestFolder("alone-edited"));
+  CHECK_INT(RyvoConvert(TestFolder("alone-edited"), TestFolder("csv")), 0);
+  CopyFolderFiles(TestFolder("work"), TestFolder("alone-exported"));
+  CHECK_INT(RyvoConvert(TestFolder("alone-exported"), TestFolder("exported")), 0);
+  CHECK(!SameFileContent(TestFile("alone-edited", "Ryvo.dmp"),
+                         TestFile("alone-exported", "Ryvo.dmp")));
+  // An export that reads the dump the conversion has just written.
+  char exportEdited[3 * MAX_PATH];
+  snprintf(exportEdited, sizeof exportEdited, "export \"%s\" \"%s\"",
+           TestFolder("alone-edited"), TestFolder("exported-edited"));
+  CHECK_INT(WaitForExit(StartProgram("ryvo.exe", NULL, exportEdited), 60000), 0);
+
+  // Both at once.
+  char arguments[3 * MAX_PATH];
+  snprintf(arguments, sizeof arguments, "convert \"%s\" \"%s\"", TestFolder("work"),
+           TestFolder("csv"));
+  Program* ryvo = StartProgram("ryvo.exe", NULL, arguments);
+  REQUIRE(ryvo != NULL);
+  CHECK(Export(&s));
+  CHECK_INT(WaitForExit(ryvo, 60000), 0);
+  CHECK(SameFileContent(TestFile("work", "Ryvo.dmp"), TestFile("alone-edited", "Ryvo.dmp")) ||
+        SameFileContent(TestFile("work", "Ryvo.dmp"), TestFile("alone-exported", "Ryvo.dmp")));
+  // Every price file as one export wrote it, from one dump or the other.
+  const char* set = SameFileContent(TestFile("csv", "1001.csv"), TestFile("exported", "1001.csv"))
+                        ? "exported"
+                        : "exported-edited";
+  for (int i = 0; i < 30; ++i) {
+    char name[16];
+    snprintf(name, sizeof name, "%d.csv", 1001 + i);
+    CHECK(SameFileContent(TestFile("csv", name), TestFile(set, name)));
+  }
+  CloseRyvoWin(s.app, s.main);
+}

@@ -330,7 +330,7 @@ DRIVER_TEST(window_delete_takes_the_entry_asked_about) {
 // dump that cannot be replaced is left as it was with the list, and no
 // temporary file stays. (A copy that breaks off part way is the unit
 // tests' case: Wine enforces no locked byte ranges to make one here.)
-// True when a file of the working folder matches `pattern` ("Ryvo.dmp.*":
+// True when a file of the working folder matches `pattern` ("Ryvo.dmp.tmp*":
 // a temporary file of the dump, whatever its run's number).
 static bool WorkFileMatches(const char* pattern) {
   WCHAR wide[MAX_PATH];
@@ -358,13 +358,13 @@ DRIVER_TEST(window_restore_replaces_the_dump_whole) {
   CloseHandle(dump);
   CHECK_LIST(main, 150, "A|ソニー|7203");
   CHECK_FILE_DUMP(TestFile("work", "Ryvo.dmp"), threeStocks);
-  CHECK(!WorkFileMatches("Ryvo.dmp.*"));
+  CHECK(!WorkFileMatches("Ryvo.dmp.tmp*"));
   // Then it works, and leaves only the restored dump.
   SendCommand(main, 402);
   CHECK_NO_MESSAGE_BOX(app, kQuiet);
   CHECK_LIST(main, 150, "X|表示");
   CHECK_FILE_DUMP(TestFile("work", "Ryvo.dmp"), otherStocks);
-  CHECK(!WorkFileMatches("Ryvo.dmp.*"));
+  CHECK(!WorkFileMatches("Ryvo.dmp.tmp*"));
   CloseRyvoWin(app, main);
 }
 
