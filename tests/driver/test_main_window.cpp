@@ -326,10 +326,6 @@ DRIVER_TEST(window_delete_takes_the_entry_asked_about) {
   CloseRyvoWin(app, main);
 }
 
-// A restore copies the kept dump beside Ryvo.dmp and puts it in place: a
-// dump that cannot be replaced is left as it was with the list, and no
-// temporary file stays. (A copy that breaks off part way is the unit
-// tests' case: Wine enforces no locked byte ranges to make one here.)
 // True when a file of the working folder matches `pattern` ("Ryvo.dmp.tmp*":
 // a temporary file of the dump, whatever its run's number).
 static bool WorkFileMatches(const char* pattern) {
@@ -342,6 +338,10 @@ static bool WorkFileMatches(const char* pattern) {
   return true;
 }
 
+// A restore copies the kept dump beside Ryvo.dmp and puts it in place: a
+// dump that cannot be replaced is left as it was with the list, and no
+// temporary file stays. (A copy that breaks off part way is the unit
+// tests' case: Wine enforces no locked byte ranges to make one here.)
 DRIVER_TEST(window_restore_replaces_the_dump_whole) {
   ResetState();
   PrepareThreeStocks(TestFolder("csv"));
