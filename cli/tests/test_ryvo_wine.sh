@@ -71,9 +71,9 @@ cmp -s "$T/wn/work/Ryvo.dmp" "$T/ww/work/Ryvo.dmp" || fail "the conversions of n
   fail "two stocks in the given order"
 
 # A failure is the same failure in both.
-win convert "Z:$T/ww/work" "Z:$T/ww/csv" 7203 nosuch >/dev/null 2>&1
+win convert "Z:$T/ww/work" "Z:$T/ww/csv" 7203 nosuch --only >/dev/null 2>&1
 [ $? -eq 1 ] || fail "a failed conversion exits 1 under Wine"
-"$NATIVE" convert "$T/wn/work" "$T/wn/csv" 7203 nosuch >/dev/null 2>&1
+"$NATIVE" convert "$T/wn/work" "$T/wn/csv" 7203 nosuch --only >/dev/null 2>&1
 [ $? -eq 1 ] || fail "a failed conversion exits 1 natively"
 
 [ $fails -eq 0 ] && echo "ryvo.exe and ryvo: all checks passed"
