@@ -497,14 +497,21 @@ DRIVER_TEST(start_buttons_follow_the_dialog_at_144_dpi) {
     if (WindowFromPoint(centre) != button)
       CheckFailed(__FILE__, __LINE__, "button %d is not where its centre belongs", kButtonIds[i]);
   }
-  Picture shown, plain;
+  static Picture shown, plain;
   CHECK(ResourcePicture("RyvoWin.exe", 202, &plain));
   RECT r;
   GetWindowRect(GetDlgItem(main, 100), &r);
-  HDC screen = GetDC(NULL);
-  CHECK(GrabPicture(screen, (r.left + r.right) / 2 - kPictureSize / 2,
-                    (r.top + r.bottom) / 2 - kPictureSize / 2, &shown));
-  ReleaseDC(NULL, screen);
-  CHECK(memcmp(shown.pixel, plain.pixel, sizeof shown.pixel) == 0);
+  // The picture 1:1 at the button's centre, once the window has painted.
+  bool same = false;
+  for (int attempt = 0; attempt < 100 && !same; attempt++) {
+    WaitIdle(main);
+    HDC screen = GetDC(NULL);
+    same = GrabPicture(screen, (r.left + r.right) / 2 - kPictureSize / 2,
+                       (r.top + r.bottom) / 2 - kPictureSize / 2, &shown) &&
+           memcmp(shown.pixel, plain.pixel, sizeof shown.pixel) == 0;
+    ReleaseDC(NULL, screen);
+    if (!same) Sleep(50);
+  }
+  CHECK(same);
   CloseRyvoWin(app, main);
 }
