@@ -33,6 +33,9 @@
 #include "sample_dump.h"
 #include "stock_paths.h"
 
+// The separator the exchange puts between a folder and a file name.
+static const std::string kSep(1, kPathSeparator);
+
 namespace {
 
 enum { kStocks = 2000, kRows = 260, kDefaultRounds = 7 };
@@ -63,22 +66,23 @@ std::string ReadWhole(const std::string& dosPath) {
   return bytes;
 }
 
-// The plain write: straight into the file.
+// The plain write: straight into the file, truncating what is there (not
+// the platform's exclusive creation, which the safe way uses).
 void WriteWhole(const std::string& dosPath, const std::string& bytes) {
-  FILE* f = PfOpenFile(dosPath.c_str(), "wb");
+  FILE* f = fopen(dosPath.c_str(), "wb");
   if (f == NULL) {
     fprintf(stderr, "bench: cannot write %s\n", dosPath.c_str());
     exit(1);
   }
   fwrite(bytes.data(), 1, bytes.size(), f);
-  PfCloseFile(f);
+  fclose(f);
 }
 
 // The plain copy: read and written in buffer-sized pieces.
 void CopyPlainly(const std::string& from, const std::string& to) {
   static char buffer[1 << 16];
   FILE* in = PfOpenFile(from.c_str(), "rb");
-  FILE* out = PfOpenFile(to.c_str(), "wb");
+  FILE* out = fopen(to.c_str(), "wb");
   if (in == NULL || out == NULL) {
     fprintf(stderr, "bench: cannot copy %s\n", from.c_str());
     exit(1);
@@ -86,7 +90,7 @@ void CopyPlainly(const std::string& from, const std::string& to) {
   size_t n;
   while ((n = fread(buffer, 1, sizeof buffer, in)) > 0) fwrite(buffer, 1, n, out);
   PfCloseFile(in);
-  PfCloseFile(out);
+  fclose(out);
 }
 
 // The safe write of a per-stock file, as the operations write theirs.
@@ -123,7 +127,7 @@ const char* const kStateNames[] = {"new", "same", "changed"};
 void Prepare(const std::string& folder, const std::vector<std::string>& names,
              const char* ext, const std::vector<std::string>& bytes, State state) {
   for (size_t i = 0; i < names.size(); ++i) {
-    std::string path = folder + "\\" + names[i] + ext;
+    std::string path = folder + kSep + names[i] + ext;
     if (state == kNew)
       PfDeleteFile(path.c_str());
     else
@@ -237,7 +241,7 @@ int main(int argc, char** argv) {
   snprintf(CsvFolder, sizeof CsvFolder, "%s", csv.c_str());
   ConsoleSetQuiet(1);
 
-  const std::string dumpPath = work + "\\Ryvo.dmp";
+  const std::string dumpPath = work + kSep + "Ryvo.dmp";
   if (WriteSyntheticDump(dumpPath.c_str(), kStocks, kRows) != 0) {
     fprintf(stderr, "bench: cannot write the dump\n");
     return 1;
@@ -259,8 +263,8 @@ int main(int argc, char** argv) {
   for (int i = 0; i < PfListCount(list); ++i) {
     PfListGetText(list, i, name, sizeof name);
     names.push_back(name);
-    settings.push_back(ReadWhole(work + "\\" + name + ".txt"));
-    prices.push_back(ReadWhole(csv + "\\" + name + ".csv"));
+    settings.push_back(ReadWhole(work + kSep + name + ".txt"));
+    prices.push_back(ReadWhole(csv + kSep + name + ".csv"));
   }
 
   std::vector<Line> lines(7);
@@ -282,16 +286,16 @@ int main(int argc, char** argv) {
         LoadDump(list);
       };
       auto safe = [&] {
-        PfCopyFile(dumpPath.c_str(), (safeWork + "\\BeginRyvo.dmp").c_str());
+        PfCopyFile(dumpPath.c_str(), (safeWork + kSep + "BeginRyvo.dmp").c_str());
         ReadThrough(dumpPath);
         for (size_t i = 0; i < names.size(); ++i)
-          WriteSafely(safeWork + "\\" + names[i] + ".txt", settings[i]);
+          WriteSafely(safeWork + kSep + names[i] + ".txt", settings[i]);
       };
       auto plain = [&] {
-        CopyPlainly(dumpPath, plainWork + "\\BeginRyvo.dmp");
+        CopyPlainly(dumpPath, plainWork + kSep + "BeginRyvo.dmp");
         ReadThrough(dumpPath);
         for (size_t i = 0; i < names.size(); ++i)
-          WriteWhole(plainWork + "\\" + names[i] + ".txt", settings[i]);
+          WriteWhole(plainWork + kSep + names[i] + ".txt", settings[i]);
       };
       TimeInTurn(&lines[s], round, load, safe, plain);
     }
@@ -305,12 +309,12 @@ int main(int argc, char** argv) {
       auto safe = [&] {
         ReadThrough(dumpPath);
         for (size_t i = 0; i < names.size(); ++i)
-          WriteSafely(safeCsv + "\\" + names[i] + ".csv", prices[i]);
+          WriteSafely(safeCsv + kSep + names[i] + ".csv", prices[i]);
       };
       auto plain = [&] {
         ReadThrough(dumpPath);
         for (size_t i = 0; i < names.size(); ++i)
-          WriteWhole(plainCsv + "\\" + names[i] + ".csv", prices[i]);
+          WriteWhole(plainCsv + kSep + names[i] + ".csv", prices[i]);
       };
       TimeInTurn(&lines[3 + s], round, [&] { ExportCsv(); }, safe, plain);
     }
@@ -326,28 +330,28 @@ int main(int argc, char** argv) {
       Prepare(*folder, names, ".txt", settings, kSame);
     for (const std::string* folder : {&csv, &safeCsv, &plainCsv})
       Prepare(*folder, names, ".csv", prices, kSame);
-    WriteWhole(safeWork + "\\Ryvo.dmp", dump);
-    WriteWhole(plainWork + "\\Ryvo.dmp", dump);
+    WriteWhole(safeWork + kSep + "Ryvo.dmp", dump);
+    WriteWhole(plainWork + kSep + "Ryvo.dmp", dump);
     auto safe = [&] {
-      std::string target = safeWork + "\\Ryvo.dmp", beside = safeWork + "\\Ryvo.dmp.tmp";
-      PfCopyFile(target.c_str(), (safeWork + "\\SaveRyvo.dmp").c_str());
+      std::string target = safeWork + kSep + "Ryvo.dmp", beside = safeWork + kSep + "Ryvo.dmp.tmp";
+      PfCopyFile(target.c_str(), (safeWork + kSep + "SaveRyvo.dmp").c_str());
       char lengths[8];
       FILE* old = PfOpenFile(target.c_str(), "r+b");
       if (old == NULL || fread(lengths, 1, sizeof lengths, old) != sizeof lengths) exit(1);
       PfCloseFile(old);
       for (size_t i = 0; i < names.size(); ++i) {
-        ReadThrough(safeWork + "\\" + names[i] + ".txt");
-        ReadThrough(safeCsv + "\\" + names[i] + ".csv");
+        ReadThrough(safeWork + kSep + names[i] + ".txt");
+        ReadThrough(safeCsv + kSep + names[i] + ".csv");
       }
       WriteWhole(beside, dump);
       PfReplaceFile(beside.c_str(), target.c_str());
     };
     auto plain = [&] {
-      std::string target = plainWork + "\\Ryvo.dmp";
-      CopyPlainly(target, plainWork + "\\SaveRyvo.dmp");
+      std::string target = plainWork + kSep + "Ryvo.dmp";
+      CopyPlainly(target, plainWork + kSep + "SaveRyvo.dmp");
       for (size_t i = 0; i < names.size(); ++i) {
-        ReadThrough(plainWork + "\\" + names[i] + ".txt");
-        ReadThrough(plainCsv + "\\" + names[i] + ".csv");
+        ReadThrough(plainWork + kSep + names[i] + ".txt");
+        ReadThrough(plainCsv + kSep + names[i] + ".csv");
       }
       WriteWhole(target, dump);
     };
