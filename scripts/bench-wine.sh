@@ -20,7 +20,8 @@ fi
 helper=$win_build/bench/ryvo_wine_bench.exe
 ryvo=$win_build/cli/ryvo.exe
 ryvowin=$win_build/app/RyvoWin.exe
-for f in "$helper" "$ryvo" "$ryvowin"; do
+condmgr=$win_build/tests/fixtures/condmgr/CONDMGR.dll
+for f in "$helper" "$ryvo" "$ryvowin" "$condmgr"; do
   [ -f "$f" ] || { echo "bench-wine: $f is missing" >&2; exit 1; }
 done
 base=${BENCH_DIR:-/dev/shm}
@@ -28,6 +29,11 @@ base=${BENCH_DIR:-/dev/shm}
 T=$(mktemp -d "$base/ryvo-bench-wine-XXXXXX")
 trap 'rm -rf "$T"' EXIT
 dos() { printf 'Z:%s' "${1//\//\\}"; }   # the Windows name of a Linux path
+
+# RyvoWin finds the stand-in Conduit Manager as users' programs find Palm
+# Desktop's: through the folder Palm Desktop records.
+wine reg add 'HKCU\Software\U.S. Robotics\Pilot Desktop\Core' /v Path /t REG_SZ \
+  /d "$(dos "$(dirname "$condmgr")")" /f >/dev/null 2>&1
 
 # Milliseconds of a whole process.
 elapsed() {
