@@ -72,13 +72,18 @@ int CheckExportFinished(const char* csvFolder) {
 }
 
 int CheckDumpRecords(FILE* dump) {
+  // One pass front to back, each record read whole into a buffer of its
+  // own (RecordBuffer stays the operation's): the reading the operation
+  // does next, so the file is read in the stream's pieces, never sought.
+  static unsigned char record[kRecordBufferSize];
   DumpStockCount = 0;
   int result = 0;
-  unsigned char bytes[4 + kDataStockName + kStockNameSize];
+  unsigned char bytes[4];
   // The header: its damage is ReadDumpHeader's to tell.
   if (fread(bytes, 1, 4, dump) == 4) {
     int32_t length = ReadLE32(bytes);
-    if (length < 0 || length > kRecordBufferSize || fseek(dump, length, SEEK_CUR) != 0) {
+    if (length < 0 || length > kRecordBufferSize || fread(record, 1, (size_t)length, dump) !=
+                                                         (size_t)length) {
       rewind(dump);
       return 0;
     }
@@ -86,24 +91,8 @@ int CheckDumpRecords(FILE* dump) {
       // Fewer than 4 bytes left end the records, as ReadDumpRecord reads them.
       if (fread(bytes, 1, 4, dump) != 4) break;
       length = ReadLE32(bytes);
-      int whole = length >= 0 && length <= kRecordBufferSize;
-      if (whole) {
-        // The name, then the rest of the record, which must be there.
-        int nameBytes = length < kDataStockName + kStockNameSize ? length
-                                                                : kDataStockName + kStockNameSize;
-        whole = fread(bytes + 4, 1, (size_t)nameBytes, dump) == (size_t)nameBytes;
-        if (whole && length > nameBytes) {
-          whole = fseek(dump, length - nameBytes - 1, SEEK_CUR) == 0 &&
-                  fread(bytes, 1, 1, dump) == 1;
-        }
-        if (whole && index <= kMaxStocks) {
-          char* name = DumpStockNames[index - 1];
-          memset(name, 0, kStockNameSize + 1);
-          if (nameBytes > kDataStockName)
-            memcpy(name, bytes + 4 + kDataStockName, (size_t)(nameBytes - kDataStockName));
-          name[kStockNameSize] = '\0';
-        }
-      }
+      int whole = length >= 0 && length <= kRecordBufferSize &&
+                  fread(record, 1, (size_t)length, dump) == (size_t)length;
       if (!whole) {
         snprintf(Message, sizeof Message, "RyvoDB file Data.Rec. read error: record %d", index);
         PfMessageBox(Message, kSystemErrorCaption, PF_MB_OK);
@@ -116,6 +105,13 @@ int CheckDumpRecords(FILE* dump) {
         PfMessageBox(Message, "RyvoWin", PF_MB_OK);
         result = -1;
         break;
+      }
+      // The name as ReadTextField reads it, the record zero-padded.
+      char* name = DumpStockNames[index - 1];
+      memset(name, 0, kStockNameSize + 1);
+      if (length > kDataStockName) {
+        int n = length - kDataStockName < kStockNameSize ? length - kDataStockName : kStockNameSize;
+        memcpy(name, record + kDataStockName, (size_t)n);
       }
       DumpStockCount = index;
     }
@@ -190,7 +186,11 @@ int NoteSharedFileNames(StockList list) {
   for (int i = 0; i < count; ++i) {
     char entry[kNameSize];
     if (PfListGetText(list, i, entry, sizeof entry) < 0) entry[0] = '\0';
-    snprintf(names[i], sizeof names[i], "%s", entry);
+    // A stock name holds at most 20 bytes; a longer entry is no stock's.
+    size_t n = strnlen(entry, sizeof entry);
+    if (n > (size_t)kStockNameSize) n = 0;
+    memcpy(names[i], entry, n);
+    names[i][n] = '\0';
   }
   SharedCount = 0;
   int marked = MarkSharedFileNames(names, count, shared);

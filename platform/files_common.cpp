@@ -12,7 +12,8 @@ namespace {
 
 char FailedPath[kPathSize];
 char FailedReason[128];
-int FailureKept;
+unsigned long FailedCode;
+int FailureKept;   // 0 none, 1 with FailedReason, 2 with FailedCode
 
 }  // namespace
 
@@ -23,11 +24,21 @@ int KeepFileFailure(const char* path, const char* reason) {
   return -1;
 }
 
+int KeepFileFailureCode(const char* path, unsigned long code) {
+  snprintf(FailedPath, sizeof FailedPath, "%s", path != NULL ? path : "");
+  FailedCode = code;
+  FailureKept = 2;
+  return -1;
+}
+
 int PfTakeFileError(char* path, char* reason, int size) {
   if (!FailureKept) return -1;
-  FailureKept = 0;
   snprintf(path, kPathSize, "%s", FailedPath);
-  snprintf(reason, (size_t)size, "%s", FailedReason);
+  if (FailureKept == 2)
+    DescribeSystemError(FailedCode, reason, size);
+  else
+    snprintf(reason, (size_t)size, "%s", FailedReason);
+  FailureKept = 0;
   return 0;
 }
 

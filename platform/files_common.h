@@ -6,3 +6,8 @@
 // Keeps the failure of a file call: its path and the reason as the system
 // says it. Returns -1, so that a failing call can end with it.
 int KeepFileFailure(const char* path, const char* reason);
+// The same with the system's error code (errno, GetLastError), put into
+// words only when PfTakeFileError asks: most failures kept are never told.
+int KeepFileFailureCode(const char* path, unsigned long code);
+// The system's words for an error code (files_posix.cpp, files_win32.cpp).
+void DescribeSystemError(unsigned long code, char* out, int size);

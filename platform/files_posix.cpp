@@ -22,7 +22,7 @@ namespace {
 enum { kHostPathSize = kPathSize, kMaxTemporaries = 16, kMaxLocks = 8 };
 
 int Fail(const char* path, const char* reason) { return KeepFileFailure(path, reason); }
-int FailErrno(const char* path) { return Fail(path, strerror(errno)); }
+int FailErrno(const char* path) { return KeepFileFailureCode(path, (unsigned long)errno); }
 
 bool PathFits(const char* path) {
   return path != NULL && path[0] != '\0' && strlen(path) < (size_t)kHostPathSize;
@@ -121,6 +121,10 @@ int LockFileOf(const char* folder, char* out) {
 }
 
 }  // namespace
+
+void DescribeSystemError(unsigned long code, char* out, int size) {
+  snprintf(out, (size_t)size, "%s", strerror((int)code));
+}
 
 FILE* PfOpenFile(const char* path, const char* mode) {
   if (!PathFits(path)) {

@@ -23,18 +23,7 @@ enum { kMaxLocks = 8 };
 
 int Fail(const char* path, const char* reason) { return KeepFileFailure(path, reason); }
 
-// The system's text of the last error, in English where it has one.
-int FailLastError(const char* path) {
-  DWORD error = GetLastError();
-  char text[128];
-  DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, NULL,
-                           error, MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), text,
-                           sizeof text, NULL);
-  while (n > 0 && (text[n - 1] == '\r' || text[n - 1] == '\n' || text[n - 1] == '.')) --n;
-  if (n == 0) n = (DWORD)snprintf(text, sizeof text, "error %lu", (unsigned long)error);
-  text[n < sizeof text ? n : sizeof text - 1] = '\0';
-  return Fail(path, text);
-}
+int FailLastError(const char* path) { return KeepFileFailureCode(path, GetLastError()); }
 
 bool PathFits(const char* path) {
   return path != NULL && path[0] != '\0' && strlen(path) < (size_t)kPathSize;
@@ -99,6 +88,16 @@ struct HeldLock {
 HeldLock Locks[kMaxLocks];
 
 }  // namespace
+
+// The system's text of an error, in English where it has one.
+void DescribeSystemError(unsigned long code, char* out, int size) {
+  DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, NULL,
+                           (DWORD)code, MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), out,
+                           (DWORD)size, NULL);
+  while (n > 0 && (out[n - 1] == '\r' || out[n - 1] == '\n' || out[n - 1] == '.')) --n;
+  if (n == 0) n = (DWORD)snprintf(out, (size_t)size, "error %lu", code);
+  out[n < (DWORD)size ? n : (DWORD)size - 1] = '\0';
+}
 
 FILE* PfOpenFile(const char* path, const char* mode) {
   if (!PathFits(path)) {
@@ -191,13 +190,8 @@ int PfReplaceFile(const char* from, const char* to) {
   if (attributes != INVALID_FILE_ATTRIBUTES) {
     if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return Fail(to, "is a link, not a regular file");
     if (attributes & FILE_ATTRIBUTE_DIRECTORY) return Fail(to, "is a folder, not a regular file");
+    if (attributes & FILE_ATTRIBUTE_DEVICE) return Fail(to, "is a device, not a regular file");
     if (attributes & FILE_ATTRIBUTE_READONLY) return Fail(to, "is read-only");
-    HANDLE handle = OpenExisting(to, 0);
-    if (handle != INVALID_HANDLE_VALUE) {
-      DWORD type = GetFileType(handle);
-      CloseHandle(handle);
-      if (type != FILE_TYPE_DISK) return Fail(to, "is not a regular file");
-    }
   }
   if (!MoveFileExW(wideFrom, wideTo, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
     return FailLastError(to);
