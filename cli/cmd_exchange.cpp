@@ -64,8 +64,7 @@ int ReadDumpStocks(const char* path, StockList list) {
   memset(CarriedBytes, 0, sizeof CarriedBytes);
   FILE* dump = PfOpenFile(path, "rb");
   if (dump == NULL) {
-    char failed[kPathSize], reason[128];
-    PfTakeFileError(failed, reason, sizeof reason);   // told by the conversion
+    PfForgetFileError();   // told by the conversion
     return 0;
   }
   PfFileCloser closer(dump);
@@ -226,8 +225,7 @@ namespace {
 int ReadSmallFile(const char* path, char* out, int size) {
   FILE* file = PfOpenFile(path, "rb");
   if (file == NULL) {
-    char failed[kPathSize], reason[128];
-    PfTakeFileError(failed, reason, sizeof reason);
+    PfForgetFileError();
     return -1;
   }
   PfFileCloser closer(file);
@@ -296,8 +294,7 @@ int CheckLoadReplaces(bool force) {
   }
   FILE* dump = PfOpenFile(dumpPath, "rb");
   if (dump == NULL) {
-    char failed[kPathSize], reason[128];
-    PfTakeFileError(failed, reason, sizeof reason);   // told by the load
+    PfForgetFileError();   // told by the load
     return 0;
   }
   PfFileCloser closer(dump);

@@ -264,8 +264,7 @@ int AddToFolders(int argc, char** argv) {
               ConsoleDisplayPath(path, shown, sizeof shown));
       return 1;
     }
-    char failed[kPathSize], reason[128];
-    PfTakeFileError(failed, reason, sizeof reason);
+    PfForgetFileError();
   }
   if (argc > 3) {
     if (ImportPrices(name, argv[3], 0, &Summary) != 0) return 1;

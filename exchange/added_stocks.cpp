@@ -51,8 +51,7 @@ int ReadAddedStocks(const char* workFolder) {
   FILE* file = PfOpenFile(path, "rb");
   if (file == NULL) {
     if (PfFileMissing(path)) {
-      char failed[kPathSize], reason[128];
-      PfTakeFileError(failed, reason, sizeof reason);   // no list: no names
+      PfForgetFileError();   // no list: no names
       return 0;
     }
     PfMessageBox("RyvoDB Added file read error", kSystemErrorCaption, PF_MB_OK);

@@ -33,8 +33,7 @@ FolderLock::FolderLock(const char* name) : held(true), locked(false) {
     PfMessageBox(Message, "RyvoWin", PF_MB_OK);
   } else {
     // Nothing to report: without the lock file nothing is written there.
-    char path[kPathSize], reason[128];
-    PfTakeFileError(path, reason, sizeof reason);
+    PfForgetFileError();
   }
 }
 
@@ -48,8 +47,7 @@ int MarkExportBegun(const char* csvFolder) {
   if (!PfFileMissing(path)) return 0;   // an earlier unfinished export's mark
   FILE* mark = PfOpenFile(path, "wb");
   if (mark == NULL) {
-    char failed[kPathSize], reason[128];
-    PfTakeFileError(failed, reason, sizeof reason);
+    PfForgetFileError();
     return -1;
   }
   fputs("export in progress\r\n", mark);

@@ -155,8 +155,7 @@ WholeFileResult ReplaceWholeFile(const char* path, const void* bytes, int length
   // there is nothing to keep, and a file cut short is deleted).
   FILE* old = PfOpenFile(path, "rb");
   if (old == NULL) {
-    char failed[kPathSize], reason[128];
-    PfTakeFileError(failed, reason, sizeof reason);   // only a probe
+    PfForgetFileError();   // only a probe
     if (PfFileMissing(path)) return WriteWholeFile(path, NULL, WriteHeldBytes, &held);
   } else {
     int same = FileHolds(old, (const unsigned char*)bytes, length);

@@ -42,6 +42,8 @@ int PfTakeFileError(char* path, char* reason, int size) {
   return 0;
 }
 
+void PfForgetFileError(void) { FailureKept = 0; }
+
 int PfCopyFile(const char* from, const char* to) {
   FILE* in = PfOpenFile(from, "rb");
   if (in == NULL) return -1;

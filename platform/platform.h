@@ -97,6 +97,9 @@ int PfFileMissing(const char* path);
 // bytes) and `reason` (`size` bytes). 0, or -1 when no failure is kept.
 // Reading it forgets it.
 int PfTakeFileError(char* path, char* reason, int size);
+// Forgets the last failure without putting it into words (a failure the
+// caller expected, such as a probe for a file that need not be there).
+void PfForgetFileError(void);
 
 // Folder locks: one writer at a time per folder, across processes. The
 // lock is an advisory lock (flock, LockFileEx) on the file ".ryvo-lock" in

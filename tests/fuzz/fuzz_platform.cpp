@@ -216,6 +216,8 @@ int PfSyncFile(FILE* file) { return fflush(file) == 0 ? 0 : -1; }
 
 int PfTakeFileError(char*, char*, int) { return -1; }
 
+void PfForgetFileError(void) {}
+
 PfLockResult PfLockFolder(const char*) { return kPfLockHeld; }
 
 void PfUnlockFolder(const char*) {}

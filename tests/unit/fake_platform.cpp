@@ -329,6 +329,8 @@ FILE* PfCreateTemporary(const char* base, char* temporary) {
 
 int PfSyncFile(FILE* file) { return fflush(file) == 0 ? 0 : -1; }
 
+void PfForgetFileError(void) { g_failedPath.clear(); }
+
 int PfTakeFileError(char* path, char* reason, int size) {
   if (g_failedPath.empty()) return -1;
   snprintf(path, kPathSize, "%s", g_failedPath.c_str());
