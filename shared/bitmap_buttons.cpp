@@ -61,7 +61,7 @@ HWND CreateBitmapButton(HWND parent, HINSTANCE instance, const BitmapButton* row
   int top = MulDiv(row->top, s.yNumerator, s.yDenominator);
   int right = MulDiv(row->right, s.xNumerator, s.xDenominator);
   int bottom = MulDiv(row->bottom, s.yNumerator, s.yDenominator);
-  return CreateWindowExW(0, L"button", L"Button", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_OWNERDRAW,
+  return CreateWindowExA(0, "button", "Button", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_OWNERDRAW,
                          left, top, right - left, bottom - top, parent,
                          (HMENU)(INT_PTR)row->id, instance, NULL);
 }
