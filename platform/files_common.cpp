@@ -1,10 +1,12 @@
 // The parts of the file services that are the same on every system: the
-// last failure of a file call (PfTakeFileError) and PfCopyFile, which is
+// last failure of a file call (PfTakeFileError), the names of temporary
+// files, PfCloseFile, and PfCopyFile, which is
 // made of the other file calls (a regular source, a temporary file beside
 // the target, written through to the disk, put in place by PfReplaceFile).
 #include "files_common.h"
 
 #include <stdio.h>
+#include <string.h>
 
 #include "platform.h"
 
@@ -43,6 +45,25 @@ int PfTakeFileError(char* path, char* reason, int size) {
 }
 
 void PfForgetFileError(void) { FailureKept = 0; }
+
+int TemporaryName(const char* base, unsigned long process, unsigned count, char separator,
+                  char* out) {
+  int n = snprintf(out, kPathSize, "%s.%lu-%u", base, process, count);
+  if (n >= 0 && n < kPathSize) return 0;
+  const char* cut = strrchr(base, separator);
+  int folder = cut != NULL ? (int)(cut - base) + 1 : 0;   // with its separator
+  n = snprintf(out, kPathSize, "%.*s.ryvo-%lu-%u~", folder, base, process, count);
+  if (n >= 0 && n < kPathSize) return 0;
+  out[0] = '\0';
+  return -1;
+}
+
+int PfCloseFile(FILE* file) {
+  if (file == NULL) return -1;
+  int failed = ferror(file);
+  if (fclose(file) != 0) failed = 1;
+  return failed ? -1 : 0;
+}
 
 int PfCopyFile(const char* from, const char* to) {
   FILE* in = PfOpenFile(from, "rb");

@@ -11,3 +11,10 @@ int KeepFileFailure(const char* path, const char* reason);
 int KeepFileFailureCode(const char* path, unsigned long code);
 // The system's words for an error code (files_posix.cpp, files_win32.cpp).
 void DescribeSystemError(unsigned long code, char* out, int size);
+
+// The name of a new temporary file for `base` into `out` (kPathSize
+// bytes): `base` followed by ".<process>-<count>", or, when that is too
+// long, ".ryvo-<process>-<count>~" in the folder of `base` (the folder
+// ends at the last `separator`). 0, or -1 when neither fits.
+int TemporaryName(const char* base, unsigned long process, unsigned count, char separator,
+                  char* out);

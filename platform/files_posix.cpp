@@ -162,30 +162,15 @@ FILE* PfOpenFile(const char* path, const char* mode) {
   return file;
 }
 
-int PfCloseFile(FILE* file) {
-  if (file == NULL) return -1;
-  int failed = ferror(file);
-  if (fclose(file) != 0) failed = 1;
-  return failed ? -1 : 0;
-}
-
 FILE* PfCreateTemporary(const char* base, char* temporary) {
   static unsigned count;
   temporary[0] = '\0';
   if (!PathFits(base)) return NULL;
   CatchInterruptions();
   for (int attempt = 0; attempt < 100; ++attempt) {
-    ++count;
-    int n = snprintf(temporary, kPathSize, "%s.%ld-%u", base, (long)getpid(), count);
-    if (n < 0 || n >= kPathSize) {
-      char folder[kHostPathSize];
-      FolderOf(base, folder);
-      n = snprintf(temporary, kPathSize, "%s/.ryvo-%ld-%u~", folder, (long)getpid(), count);
-      if (n < 0 || n >= kPathSize) {
-        Fail(base, strerror(ENAMETOOLONG));
-        temporary[0] = '\0';
-        return NULL;
-      }
+    if (TemporaryName(base, (unsigned long)getpid(), ++count, '/', temporary) != 0) {
+      Fail(base, "path too long");
+      return NULL;
     }
     int fd = open(temporary, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
     if (fd < 0) {

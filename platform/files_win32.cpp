@@ -126,35 +126,14 @@ FILE* PfOpenFile(const char* path, const char* mode) {
   return StreamOf(handle, path, _O_BINARY | (update ? 0 : _O_RDONLY), mode);
 }
 
-int PfCloseFile(FILE* file) {
-  if (file == NULL) return -1;
-  int failed = ferror(file);
-  if (fclose(file) != 0) failed = 1;
-  return failed ? -1 : 0;
-}
-
 FILE* PfCreateTemporary(const char* base, char* temporary) {
   static unsigned count;
   temporary[0] = '\0';
   if (!PathFits(base)) return NULL;
   for (int attempt = 0; attempt < 100; ++attempt) {
-    ++count;
-    int n = snprintf(temporary, kPathSize, "%s.%lu-%u", base, (unsigned long)GetCurrentProcessId(),
-                     count);
-    if (n < 0 || n >= kPathSize) {
-      // A shorter name in the same folder.
-      char folder[kPathSize];
-      snprintf(folder, sizeof folder, "%s", base);
-      char* cut = strrchr(folder, '\\');
-      if (cut == NULL) cut = folder;
-      *cut = '\0';
-      n = snprintf(temporary, kPathSize, "%s%s.ryvo-%lu-%u~", folder, folder[0] ? "\\" : "",
-                   (unsigned long)GetCurrentProcessId(), count);
-      if (n < 0 || n >= kPathSize) {
-        Fail(base, "path too long");
-        temporary[0] = '\0';
-        return NULL;
-      }
+    if (TemporaryName(base, (unsigned long)GetCurrentProcessId(), ++count, '\\', temporary) != 0) {
+      Fail(base, "path too long");
+      return NULL;
     }
     HANDLE handle = CreateNew(temporary);
     if (handle == INVALID_HANDLE_VALUE) {
